@@ -1,0 +1,172 @@
+// How fast Varnel reads a large player's database, against the floor of reading its bytes once,
+// and how much memory a process needs to parse it.
+//
+//   ParseBench [--tracks N] [benchmark options]
+//
+// Generates a database shaped like a real 50,000-track player (about 60 MB) in the temporary
+// folder, prints the peak memory of a child process that parses it next to that of a child
+// that does nothing, then runs the timed benchmarks.
+
+#include "ITDBParser.h"
+#include "ItdbWriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+std::string gPath;
+int gTracks = 50000;
+
+void BM_ReadFileBytes(benchmark::State& state)
+{
+    std::vector<char> buffer(128 * 1024);
+    std::int64_t total = 0;
+    for (auto _ : state) {
+        const int fd = ::open(gPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            state.SkipWithError("cannot open the database");
+            return;
+        }
+        ssize_t got;
+        std::uint64_t sum = 0;
+        while ((got = ::read(fd, buffer.data(), buffer.size())) > 0) {
+            sum += static_cast<unsigned char>(buffer[0]);
+            total += got;
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(total);
+}
+BENCHMARK(BM_ReadFileBytes)->Unit(benchmark::kMillisecond);
+
+void BM_Parse(benchmark::State& state)
+{
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(gPath));
+    for (auto _ : state) {
+        auto parser = std::make_unique<ITDBParser>(gPath);
+        const int read = parser->Parse(-1);
+        if (read != gTracks) {
+            state.SkipWithError("Parse did not read every track");
+            return;
+        }
+        benchmark::DoNotOptimize(parser->PlaylistCount());
+        // Closing the database is timed on its own below.
+        state.PauseTiming();
+        parser.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(size * state.iterations());
+}
+BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond);
+
+void BM_ParseAndClose(benchmark::State& state)
+{
+    for (auto _ : state) {
+        ITDBParser parser(gPath);
+        benchmark::DoNotOptimize(parser.Parse(-1));
+    }
+}
+BENCHMARK(BM_ParseAndClose)->Unit(benchmark::kMillisecond);
+
+void BM_ResolveMasterPlaylist(benchmark::State& state)
+{
+    ITDBParser parser(gPath);
+    parser.Parse(-1);
+    OnePlaylist* master = nullptr;
+    for (parser.RewindPlaylists(); parser.HasMorePlaylists();) {
+        OnePlaylist* p = parser.NextPlaylist();
+        if (p->IsMaster())
+            master = p;
+    }
+    if (!master) {
+        state.SkipWithError("no master playlist");
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<const OneTrack*> rows;
+        rows.reserve(static_cast<std::size_t>(master->ItemCount()));
+        for (master->RewindItems(); master->HasMoreItems();) {
+            if (const OneTrack* t = parser.FindTrack(master->NextItem()))
+                rows.push_back(t);
+        }
+        benchmark::DoNotOptimize(rows.data());
+    }
+    state.SetItemsProcessed(state.iterations() * master->ItemCount());
+}
+BENCHMARK(BM_ResolveMasterPlaylist)->Unit(benchmark::kMillisecond);
+
+// Runs this program again as a child in `mode` and returns the child's peak resident set in KiB.
+long ChildPeakKiB(const char* self, const char* mode)
+{
+    char* argv[] = {const_cast<char*>(self), const_cast<char*>(mode), const_cast<char*>(gPath.c_str()), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, self, nullptr, nullptr, argv, environ) != 0)
+        return -1;
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Child modes for the memory figure: do nothing, or parse the given file once.
+    if (argc == 3 && std::strcmp(argv[1], "--child-empty") == 0)
+        return 0;
+    if (argc == 3 && std::strcmp(argv[1], "--child-parse") == 0) {
+        ITDBParser parser(argv[2]);
+        return parser.Parse(-1) > 0 ? 0 : 1;
+    }
+
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--tracks") == 0 && i + 1 < argc)
+            gTracks = std::atoi(argv[++i]);
+        else
+            args.push_back(argv[i]);
+    }
+    int benchArgc = static_cast<int>(args.size());
+
+    const auto dir = std::filesystem::temp_directory_path();
+    gPath = (dir / ("varnel-bench-" + std::to_string(::getpid()) + ".itdb")).string();
+    itdbwriter::LargeDatabaseOptions options;
+    options.TrackCount = gTracks;
+    const auto summary = itdbwriter::WriteLargeDatabase(gPath, options);
+    if (summary.FileSize == 0) {
+        std::fprintf(stderr, "cannot write %s\n", gPath.c_str());
+        return 1;
+    }
+    std::printf("database: %d tracks, %d playlists, %.1f MB\n", summary.Tracks, summary.Playlists,
+                summary.FileSize / 1e6);
+
+    const long empty = ChildPeakKiB("/proc/self/exe", "--child-empty");
+    const long parse = ChildPeakKiB("/proc/self/exe", "--child-parse");
+    std::printf("peak memory: empty process %.1f MiB, parsing process %.1f MiB, difference %.1f MiB\n",
+                empty / 1024.0, parse / 1024.0, (parse - empty) / 1024.0);
+    std::fflush(stdout);
+
+    benchmark::Initialize(&benchArgc, args.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::filesystem::remove(gPath);
+    return 0;
+}

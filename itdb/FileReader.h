@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// A read-only, buffered view of one file with a bounds-checked position. Every read either
+// delivers all the bytes asked for or fails (a short read at the end of the file is a failure);
+// a seek may land past the end (the next read then fails) but never before the start.
+// The file is closed by Close() or the destructor on every path.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return Fd >= 0; }
+
+    std::int64_t Size() const { return FileSize; }
+    std::int64_t Position() const { return Pos; }
+    // Bytes between the position and the end of the file (0 when past the end).
+    std::int64_t Remaining() const { return Pos < FileSize ? FileSize - Pos : 0; }
+
+    bool SeekTo(std::int64_t offset)
+    {
+        if (Fd < 0 || offset < 0)
+            return false;
+        Pos = offset;
+        return true;
+    }
+    bool Skip(std::int64_t delta) { return SeekTo(Pos + delta); }
+
+    bool Read(void* dst, std::size_t n)
+    {
+        if (Pos >= BufStart && static_cast<std::size_t>(Pos - BufStart) <= BufLen
+            && n <= BufLen - static_cast<std::size_t>(Pos - BufStart)) {
+            std::memcpy(dst, Buffer.data() + (Pos - BufStart), n);
+            Pos += static_cast<std::int64_t>(n);
+            return true;
+        }
+        return ReadSlow(dst, n);
+    }
+
+    // Four bytes, little-endian, as a signed 32-bit value.
+    bool ReadInt32(std::int32_t& value)
+    {
+        unsigned char b[4];
+        if (!Read(b, 4))
+            return false;
+        value = static_cast<std::int32_t>(std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8)
+                                          | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24));
+        return true;
+    }
+
+    // Four bytes compared with a four-letter tag.
+    bool ReadTag(const char (&tag)[5])
+    {
+        char b[4];
+        return Read(b, 4) && std::memcmp(b, tag, 4) == 0;
+    }
+
+private:
+    bool ReadSlow(void* dst, std::size_t n);
+
+    int Fd = -1;
+    std::int64_t FileSize = 0;
+    std::int64_t Pos = 0;
+    std::vector<unsigned char> Buffer;
+    std::int64_t BufStart = 0;
+    std::size_t BufLen = 0;
+};

@@ -1,0 +1,297 @@
+#include "ITDBParser.h"
+
+#include "FileReader.h"
+#include "TextConvert.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+namespace {
+
+constexpr std::int32_t kTrackDataSet = 1;
+constexpr std::int32_t kPlaylistDataSet = 2;
+
+// Data object types read inside a track.
+constexpr std::int32_t kTitle = 1;
+constexpr std::int32_t kLocation = 2;
+constexpr std::int32_t kAlbum = 3;
+constexpr std::int32_t kArtist = 4;
+constexpr std::int32_t kFileType = 6;
+
+// The fields the reader takes from a track header end here; a shorter header is still read
+// from this offset, and the data objects then start at the header length (a backwards seek).
+constexpr std::int64_t kTrackHeaderRead = 212;
+constexpr std::int64_t kPlaylistHeaderRead = 48;
+constexpr std::int64_t kItemHeaderRead = 28;
+// What of a data object has been read when it is passed over: inside a track or playlist the
+// tag, header length, total length and type; inside a playlist item only the first three.
+constexpr std::int32_t kObjectHeadRead = 16;
+constexpr std::int32_t kItemObjectHeadRead = 12;
+
+} // namespace
+
+ITDBParser::ITDBParser(std::string fileName) : FileName(std::move(fileName)) {}
+
+ITDBParser::~ITDBParser() = default;
+
+int ITDBParser::Parse(int trackLimit)
+{
+    FileReader file;
+    if (!file.Open(FileName))
+        return -1;
+
+    const int count = CountTracks(file);
+    if (count <= 0)
+        return count < 0 ? -1 : 0;
+
+    const int wanted = trackLimit < 0 ? count : std::min(count, trackLimit);
+    int read = 0;
+    // Each track that reads cleanly ends past where it began, so this loop is bounded by the
+    // size of the file, not by the count it claims.
+    for (int i = 0; i < wanted; ++i) {
+        const std::int64_t start = file.Position();
+        OneTrack track(&Arena);
+        if (!ReadTrack(file, track) || file.Position() <= start)
+            break;
+        ++read;
+        track.SetOrdinal(read);
+        const std::int32_t id = track.GetTrackId();
+        // Real databases mostly list tracks by ascending id, so the end is the usual place.
+        Tracks.insert_or_assign(Tracks.end(), id, std::move(track));
+    }
+
+    const int playlists = CountPlaylists(file);
+    for (int i = 0; i < playlists; ++i) {
+        const std::int64_t start = file.Position();
+        OnePlaylist playlist;
+        if (!ReadPlaylist(file, playlist) || file.Position() <= start)
+            break;
+        Playlists.push_back(std::move(playlist));
+    }
+    ScratchUnits = std::u16string();
+    ScratchNarrow = std::string();
+    return read;
+}
+
+const OneTrack* ITDBParser::FindTrack(std::int32_t trackId) const
+{
+    const auto it = Tracks.find(trackId);
+    return it == Tracks.end() ? nullptr : &it->second;
+}
+
+OnePlaylist* ITDBParser::GetPlaylist(int index)
+{
+    if (index < 0 || index >= PlaylistCount())
+        return nullptr;
+    return &Playlists[static_cast<std::size_t>(index)];
+}
+
+int ITDBParser::CountTracks(FileReader& file)
+{
+    return CountList(file, kTrackDataSet, "mhlt");
+}
+
+int ITDBParser::CountPlaylists(FileReader& file)
+{
+    return CountList(file, kPlaylistDataSet, "mhlp");
+}
+
+int ITDBParser::CountList(FileReader& file, std::int32_t wantedType, const char (&listTag)[5])
+{
+    std::int32_t headerLength = 0;
+    std::int32_t totalLength = 0;
+    if (!file.SeekTo(0) || !file.ReadTag("mhbd") || !ReadInt(file, headerLength) || !ReadInt(file, totalLength))
+        return -1;
+    if (totalLength != file.Size())
+        return -1;
+    if (!file.SeekTo(headerLength))
+        return -1;
+
+    // Data sets follow one another by their total lengths; only the first of the wanted type counts.
+    for (;;) {
+        std::int32_t setHeader = 0;
+        std::int32_t setTotal = 0;
+        std::int32_t type = 0;
+        if (!file.ReadTag("mhsd") || !ReadInt(file, setHeader) || !ReadInt(file, setTotal) || !ReadInt(file, type))
+            return -1;
+        if (type == wantedType) {
+            if (!file.Skip(std::int64_t(setHeader) - 16))
+                return -1;
+            break;
+        }
+        // A total length shorter than what was just read would lead back onto this same data set.
+        if (setTotal < 16 || !file.Skip(std::int64_t(setTotal) - 16))
+            return -1;
+    }
+
+    std::int32_t listHeader = 0;
+    std::int32_t count = 0;
+    if (!file.ReadTag(listTag) || !ReadInt(file, listHeader) || !ReadInt(file, count))
+        return -1;
+    if (!file.Skip(std::int64_t(listHeader) - 12))
+        return -1;
+    return count;
+}
+
+bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
+{
+    std::int32_t header = 0, objects = 0, value = 0;
+    if (!file.ReadTag("mhit") || !ReadInt(file, header) || !file.Skip(4) || !ReadInt(file, objects))
+        return false;
+    if (objects < 2)
+        return false;
+
+    if (!ReadInt(file, value))
+        return false;
+    track.SetTrackId(value);
+    if (!file.Skip(20) || !ReadInt(file, value))
+        return false;
+    track.SetLength(static_cast<std::uint32_t>(value));
+    if (!ReadInt(file, value))
+        return false;
+    track.SetTrackNumber(value);
+    if (!file.Skip(8) || !ReadInt(file, value))
+        return false;
+    track.SetBitRate(value);
+    if (!ReadInt(file, value))
+        return false;
+    track.SetSampleRate(value);
+    if (!file.Skip(144) || !ReadInt(file, value))
+        return false;
+    track.SetMediaType(value);
+    if (!file.Skip(std::int64_t(header) - kTrackHeaderRead))
+        return false;
+
+    for (std::int32_t i = 0; i < objects; ++i) {
+        std::int32_t total = 0, type = 0;
+        if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total) || !ReadInt(file, type))
+            return false;
+        switch (type) {
+        case kTitle:
+        case kAlbum:
+        case kArtist: {
+            std::u16string_view text;
+            if (!ReadWideString(file, text))
+                return false;
+            if (type == kTitle)
+                track.SetTitle(text);
+            else if (type == kAlbum)
+                track.SetAlbum(text);
+            else
+                track.SetArtist(text);
+            break;
+        }
+        case kLocation:
+        case kFileType: {
+            std::string_view text;
+            if (!ReadNarrowString(file, text))
+                return false;
+            if (type == kLocation)
+                track.SetLocation(text);
+            else
+                track.SetEncoding(text);
+            break;
+        }
+        default:
+            if (total < kObjectHeadRead || !file.Skip(std::int64_t(total) - kObjectHeadRead))
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
+bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
+{
+    std::int32_t header = 0, objects = 0, items = 0, unused = 0;
+    unsigned char flags[4];
+    if (!file.ReadTag("mhyp") || !ReadInt(file, header) || !file.Skip(4) || !ReadInt(file, objects)
+        || !ReadInt(file, items) || !file.Read(flags, 4))
+        return false;
+    playlist.SetMaster(flags[0] == 1);
+    if (!file.Skip(20) || !ReadInt(file, unused) || !file.Skip(std::int64_t(header) - kPlaylistHeaderRead))
+        return false;
+
+    for (std::int32_t i = 0; i < objects; ++i) {
+        std::int32_t total = 0, type = 0;
+        if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total) || !ReadInt(file, type))
+            return false;
+        if (type == kTitle) {
+            std::u16string_view name;
+            if (!ReadWideString(file, name))
+                return false;
+            playlist.SetName(std::u16string(name));
+        } else if (total < kObjectHeadRead || !file.Skip(std::int64_t(total) - kObjectHeadRead)) {
+            return false;
+        }
+    }
+
+    for (std::int32_t i = 0; i < items; ++i) {
+        std::int32_t itemHeader = 0, itemObjects = 0, trackId = 0;
+        if (!file.ReadTag("mhip") || !ReadInt(file, itemHeader) || !file.Skip(4) || !ReadInt(file, itemObjects)
+            || !file.Skip(8) || !ReadInt(file, trackId))
+            return false;
+        // A header shorter than the fields just read would lead back onto this same item.
+        if (itemHeader < kItemHeaderRead || !file.Skip(std::int64_t(itemHeader) - kItemHeaderRead))
+            return false;
+        playlist.AddItem(trackId);
+        for (std::int32_t k = 0; k < itemObjects; ++k) {
+            std::int32_t total = 0;
+            if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total))
+                return false;
+            if (total < kItemObjectHeadRead || !file.Skip(std::int64_t(total) - kItemObjectHeadRead))
+                return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// Reads the length and the text of a string data object positioned just after its type field,
+// leaving the file at the end of the text. The text is L / 2 little-endian code units; an odd
+// last byte is ignored.
+bool ReadStringUnits(FileReader& file, std::u16string& units)
+{
+    std::int32_t length = 0;
+    units.clear();
+    if (!file.Skip(12) || !file.ReadInt32(length))
+        return false;
+    if (length == 0)
+        return file.Skip(8);
+    if (length < 0 || !file.Skip(8) || length > file.Remaining())
+        return false;
+    units.resize(static_cast<std::size_t>(length) / 2);
+    if (!file.Read(units.data(), units.size() * 2) || !file.Skip(length % 2))
+        return false;
+    if constexpr (std::endian::native == std::endian::big) {
+        for (char16_t& u : units)
+            u = static_cast<char16_t>((u >> 8) | (u << 8));
+    }
+    return true;
+}
+
+} // namespace
+
+bool ITDBParser::ReadWideString(FileReader& file, std::u16string_view& text)
+{
+    if (!ReadStringUnits(file, ScratchUnits))
+        return false;
+    text = ScratchUnits;
+    return true;
+}
+
+bool ITDBParser::ReadNarrowString(FileReader& file, std::string_view& text)
+{
+    if (!ReadStringUnits(file, ScratchUnits))
+        return false;
+    NarrowFromWide(ScratchUnits, ScratchNarrow);
+    text = ScratchNarrow;
+    return true;
+}
+
+bool ITDBParser::ReadInt(FileReader& file, std::int32_t& value)
+{
+    return file.ReadInt32(value);
+}

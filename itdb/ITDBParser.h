@@ -1,0 +1,71 @@
+#pragma once
+
+#include "OnePlaylist.h"
+#include "OneTrack.h"
+
+#include <cstdint>
+#include <map>
+#include <memory_resource>
+#include <string>
+#include <vector>
+
+class FileReader;
+
+// The holder of one opened iTunesDB: every track read, keyed by its unique id, and every
+// playlist in file order. It owns all records; callers keep plain pointers, valid until the
+// parser is destroyed.
+//
+// Parse never throws and never writes to the file. A file that is missing, foreign or cut off
+// gives -1; a chunk that does not read cleanly ends the reading of its list, keeping what was
+// read before it. Counts and lengths in the file never decide how much memory is reserved.
+class ITDBParser {
+public:
+    explicit ITDBParser(std::string fileName);
+    ~ITDBParser();
+    ITDBParser(const ITDBParser&) = delete;
+    ITDBParser& operator=(const ITDBParser&) = delete;
+
+    // Reads the file once. A negative limit reads every track, otherwise at most the first
+    // `trackLimit` tracks. Returns -1 when the header or the track list cannot be found,
+    // otherwise the number of tracks read.
+    int Parse(int trackLimit);
+
+    const std::string& GetFileName() const { return FileName; }
+
+    // The track with this unique id, or nullptr.
+    const OneTrack* FindTrack(std::int32_t trackId) const;
+    // The playlist at `index` in file order; nullptr outside 0 .. PlaylistCount()-1.
+    OnePlaylist* GetPlaylist(int index);
+
+    int TrackCount() const { return static_cast<int>(Tracks.size()); }
+    int PlaylistCount() const { return static_cast<int>(Playlists.size()); }
+    const std::pmr::map<std::int32_t, OneTrack>& GetTracks() const { return Tracks; }
+    const std::vector<OnePlaylist>& GetPlaylists() const { return Playlists; }
+
+    // Playlist cursor: NextPlaylist may only be called while HasMorePlaylists is true.
+    void RewindPlaylists() { PlaylistCursor = 0; }
+    bool HasMorePlaylists() const { return PlaylistCursor < Playlists.size(); }
+    OnePlaylist* NextPlaylist() { return &Playlists[PlaylistCursor++]; }
+
+private:
+    // Each step works on the open file at its current position.
+    int CountTracks(FileReader& file);
+    int CountPlaylists(FileReader& file);
+    int CountList(FileReader& file, std::int32_t wantedType, const char (&listTag)[5]);
+    bool ReadTrack(FileReader& file, OneTrack& track);
+    bool ReadPlaylist(FileReader& file, OnePlaylist& playlist);
+    // Both leave the text in a buffer of the parser, valid until the next string is read.
+    bool ReadWideString(FileReader& file, std::u16string_view& text);
+    bool ReadNarrowString(FileReader& file, std::string_view& text);
+    bool ReadInt(FileReader& file, std::int32_t& value);
+
+    std::string FileName;
+    // Holds the texts of every track and the track map itself; released as a whole.
+    std::pmr::monotonic_buffer_resource Arena;
+    std::pmr::map<std::int32_t, OneTrack> Tracks{&Arena};
+    std::vector<OnePlaylist> Playlists;
+    std::size_t PlaylistCursor = 0;
+    // Reused while parsing for the text of one string data object.
+    std::u16string ScratchUnits;
+    std::string ScratchNarrow;
+};

@@ -1,0 +1,708 @@
+#include "ITDBParser.h"
+#include "ItdbWriter.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <new>
+
+using namespace itdbwriter;
+
+// The largest single allocation made while the reader runs: counts and lengths in the file
+// must never turn into allocation sizes.
+namespace {
+std::atomic<bool> g_watchAllocations{false};
+std::atomic<std::size_t> g_largestAllocation{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (g_watchAllocations.load(std::memory_order_relaxed) && size > g_largestAllocation.load(std::memory_order_relaxed))
+        g_largestAllocation.store(size, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+std::vector<std::int32_t> Ids(std::int32_t first, int count)
+{
+    std::vector<std::int32_t> ids;
+    for (int i = 0; i < count; ++i)
+        ids.push_back(first + i);
+    return ids;
+}
+
+std::vector<TrackSpec> Tracks(std::int32_t firstId, int count)
+{
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(firstId + i);
+        tracks.push_back(Track(firstId + i, u"Title " + std::u16string(n.begin(), n.end())));
+    }
+    return tracks;
+}
+
+// Tracks with ids 1..count, a master playlist of all of them and a second one of the first two.
+Database Library(int count)
+{
+    Database db;
+    db.AddTracks(Tracks(1, count));
+    db.AddPlaylists({Playlist(u"iPod", true, Ids(1, count)), Playlist(u"Mix", false, {2, 1})});
+    return db;
+}
+
+class ITDBParserTest : public testing::Test {
+protected:
+    int Parse(const Bytes& bytes, int limit = -1)
+    {
+        Parser = std::make_unique<ITDBParser>(Dir.Write("iTunesDB-" + std::to_string(Files++), bytes));
+        return Parser->Parse(limit);
+    }
+    int Parse(const Database& db, int limit = -1) { return Parse(db.Build(), limit); }
+
+    std::vector<std::u16string> PlaylistNames() const
+    {
+        std::vector<std::u16string> names;
+        for (const OnePlaylist& p : Parser->GetPlaylists())
+            names.push_back(p.GetName());
+        return names;
+    }
+
+    TempDir Dir;
+    std::unique_ptr<ITDBParser> Parser;
+    int Files = 0;
+};
+
+// ---- The database header and the data-set walk ----
+
+TEST_F(ITDBParserTest, FileThatCannotBeOpenedGivesMinusOne)
+{
+    EXPECT_EQ(ITDBParser("").Parse(-1), -1);
+    EXPECT_EQ(ITDBParser(Dir.File("missing")).Parse(-1), -1);
+    EXPECT_EQ(ITDBParser(Dir.File(".")).Parse(-1), -1) << "a folder is not a database";
+}
+
+TEST_F(ITDBParserTest, ForeignOrShortHeaderGivesMinusOne)
+{
+    Database db = Library(2);
+    db.Tag = "mhbx";
+    EXPECT_EQ(Parse(db), -1);
+    EXPECT_EQ(Parse(Bytes{}), -1);
+    EXPECT_EQ(Parse(Bytes{'m', 'h', 'b', 'd', 12, 0, 0, 0, 10}), -1);
+}
+
+TEST_F(ITDBParserTest, TotalLengthMustEqualTheFileSize)
+{
+    const std::size_t size = Library(3).Build().size();
+    for (const std::int32_t total : {std::int32_t(size) - 1, std::int32_t(size) + 1, 0, -1}) {
+        Database db = Library(3);
+        db.TotalLengthField = total;
+        EXPECT_EQ(Parse(db), -1) << total;
+    }
+    Database cut = Library(3);
+    cut.TruncateTo = size - 10;
+    EXPECT_EQ(Parse(cut), -1);
+
+    Database extended = Library(3);
+    extended.TrailingBytes = 100;
+    extended.TotalLengthField = std::int32_t(size);
+    EXPECT_EQ(Parse(extended), -1);
+
+    EXPECT_EQ(Parse(Library(3)), 3);
+}
+
+TEST_F(ITDBParserTest, MissingTrackListGivesMinusOne)
+{
+    Database headerOnly;
+    EXPECT_EQ(Parse(headerOnly), -1);
+
+    Database playlistsOnly;
+    playlistsOnly.AddPlaylists({Playlist(u"iPod", true, {})});
+    EXPECT_EQ(Parse(playlistsOnly), -1);
+
+    Database garbageAfter = playlistsOnly;
+    garbageAfter.TrailingBytes = 64; // zeros where the next data set should start
+    EXPECT_EQ(Parse(garbageAfter), -1);
+
+    Database wrongListTag;
+    wrongListTag.AddTracks(Tracks(1, 2), ListHeader{"mhlp"});
+    EXPECT_EQ(Parse(wrongListTag), -1);
+
+    Database wrongSetTag = Library(2);
+    wrongSetTag.DataSets()[0].Tag = "mhsx";
+    EXPECT_EQ(Parse(wrongSetTag), -1);
+
+    Database negativeHeader = Library(2);
+    negativeHeader.HeaderLengthField = -104;
+    EXPECT_EQ(Parse(negativeHeader), -1);
+}
+
+TEST_F(ITDBParserTest, NegativeTrackCountGivesMinusOne)
+{
+    Database db;
+    db.AddTracks(Tracks(1, 2), ListHeader{"mhlt", 92, -1});
+    EXPECT_EQ(Parse(db), -1);
+}
+
+TEST_F(ITDBParserTest, EmptyTrackListGivesZeroAndSkipsPlaylists)
+{
+    Database db;
+    db.AddTracks({});
+    db.AddPlaylists({Playlist(u"iPod", true, {})});
+    EXPECT_EQ(Parse(db), 0);
+    EXPECT_EQ(Parser->PlaylistCount(), 0);
+}
+
+TEST_F(ITDBParserTest, DataSetsAreFoundInAnyOrder)
+{
+    // Playlists first, then an album list, then tracks.
+    Database db;
+    db.AddPlaylists({Playlist(u"iPod", true, {1, 2})});
+    db.AddDataSet(SetAlbums, Bytes(40, 0xAB));
+    db.AddTracks(Tracks(1, 2));
+    EXPECT_EQ(Parse(db), 2);
+    EXPECT_EQ(PlaylistNames(), std::vector<std::u16string>{u"iPod"});
+
+    // Types 1, 3, 2: the podcast list holds playlists too, but only type 2 is read.
+    Database podcasts;
+    podcasts.AddTracks(Tracks(1, 2));
+    podcasts.AddPlaylists({Playlist(u"Podcasts", false, {1})}, ListHeader{"mhlp"}, SetPodcasts);
+    podcasts.AddPlaylists({Playlist(u"iPod", true, {1, 2}), Playlist(u"B", false, {})});
+    EXPECT_EQ(Parse(podcasts), 2);
+    EXPECT_EQ(PlaylistNames(), (std::vector<std::u16string>{u"iPod", u"B"}));
+}
+
+TEST_F(ITDBParserTest, OnlyTheFirstDataSetOfEachTypeIsRead)
+{
+    Database db;
+    db.AddTracks(Tracks(1, 2));
+    db.AddPlaylists({Playlist(u"First", true, {1})});
+    db.AddTracks(Tracks(10, 5));
+    db.AddPlaylists({Playlist(u"Second", true, {10})});
+    EXPECT_EQ(Parse(db), 2);
+    EXPECT_NE(Parser->FindTrack(1), nullptr);
+    EXPECT_EQ(Parser->FindTrack(10), nullptr);
+    EXPECT_EQ(PlaylistNames(), std::vector<std::u16string>{u"First"});
+}
+
+TEST_F(ITDBParserTest, ListHeaderLengthsAreFollowed)
+{
+    Database db;
+    db.HeaderLength = 244;
+    DataSet& tracks = db.AddTracks(Tracks(1, 3), ListHeader{"mhlt", 200});
+    tracks.HeaderLength = 160;
+    db.AddPlaylists({Playlist(u"iPod", true, {1, 2, 3})}, ListHeader{"mhlp", 12});
+    EXPECT_EQ(Parse(db), 3);
+    EXPECT_EQ(Parser->PlaylistCount(), 1);
+}
+
+// ---- Track limit and the reading of tracks ----
+
+TEST_F(ITDBParserTest, TrackLimitReadsTheFirstTracksInFileOrder)
+{
+    const Database db = Library(100);
+    EXPECT_EQ(Parse(db, -1), 100);
+    EXPECT_EQ(Parser->TrackCount(), 100);
+    for (std::int32_t id = 1; id <= 100; ++id) {
+        const OneTrack* t = Parser->FindTrack(id);
+        ASSERT_NE(t, nullptr) << id;
+        EXPECT_EQ(t->GetOrdinal(), id);
+    }
+
+    EXPECT_EQ(Parse(db, 5), 5);
+    EXPECT_EQ(Parser->TrackCount(), 5);
+    EXPECT_NE(Parser->FindTrack(5), nullptr);
+    EXPECT_EQ(Parser->FindTrack(6), nullptr);
+    EXPECT_EQ(Parser->PlaylistCount(), 2);
+
+    EXPECT_EQ(Parse(db, 1000), 100);
+
+    EXPECT_EQ(Parse(db, 0), 0);
+    EXPECT_EQ(Parser->TrackCount(), 0);
+    ASSERT_EQ(Parser->PlaylistCount(), 2) << "playlists are read even when no track is";
+    EXPECT_EQ(Parser->GetPlaylist(0)->ItemCount(), 100);
+}
+
+TEST_F(ITDBParserTest, FailedTrackEndsTheTrackListButPlaylistsAreRead)
+{
+    std::vector<TrackSpec> tracks = Tracks(1, 40);
+    tracks[36].Objects.resize(1); // the 37th track has a single data object
+    Database db;
+    db.AddTracks(tracks);
+    db.AddPlaylists({Playlist(u"iPod", true, Ids(1, 40)), Playlist(u"Late", false, {38, 2})});
+    EXPECT_EQ(Parse(db), 36);
+    EXPECT_EQ(Parser->FindTrack(37), nullptr);
+    EXPECT_EQ(Parser->FindTrack(38), nullptr);
+    ASSERT_EQ(Parser->PlaylistCount(), 2);
+    EXPECT_EQ(Parser->GetPlaylist(0)->ItemCount(), 40) << "members without a track are kept";
+    EXPECT_EQ(Parser->GetPlaylist(1)->GetItems(), (std::vector<std::int32_t>{38, 2}));
+}
+
+TEST_F(ITDBParserTest, TrackFailuresOfEveryKindKeepTheTracksBefore)
+{
+    struct Case {
+        const char* what;
+        void (*bend)(TrackSpec&);
+    };
+    const Case cases[] = {
+        {"wrong tag", [](TrackSpec& t) { t.Tag = "mhix"; }},
+        {"no data objects", [](TrackSpec& t) { t.ObjectCountField = 0; }},
+        {"negative object count", [](TrackSpec& t) { t.ObjectCountField = -5; }},
+        {"more objects than stored", [](TrackSpec& t) { t.ObjectCountField = 6; }},
+        {"wrong object tag", [](TrackSpec& t) { t.Objects[2].Tag = "mhox"; }},
+        {"negative string length", [](TrackSpec& t) { t.Objects[0].StringLengthField = -2; }},
+        {"string longer than the file", [](TrackSpec& t) { t.Objects[1].StringLengthField = 1 << 30; }},
+        {"passed-over object shorter than its head", [](TrackSpec& t) {
+             t.Objects.insert(t.Objects.begin() + 1, RawObject(ObjGenre));
+             t.Objects[1].TotalLengthField = 15;
+         }},
+        {"passed-over object of length zero", [](TrackSpec& t) {
+             t.Objects.insert(t.Objects.begin() + 1, RawObject(52));
+             t.Objects[1].TotalLengthField = 0;
+         }},
+        {"negative header length", [](TrackSpec& t) { t.HeaderLengthField = -100000; }},
+        {"header length beyond the file", [](TrackSpec& t) { t.HeaderLengthField = INT_MAX; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<TrackSpec> tracks = Tracks(1, 4);
+        c.bend(tracks[2]);
+        Database db;
+        db.AddTracks(tracks);
+        db.AddPlaylists({Playlist(u"iPod", true, Ids(1, 4))});
+        EXPECT_EQ(Parse(db), 2);
+        EXPECT_EQ(Parser->TrackCount(), 2);
+        EXPECT_EQ(Parser->PlaylistCount(), 1);
+    }
+}
+
+TEST_F(ITDBParserTest, CutOffFileWithMatchingTotalKeepsWhatWasRead)
+{
+    Database db;
+    db.AddTracks(Tracks(1, 3));
+    Bytes bytes = db.Build();
+    bytes.resize(bytes.size() - 30); // into the last object of the last track
+    PutInt32(bytes, 8, std::int32_t(bytes.size()));
+    EXPECT_EQ(Parse(bytes), 2);
+    EXPECT_EQ(Parser->PlaylistCount(), 0);
+}
+
+TEST_F(ITDBParserTest, DuplicateTrackIdsKeepTheLaterRecordAndCountBoth)
+{
+    std::vector<TrackSpec> tracks = Tracks(1, 3);
+    tracks[2].UniqueId = 1;
+    tracks[2].Objects[0] = StringObject(ObjTitle, u"Later");
+    Database db;
+    db.AddTracks(tracks);
+    EXPECT_EQ(Parse(db), 3);
+    EXPECT_EQ(Parser->TrackCount(), 2);
+    EXPECT_EQ(Parser->FindTrack(1)->GetTitle(), u"Later");
+    EXPECT_EQ(Parser->FindTrack(1)->GetOrdinal(), 3);
+}
+
+TEST_F(ITDBParserTest, TrackFieldsAndTextsAreRead)
+{
+    TrackSpec t = Track(-7, u"Tïtle 東京 🎵", u":iPod_Control:Music:F03:ÄBCD.mp3", u"Album", u"Artist", u"AAC audio file");
+    t.LengthMs = 4294967295u;
+    t.TrackNumber = 12;
+    t.BitRate = 256;
+    t.SampleRate = (48000 << 16) | 0x8000;
+    t.MediaType = 32;
+    Database db;
+    db.AddTracks({t});
+    ASSERT_EQ(Parse(db), 1);
+    const OneTrack* r = Parser->FindTrack(-7);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->GetTitle(), u"Tïtle 東京 🎵");
+    EXPECT_EQ(r->GetAlbum(), u"Album");
+    EXPECT_EQ(r->GetArtist(), u"Artist");
+    EXPECT_EQ(r->GetLocation(), "\\iPod_Control\\Music\\F03\\\xC3\x84" "BCD.mp3");
+    EXPECT_EQ(r->GetEncoding(), "AAC audio file");
+    EXPECT_EQ(r->GetLengthText(), "49d 17:02:47");
+    EXPECT_EQ(r->GetLengthSeconds(), 4294967);
+    EXPECT_EQ(r->GetTrackNumber(), 12);
+    EXPECT_EQ(r->GetBitRate(), 256);
+    EXPECT_EQ(r->GetSampleRate(), 48000);
+    EXPECT_EQ(r->GetTrackType(), "Music Video");
+    EXPECT_EQ(r->GetOrdinal(), 1);
+}
+
+TEST_F(ITDBParserTest, TrackHeaderLengthsOfRealWritersAreRead)
+{
+    for (const std::int32_t header : {160, 212, 388, 584, 624}) {
+        SCOPED_TRACE(header);
+        std::vector<TrackSpec> tracks = Tracks(1, 3);
+        for (TrackSpec& t : tracks) {
+            t.HeaderLength = header;
+            t.MediaType = 8;
+        }
+        Database db;
+        db.AddTracks(tracks);
+        ASSERT_EQ(Parse(db), 3);
+        EXPECT_EQ(Parser->FindTrack(3)->GetTitle(), u"Title 3");
+        if (header >= 212) {
+            EXPECT_EQ(Parser->FindTrack(3)->GetTrackType(), "Audiobook");
+        }
+    }
+}
+
+TEST_F(ITDBParserTest, ShortTrackHeaderTakesTheMediaTypeFromOffset208)
+{
+    // With a 156-byte header, offset 208 lies in the first object's text at byte 12, i.e. code
+    // units 6 and 7; the objects are still read from offset 156.
+    TrackSpec t = Track(1, std::u16string(u"abcdef") + u'\x0040' + u'\0' + u"gh");
+    t.HeaderLength = 156;
+    t.MediaType = 1; // would sit beyond the header, so it is not written
+    Database db;
+    db.AddTracks({t, Track(2, u"Next")});
+    ASSERT_EQ(Parse(db), 2);
+    EXPECT_EQ(Parser->FindTrack(1)->GetTrackType(), "TV Show");
+    EXPECT_EQ(Parser->FindTrack(1)->GetTitle().size(), 10u);
+    EXPECT_EQ(Parser->FindTrack(2)->GetTitle(), u"Next");
+}
+
+TEST_F(ITDBParserTest, ObjectsOfOtherTypesArePassedOverByTheirTotalLength)
+{
+    TrackSpec t = Track(1, u"Title", u":L");
+    t.Objects.insert(t.Objects.begin() + 1, RawObject(ObjGenre, 60, 0x6D686F64));
+    t.Objects.insert(t.Objects.begin() + 1, RawObject(52, 0));
+    t.Objects.push_back(RawObject(100, 3));
+    Database db;
+    db.AddTracks({t, Track(2, u"Two")});
+    ASSERT_EQ(Parse(db), 2);
+    EXPECT_EQ(Parser->FindTrack(1)->GetTitle(), u"Title");
+    EXPECT_EQ(Parser->FindTrack(1)->GetLocation(), "\\L");
+    EXPECT_EQ(Parser->FindTrack(2)->GetTitle(), u"Two");
+}
+
+TEST_F(ITDBParserTest, LaterObjectOfTheSameTypeWins)
+{
+    TrackSpec t = Track(1, u"First", u":a:b");
+    t.Objects.push_back(StringObject(ObjLocation, u":c:d"));
+    t.Objects.push_back(StringObject(ObjTitle, u"Second"));
+    Database db;
+    db.AddTracks({t});
+    ASSERT_EQ(Parse(db), 1);
+    EXPECT_EQ(Parser->FindTrack(1)->GetLocation(), "\\c\\d");
+    EXPECT_EQ(Parser->FindTrack(1)->GetTitle(), u"Second");
+}
+
+TEST_F(ITDBParserTest, StringObjectEndsRightAfterItsText)
+{
+    // L = 7: three units, the odd byte ignored; the next object starts at offset 47.
+    TrackSpec odd = Track(1, u"");
+    odd.Objects[0] = StringObjectBytes(ObjTitle, {'a', 0, 'b', 0, 'c', 0, 'X'});
+    // L = 0: empty text, the next object right after the 40-byte header.
+    TrackSpec empty = Track(2, u"");
+    empty.Objects[3] = StringObjectBytes(ObjArtist, {});
+    Database db;
+    db.AddTracks({odd, empty, Track(3, u"Three")});
+    ASSERT_EQ(Parse(db), 3);
+    EXPECT_EQ(Parser->FindTrack(1)->GetTitle(), u"abc");
+    EXPECT_EQ(Parser->FindTrack(1)->GetLocation(), "\\iPod_Control\\Music\\F00\\A.mp3");
+    EXPECT_EQ(Parser->FindTrack(2)->GetTitle(), u"");
+    EXPECT_EQ(Parser->FindTrack(2)->GetArtist(), u"");
+    EXPECT_EQ(Parser->FindTrack(2)->GetEncoding(), "MPEG audio file");
+}
+
+TEST_F(ITDBParserTest, PaddedStringObjectEndsTheTrackList)
+{
+    // Padding inside a middle object: this track fails.
+    std::vector<TrackSpec> middle = Tracks(1, 3);
+    middle[1].Objects[1].TrailingBytes = 4;
+    Database a;
+    a.AddTracks(middle);
+    a.AddPlaylists({Playlist(u"iPod", true, {1, 2, 3})});
+    EXPECT_EQ(Parse(a), 1);
+    EXPECT_EQ(Parser->PlaylistCount(), 1);
+
+    // Padding inside the last object: the track reads, the next one fails.
+    std::vector<TrackSpec> last = Tracks(1, 3);
+    last[1].Objects.back().TrailingBytes = 4;
+    Database b;
+    b.AddTracks(last);
+    EXPECT_EQ(Parse(b), 2);
+
+    // Bytes after the last object of a track, counted in its total length, end it the same way.
+    std::vector<TrackSpec> trailing = Tracks(1, 3);
+    trailing[0].TrailingBytes = 8;
+    Database c;
+    c.AddTracks(trailing);
+    EXPECT_EQ(Parse(c), 1);
+}
+
+TEST_F(ITDBParserTest, NarrowTextsStopAtZeroWideTextsKeepIt)
+{
+    TrackSpec t = Track(1, std::u16string(u"a\0b", 3), std::u16string(u":x\0:y", 5), u"Al", u"Ar",
+                        std::u16string(u"MP\0EG", 5));
+    t.Objects.push_back(StringObject(ObjAlbum, std::u16string(u"\0\0", 2)));
+    Database db;
+    db.AddTracks({t});
+    ASSERT_EQ(Parse(db), 1);
+    const OneTrack* r = Parser->FindTrack(1);
+    EXPECT_EQ(r->GetTitle(), std::u16string(u"a\0b", 3));
+    EXPECT_EQ(r->GetAlbum(), std::u16string(u"\0\0", 2));
+    EXPECT_EQ(r->GetLocation(), "\\x");
+    EXPECT_EQ(r->GetEncoding(), "MP");
+}
+
+TEST_F(ITDBParserTest, UnpairedSurrogatesInNarrowTextsBecomeReplacementCharacters)
+{
+    TrackSpec t = Track(1, u"T", std::u16string(u":") + char16_t(0xD800) + u"x" + char16_t(0xDC00),
+                        u"A", u"B", std::u16string(u"\xD83C\xDFB5"));
+    Database db;
+    db.AddTracks({t});
+    ASSERT_EQ(Parse(db), 1);
+    EXPECT_EQ(Parser->FindTrack(1)->GetLocation(), "\\\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(Parser->FindTrack(1)->GetEncoding(), "\xF0\x9F\x8E\xB5");
+}
+
+// ---- Playlists ----
+
+TEST_F(ITDBParserTest, PlaylistsKeepNameMasterFlagAndItemsInFileOrder)
+{
+    PlaylistSpec master = Playlist(u"Mein iPod", true, {3, 1, 99, 1});
+    master.Objects.insert(master.Objects.begin(), RawObject(52, 60));
+    master.Objects.push_back(RawObject(100, 600));
+    master.Objects.push_back(RawObject(102, 8));
+    PlaylistSpec two = Playlist(u"Two", false, {});
+    two.MasterByte = 2;
+    PlaylistSpec unnamed;
+    unnamed.Items = {Item(2)};
+    unnamed.Items[0].Objects.push_back(RawObject(ObjItemPosition, 0));
+    unnamed.Items[0].HeaderLength = 28;
+    Database db;
+    db.AddTracks(Tracks(1, 3));
+    db.AddPlaylists({master, two, unnamed});
+    ASSERT_EQ(Parse(db), 3);
+    ASSERT_EQ(Parser->PlaylistCount(), 3);
+
+    OnePlaylist* p = Parser->GetPlaylist(0);
+    EXPECT_EQ(p->GetName(), u"Mein iPod");
+    EXPECT_TRUE(p->IsMaster());
+    EXPECT_EQ(p->GetItems(), (std::vector<std::int32_t>{3, 1, 99, 1}));
+    EXPECT_FALSE(Parser->GetPlaylist(1)->IsMaster());
+    EXPECT_EQ(Parser->GetPlaylist(1)->ItemCount(), 0);
+    EXPECT_EQ(Parser->GetPlaylist(2)->GetName(), u"");
+    EXPECT_EQ(Parser->GetPlaylist(2)->GetItems(), std::vector<std::int32_t>{2});
+    EXPECT_EQ(Parser->GetPlaylist(3), nullptr);
+    EXPECT_EQ(Parser->GetPlaylist(-1), nullptr);
+
+    // Walking the cursor gives the same playlists in the same order.
+    std::vector<std::u16string> walked;
+    Parser->RewindPlaylists();
+    while (Parser->HasMorePlaylists())
+        walked.push_back(Parser->NextPlaylist()->GetName());
+    EXPECT_EQ(walked, PlaylistNames());
+
+    // Resolving members: absent ids yield nothing, duplicates twice.
+    std::vector<std::u16string> rows;
+    p->RewindItems();
+    while (p->HasMoreItems())
+        if (const OneTrack* t = Parser->FindTrack(p->NextItem()))
+            rows.emplace_back(t->GetTitle());
+    EXPECT_EQ(rows, (std::vector<std::u16string>{u"Title 3", u"Title 1", u"Title 1"}));
+}
+
+TEST_F(ITDBParserTest, PlaylistListProblemsLeaveTheTracks)
+{
+    {
+        Database none;
+        none.AddTracks(Tracks(1, 2));
+        EXPECT_EQ(Parse(none), 2);
+        EXPECT_EQ(Parser->PlaylistCount(), 0);
+    }
+    for (const std::int32_t count : {0, -1, INT_MIN}) {
+        Database db;
+        db.AddTracks(Tracks(1, 2));
+        db.AddPlaylists({Playlist(u"iPod", true, {1})}, ListHeader{"mhlp", 92, count});
+        EXPECT_EQ(Parse(db), 2) << count;
+        EXPECT_EQ(Parser->PlaylistCount(), 0) << count;
+    }
+    Database wrongTag;
+    wrongTag.AddTracks(Tracks(1, 2));
+    wrongTag.AddPlaylists({Playlist(u"iPod", true, {1})}, ListHeader{"mhlt"});
+    EXPECT_EQ(Parse(wrongTag), 2);
+    EXPECT_EQ(Parser->PlaylistCount(), 0);
+}
+
+TEST_F(ITDBParserTest, PlaylistFailuresOfEveryKindKeepThePlaylistsBefore)
+{
+    struct Case {
+        const char* what;
+        void (*bend)(PlaylistSpec&);
+    };
+    const Case cases[] = {
+        {"wrong tag", [](PlaylistSpec& p) { p.Tag = "mhyx"; }},
+        {"more objects than stored", [](PlaylistSpec& p) { p.ObjectCountField = 3; }},
+        {"more items than stored", [](PlaylistSpec& p) { p.ItemCountField = 5; }},
+        {"wrong item tag", [](PlaylistSpec& p) { p.Items[1].Tag = "mhix"; }},
+        {"wrong item object tag", [](PlaylistSpec& p) { p.Items[0].Objects[0].Tag = "mhxx"; }},
+        {"name with negative length", [](PlaylistSpec& p) { p.Objects[0].StringLengthField = -1; }},
+        {"passed-over object shorter than its head", [](PlaylistSpec& p) {
+             p.Objects.push_back(RawObject(51));
+             p.Objects.back().TotalLengthField = 12;
+         }},
+        {"item header shorter than its fields", [](PlaylistSpec& p) { p.Items[1].HeaderLengthField = 27; }},
+        {"item header of length zero", [](PlaylistSpec& p) { p.Items[1].HeaderLengthField = 0; }},
+        {"item object shorter than its head", [](PlaylistSpec& p) { p.Items[0].Objects[0].TotalLengthField = 11; }},
+        {"item object of length zero", [](PlaylistSpec& p) { p.Items[0].Objects[0].TotalLengthField = 0; }},
+        {"header length zero", [](PlaylistSpec& p) { p.HeaderLengthField = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PlaylistSpec bent = Playlist(u"Bent", false, {1, 2});
+        c.bend(bent);
+        Database db;
+        db.AddTracks(Tracks(1, 2));
+        db.AddPlaylists({Playlist(u"iPod", true, {1, 2}), bent, Playlist(u"After", false, {1})});
+        EXPECT_EQ(Parse(db), 2);
+        EXPECT_EQ(PlaylistNames(), std::vector<std::u16string>{u"iPod"});
+    }
+}
+
+TEST_F(ITDBParserTest, PlaylistThatDoesNotMoveForwardEndsTheList)
+{
+    // A header length of 0 with no objects and no items would leave the reader where it began.
+    PlaylistSpec still;
+    still.HeaderLengthField = 0;
+    Database db;
+    db.AddTracks(Tracks(1, 1));
+    db.AddPlaylists({Playlist(u"iPod", true, {1}), still, still}, ListHeader{"mhlp", 92, INT_MAX});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Parse(db), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(PlaylistNames(), std::vector<std::u16string>{u"iPod"});
+}
+
+TEST_F(ITDBParserTest, DataSetThatDoesNotMoveForwardEndsTheWalk)
+{
+    for (const std::int32_t total : {0, 8, 15, -16, INT_MIN}) {
+        SCOPED_TRACE(total);
+        Database before;
+        before.AddDataSet(SetAlbums, Bytes(32, 0)).TotalLengthField = total;
+        before.AddTracks(Tracks(1, 2));
+        EXPECT_EQ(Parse(before), -1);
+
+        // Between the tracks and the playlists: the tracks stay, the playlists are not found.
+        Database between;
+        between.AddTracks(Tracks(1, 2));
+        between.AddDataSet(SetPodcasts, Bytes(32, 0)).TotalLengthField = total;
+        between.AddPlaylists({Playlist(u"iPod", true, {1, 2})});
+        EXPECT_EQ(Parse(between), 2);
+        EXPECT_EQ(Parser->PlaylistCount(), 0);
+    }
+}
+
+TEST_F(ITDBParserTest, HugeCountsAreBoundedByTheFile)
+{
+    struct Case {
+        const char* what;
+        void (*bend)(Database&);
+        int result;
+        int playlists;
+    };
+    const Case cases[] = {
+        {"track count", [](Database& db) {
+             db.AddTracks(Tracks(1, 2), ListHeader{"mhlt", 92, INT_MAX});
+             db.AddPlaylists({Playlist(u"iPod", true, {1, 2})});
+         }, 2, 1},
+        {"object count", [](Database& db) {
+             std::vector<TrackSpec> t = Tracks(1, 2);
+             t[1].ObjectCountField = INT_MAX;
+             db.AddTracks(t);
+             db.AddPlaylists({Playlist(u"iPod", true, {1, 2})});
+         }, 1, 1},
+        {"playlist count", [](Database& db) {
+             db.AddTracks(Tracks(1, 2));
+             db.AddPlaylists({Playlist(u"iPod", true, {1, 2})}, ListHeader{"mhlp", 92, INT_MAX});
+         }, 2, 1},
+        {"item count", [](Database& db) {
+             db.AddTracks(Tracks(1, 2));
+             PlaylistSpec p = Playlist(u"iPod", true, {1, 2});
+             p.ItemCountField = INT_MAX;
+             db.AddPlaylists({p});
+         }, 2, 0},
+        {"playlist object count", [](Database& db) {
+             db.AddTracks(Tracks(1, 2));
+             PlaylistSpec p = Playlist(u"iPod", true, {1, 2});
+             p.ObjectCountField = INT_MAX;
+             db.AddPlaylists({p});
+         }, 2, 0},
+        {"item object count", [](Database& db) {
+             db.AddTracks(Tracks(1, 2));
+             PlaylistSpec p = Playlist(u"iPod", true, {1, 2});
+             p.Items[0].ObjectCountField = INT_MAX;
+             db.AddPlaylists({p});
+         }, 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Database db;
+        c.bend(db);
+        const Bytes bytes = db.Build();
+        ASSERT_LT(bytes.size(), 4096u);
+
+        g_largestAllocation = 0;
+        g_watchAllocations = true;
+        const auto start = std::chrono::steady_clock::now();
+        const int result = Parse(bytes);
+        const auto took = std::chrono::steady_clock::now() - start;
+        g_watchAllocations = false;
+
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(Parser->PlaylistCount(), c.playlists);
+        EXPECT_LT(took, std::chrono::seconds(2));
+        EXPECT_LT(g_largestAllocation.load(), std::size_t(1) << 20);
+    }
+}
+
+TEST_F(ITDBParserTest, RealisticLargeDatabaseReadsCompletely)
+{
+    LargeDatabaseOptions options;
+    options.TrackCount = 2000;
+    const std::string path = Dir.File("large");
+    const LargeDatabaseSummary summary = WriteLargeDatabase(path, options);
+    ASSERT_GT(summary.FileSize, 0u);
+
+    ITDBParser parser(path);
+    ASSERT_EQ(parser.Parse(-1), 2000);
+    ASSERT_EQ(parser.PlaylistCount(), summary.Playlists);
+    const OnePlaylist* master = parser.GetPlaylist(0);
+    EXPECT_TRUE(master->IsMaster());
+    ASSERT_EQ(master->ItemCount(), summary.MasterItems);
+    int resolved = 0;
+    std::int32_t ordinal = 0;
+    for (std::int32_t id : master->GetItems()) {
+        const OneTrack* t = parser.FindTrack(id);
+        ASSERT_NE(t, nullptr) << id;
+        EXPECT_EQ(t->GetOrdinal(), ++ordinal);
+        EXPECT_FALSE(t->GetTitle().empty());
+        EXPECT_FALSE(t->GetArtist().empty());
+        EXPECT_FALSE(t->GetAlbum().empty());
+        EXPECT_EQ(t->GetLocation().rfind("\\iPod_Control\\Music\\F", 0), 0u);
+        EXPECT_NE(t->GetEncoding().find("audio file"), std::string::npos);
+        ++resolved;
+    }
+    EXPECT_EQ(resolved, 2000);
+    for (int i = 1; i < parser.PlaylistCount(); ++i)
+        EXPECT_FALSE(parser.GetPlaylist(i)->IsMaster());
+
+    // The same options give the same bytes.
+    const std::string again = Dir.File("again");
+    WriteLargeDatabase(again, options);
+    std::ifstream a(path, std::ios::binary), b(again, std::ios::binary);
+    EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
+}
+
+} // namespace

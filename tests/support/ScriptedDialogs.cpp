@@ -1,0 +1,49 @@
+#include "ScriptedDialogs.h"
+
+UserDialogs::Answer ScriptedDialogs::Message(QWidget*, const QString& caption, const QString& text, Icon icon,
+                                             Buttons buttons)
+{
+    messages.push_back({caption, text, icon, buttons});
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    if (answers.empty()) {
+        ++unexpected;
+        return Answer::No;
+    }
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+namespace {
+
+QString Next(std::deque<QString>& queue, int& unexpected)
+{
+    if (queue.empty()) {
+        ++unexpected;
+        return {};
+    }
+    QString p = queue.front();
+    queue.pop_front();
+    return p;
+}
+
+} // namespace
+
+QString ScriptedDialogs::ChooseFolder(QWidget*, const QString&, const QString& startFolder)
+{
+    dialogStarts << startFolder;
+    return Next(paths, unexpected);
+}
+
+QString ScriptedDialogs::ChooseOpenFile(QWidget*, const QString&, const QString& startFolder, const QString&)
+{
+    dialogStarts << startFolder;
+    return Next(paths, unexpected);
+}
+
+QString ScriptedDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& startPath, const QString&)
+{
+    dialogStarts << startPath;
+    return Next(paths, unexpected);
+}
