@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -21,13 +22,19 @@ constexpr std::int32_t kFileType = 6;
 
 // The fields the reader takes from a track header end here; a shorter header is still read
 // from this offset, and the data objects then start at the header length (a backwards seek).
-constexpr std::int64_t kTrackHeaderRead = 212;
-constexpr std::int64_t kPlaylistHeaderRead = 48;
-constexpr std::int64_t kItemHeaderRead = 28;
+constexpr std::size_t kTrackHeaderRead = 212;
+constexpr std::size_t kPlaylistHeaderRead = 48;
+constexpr std::int32_t kItemHeaderRead = 28;
 // What of a data object has been read when it is passed over: inside a track or playlist the
 // tag, header length, total length and type; inside a playlist item only the first three.
 constexpr std::int32_t kObjectHeadRead = 16;
 constexpr std::int32_t kItemObjectHeadRead = 12;
+
+std::int32_t Int32At(const unsigned char* p)
+{
+    return static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16)
+                                     | (std::uint32_t(p[3]) << 24));
+}
 
 } // namespace
 
@@ -136,37 +143,30 @@ int ITDBParser::CountList(FileReader& file, std::int32_t wantedType, const char 
 
 bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
 {
-    std::int32_t header = 0, objects = 0, value = 0;
-    if (!file.ReadTag("mhit") || !ReadInt(file, header) || !file.Skip(4) || !ReadInt(file, objects))
+    // Every field the reader takes lies in the first 212 bytes, and each of them must be there,
+    // so the header is read in one piece (a track that ends sooner fails either way).
+    unsigned char head[kTrackHeaderRead];
+    if (!file.Read(head, sizeof head) || std::memcmp(head, "mhit", 4) != 0)
         return false;
+    const std::int32_t header = Int32At(head + 4);
+    const std::int32_t objects = Int32At(head + 12);
     if (objects < 2)
         return false;
-
-    if (!ReadInt(file, value))
-        return false;
-    track.SetTrackId(value);
-    if (!file.Skip(20) || !ReadInt(file, value))
-        return false;
-    track.SetLength(static_cast<std::uint32_t>(value));
-    if (!ReadInt(file, value))
-        return false;
-    track.SetTrackNumber(value);
-    if (!file.Skip(8) || !ReadInt(file, value))
-        return false;
-    track.SetBitRate(value);
-    if (!ReadInt(file, value))
-        return false;
-    track.SetSampleRate(value);
-    if (!file.Skip(144) || !ReadInt(file, value))
-        return false;
-    track.SetMediaType(value);
-    if (!file.Skip(std::int64_t(header) - kTrackHeaderRead))
+    track.SetTrackId(Int32At(head + 16));
+    track.SetLength(static_cast<std::uint32_t>(Int32At(head + 40)));
+    track.SetTrackNumber(Int32At(head + 44));
+    track.SetBitRate(Int32At(head + 56));
+    track.SetSampleRate(Int32At(head + 60));
+    track.SetMediaType(Int32At(head + 208));
+    if (!file.Skip(std::int64_t(header) - std::int64_t(kTrackHeaderRead)))
         return false;
 
     for (std::int32_t i = 0; i < objects; ++i) {
-        std::int32_t total = 0, type = 0;
-        if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total) || !ReadInt(file, type))
+        unsigned char object[16];
+        if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
             return false;
+        const std::int32_t total = Int32At(object + 8);
+        const std::int32_t type = Int32At(object + 12);
         switch (type) {
         case kTitle:
         case kAlbum:
@@ -204,20 +204,23 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
 
 bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
 {
-    std::int32_t header = 0, objects = 0, items = 0, unused = 0;
-    unsigned char flags[4];
-    if (!file.ReadTag("mhyp") || !ReadInt(file, header) || !file.Skip(4) || !ReadInt(file, objects)
-        || !ReadInt(file, items) || !file.Read(flags, 4))
+    // The fields read lie in the first 48 bytes; the byte at 20 is the master flag.
+    unsigned char head[kPlaylistHeaderRead];
+    if (!file.Read(head, sizeof head) || std::memcmp(head, "mhyp", 4) != 0)
         return false;
-    playlist.SetMaster(flags[0] == 1);
-    if (!file.Skip(20) || !ReadInt(file, unused) || !file.Skip(std::int64_t(header) - kPlaylistHeaderRead))
+    const std::int32_t header = Int32At(head + 4);
+    const std::int32_t objects = Int32At(head + 12);
+    const std::int32_t items = Int32At(head + 16);
+    playlist.SetMaster(head[20] == 1);
+    if (!file.Skip(std::int64_t(header) - std::int64_t(kPlaylistHeaderRead)))
         return false;
 
     for (std::int32_t i = 0; i < objects; ++i) {
-        std::int32_t total = 0, type = 0;
-        if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total) || !ReadInt(file, type))
+        unsigned char object[16];
+        if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
             return false;
-        if (type == kTitle) {
+        const std::int32_t total = Int32At(object + 8);
+        if (Int32At(object + 12) == kTitle) {
             std::u16string_view name;
             if (!ReadWideString(file, name))
                 return false;
@@ -228,18 +231,20 @@ bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
     }
 
     for (std::int32_t i = 0; i < items; ++i) {
-        std::int32_t itemHeader = 0, itemObjects = 0, trackId = 0;
-        if (!file.ReadTag("mhip") || !ReadInt(file, itemHeader) || !file.Skip(4) || !ReadInt(file, itemObjects)
-            || !file.Skip(8) || !ReadInt(file, trackId))
+        unsigned char item[kItemHeaderRead];
+        if (!file.Read(item, sizeof item) || std::memcmp(item, "mhip", 4) != 0)
             return false;
+        const std::int32_t itemHeader = Int32At(item + 4);
+        const std::int32_t itemObjects = Int32At(item + 12);
         // A header shorter than the fields just read would lead back onto this same item.
         if (itemHeader < kItemHeaderRead || !file.Skip(std::int64_t(itemHeader) - kItemHeaderRead))
             return false;
-        playlist.AddItem(trackId);
+        playlist.AddItem(Int32At(item + 24));
         for (std::int32_t k = 0; k < itemObjects; ++k) {
-            std::int32_t total = 0;
-            if (!file.ReadTag("mhod") || !file.Skip(4) || !ReadInt(file, total))
+            unsigned char object[kItemObjectHeadRead];
+            if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
                 return false;
+            const std::int32_t total = Int32At(object + 8);
             if (total < kItemObjectHeadRead || !file.Skip(std::int64_t(total) - kItemObjectHeadRead))
                 return false;
         }
@@ -254,10 +259,12 @@ namespace {
 // last byte is ignored.
 bool ReadStringUnits(FileReader& file, std::u16string& units)
 {
-    std::int32_t length = 0;
+    // Offsets 16 to 28 are passed over; the length at 28 must be there, so read them together.
+    unsigned char prefix[16];
     units.clear();
-    if (!file.Skip(12) || !file.ReadInt32(length))
+    if (!file.Read(prefix, sizeof prefix))
         return false;
+    const std::int32_t length = Int32At(prefix + 12);
     if (length == 0)
         return file.Skip(8);
     if (length < 0 || !file.Skip(8) || length > file.Remaining())

@@ -396,9 +396,9 @@ void AppendLargeTrack(Bytes& out, const LargeDatabaseOptions& options, int index
         location += static_cast<char16_t>(u'A' + rng.Below(26));
     location += kExtensions[kind];
 
-    track.Objects = {StringObject(ObjTitle, Words(rng, 1, 6)), StringObject(ObjLocation, location),
-                     StringObject(ObjAlbum, Name("Vol. ", options.Seed * 7919u + std::uint32_t(album), 1, 4, album % 9 + 1)),
-                     StringObject(ObjArtist, Name("& ", options.Seed * 104729u + std::uint32_t(artist), 1, 3, artist)),
+    track.Objects = {StringObject(ObjTitle, Words(rng, 2, 8)), StringObject(ObjLocation, location),
+                     StringObject(ObjAlbum, Name("Vol. ", options.Seed * 7919u + std::uint32_t(album), 2, 5, album % 9 + 1)),
+                     StringObject(ObjArtist, Name("& ", options.Seed * 104729u + std::uint32_t(artist), 2, 4, artist)),
                      StringObject(ObjFileType, kFileTypes[kind])};
     AppendTrack(out, track);
 }
@@ -428,7 +428,7 @@ std::vector<LargePlaylist> LargePlaylists(const LargeDatabaseOptions& options)
     const std::array<std::u16string_view, 6> names = {u"Favourites ★", u"Läufe", u"Road Trip", u"Nachtmusik",
                                                       u"お気に入り", u"Chill"};
     for (int i = 0; i < options.ExtraPlaylists; ++i)
-        lists.push_back({std::u16string(names[static_cast<std::size_t>(i) % names.size()]), false, 3 + 4 * i});
+        lists.push_back({std::u16string(names[static_cast<std::size_t>(i) % names.size()]), false, 2 + 3 * i + i * i / 2});
     return lists;
 }
 
@@ -491,8 +491,8 @@ LargeDatabaseSummary WriteLargeDatabase(std::ostream& out, const LargeDatabaseOp
             Header h = BeginHeader(entries, "mhia", 88, std::nullopt);
             PutField(entries, h, 12, 2);
             PutField(entries, h, 16, a + 1);
-            AppendObject(entries, StringObject(200, Name("Vol. ", options.Seed * 7919u + std::uint32_t(a), 1, 4, a % 9 + 1)));
-            AppendObject(entries, StringObject(201, Name("& ", options.Seed * 104729u + std::uint32_t(a / kAlbumsPerArtist), 1, 3,
+            AppendObject(entries, StringObject(200, Name("Vol. ", options.Seed * 7919u + std::uint32_t(a), 2, 5, a % 9 + 1)));
+            AppendObject(entries, StringObject(201, Name("& ", options.Seed * 104729u + std::uint32_t(a / kAlbumsPerArtist), 2, 4,
                                                         a / kAlbumsPerArtist)));
             FinishTotal(entries, Header{start, 88}, std::nullopt);
         }
