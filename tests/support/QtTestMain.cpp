@@ -1,7 +1,7 @@
 // main() for widget tests: a QApplication on the offscreen platform, titled like the program,
 // with settings kept in a private temporary folder so that no test touches the user's own.
 #include <QApplication>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,10 +14,10 @@ int main(int argc, char** argv)
     if (!config.isValid())
         return 2;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Varnel");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
