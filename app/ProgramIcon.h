@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// Varnel's own icon, in every size it ships with.
+QIcon ProgramIcon();

@@ -1,0 +1,163 @@
+#pragma once
+
+#include "ITDBParser.h"
+
+#include <QIcon>
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class ElidedLabel;
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class QTreeView;
+class QTreeWidget;
+class TPreferencesForm;
+class TrackListModel;
+
+// The program's only top-level window: the playlist list, the track list, the menus, the
+// toolbar and the status bar through which every long task reports.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Reporting: each change shows at once, even in the middle of a long task.
+    void SetStatusText(const std::string& utf8);
+    void SetStatusDetail(const std::u16string& text);
+    // Progress bar and busy cursor on or off; every `true` must be paired with a `false`.
+    void ShowProgress(bool on);
+    void SetProgress(int percent);
+    void PlaceStatusDetail();
+
+    // True between ShowProgress(true) and ShowProgress(false): a long task is running.
+    bool IsBusy() const { return BusyCursorSet; }
+    // The status line text shown when no task runs: "Varnel Ready".
+    static std::string IdleStatusText();
+
+    std::string IPodDrive;
+    std::unique_ptr<ITDBParser> Database;
+    std::unique_ptr<TPreferencesForm> PreferencesForm;
+    // The overwrite prompt joins with extraction; until then there is none.
+    std::unique_ptr<QWidget> OverwritePromptForm;
+    QProgressBar* ProgressBar = nullptr;
+    ElidedLabel* StatusDetail = nullptr;
+    int LastSortColumn = -1;
+
+    // Controls.
+    QToolBar* ToolBar2 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QTreeWidget* LstPlaylists = nullptr;
+    QTreeView* TrackList = nullptr;
+    TrackListModel* TrackListItems = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QLabel* StatusLine = nullptr;
+    QWidget* ProgressPanel = nullptr;
+
+    // Menus.
+    QMenu* MenuFile = nullptr;
+    QMenu* MenuEdit = nullptr;
+    QMenu* MenuView = nullptr;
+    QMenu* MenuViewSortBy = nullptr;
+    QMenu* MenuHelp = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* MenuPopupShowHide = nullptr;
+    QMenu* MenuPopupSortBy = nullptr;
+    QAction* MenuViewMenuBar = nullptr;
+    QAction* MenuViewToolbar = nullptr;
+    QAction* MenuViewStatusBar = nullptr;
+    QAction* MenuPopupMenuBar = nullptr;
+    QAction* MenuPopupToolbar = nullptr;
+    QAction* MenuPopupStatusBar = nullptr;
+    QAction* MenuSortPlayTime = nullptr;
+
+    // Commands.
+    QAction* ActionFileOpen = nullptr;
+    QAction* ActionFileOpenFile = nullptr;
+    QAction* ActionFileClose = nullptr;
+    QAction* ActionFileExport = nullptr;
+    QAction* ActionFileExtract = nullptr;
+    QAction* ActionFileExit = nullptr;
+    QAction* ActionEditAll = nullptr;
+    QAction* ActionEditNone = nullptr;
+    QAction* ActionEditInvert = nullptr;
+    QAction* ActionEditPreferences = nullptr;
+    QAction* ActionViewMenuBar = nullptr;
+    QAction* ActionViewToolbar = nullptr;
+    QAction* ActionViewStatusBar = nullptr;
+    QAction* ActionSortTrackNumber = nullptr;
+    QAction* ActionSortTitle = nullptr;
+    QAction* ActionSortArtist = nullptr;
+    QAction* ActionSortAlbum = nullptr;
+    QAction* ActionSortLength = nullptr;
+    QAction* ActionSortTrackType = nullptr;
+    QAction* ActionSortEncoding = nullptr;
+    QAction* ActionSortBitRate = nullptr;
+    QAction* ActionSortSampleRate = nullptr;
+    QAction* ActionHelpAbout = nullptr;
+
+public slots:
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormDestroy();
+
+    void ActionFileOpenExecute();
+    void ActionFileOpenFileExecute();
+    void ActionFileCloseExecute();
+    void ActionFileExportExecute();
+    void ActionFileExtractExecute();
+    void ActionFileExitExecute();
+    void ActionEditAllExecute();
+    void ActionEditNoneExecute();
+    void ActionEditInvertExecute();
+    void ActionEditPreferencesExecute();
+    void ActionViewMenuBarExecute();
+    void ActionViewToolbarExecute();
+    void ActionViewStatusBarExecute();
+    void ActionSortTrackNumberExecute();
+    void ActionSortTitleExecute();
+    void ActionSortArtistExecute();
+    void ActionSortAlbumExecute();
+    void ActionSortLengthExecute();
+    void ActionSortTrackTypeExecute();
+    void ActionSortEncodingExecute();
+    void ActionSortBitRateExecute();
+    void ActionSortSampleRateExecute();
+    void ActionHelpAboutExecute();
+
+public:
+    void setVisible(bool visible) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateControls();
+    void CreateStatusBar();
+    QAction* MakeAction(QAction*& action, const char* name, const QString& caption, const QKeySequence& shortcut,
+                        const QIcon& icon, void (TMainForm::*handler)());
+    QAction* MakeToggle(const char* name, const QString& caption, void (TMainForm::*handler)());
+    void ApplyWindowBounds();
+    void ShowMenuBar(bool show);
+    void ShowToolbar(bool show);
+    void ShowStatusBar(bool show);
+
+    QSize AppliedClientSize; // the client size that places the stored outer size
+    QIcon SortIcon; // the two "Sort List By" submenus
+    bool BusyCursorSet = false;
+    bool FormShowDone = false;
+    bool FormDestroyDone = false;
+    bool BoundsCorrected = false;
+    bool CloseWhenIdle = false;
+};

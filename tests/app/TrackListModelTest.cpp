@@ -1,0 +1,99 @@
+#include "TrackListModel.h"
+
+#include "OneTrack.h"
+#include "TrackRowTexts.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+#include <vector>
+
+namespace {
+
+OneTrack MakeTrack(std::u16string title, std::int32_t number)
+{
+    OneTrack track;
+    track.SetTitle(std::move(title));
+    track.SetArtist(u"Артист");
+    track.SetAlbum(u"Album & Co");
+    track.SetLength(215000);
+    track.SetBitRate(192);
+    track.SetSampleRate(44100 << 16);
+    track.SetTrackNumber(number);
+    track.SetMediaType(1);
+    track.SetEncoding("MPEG audio file");
+    return track;
+}
+
+TEST(TrackListModel, ShowsTheCellTextsOfEveryColumn)
+{
+    const OneTrack first = MakeTrack(u"Ünïcode title", 3);
+    const OneTrack second = MakeTrack(u"Second", 12);
+    TrackListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.Reset({&first, &second});
+
+    ASSERT_EQ(model.rowCount(), 2);
+    ASSERT_EQ(model.columnCount(), TrackColumnCount);
+    for (int column = 0; column < TrackColumnCount; ++column) {
+        const auto col = static_cast<TrackColumn>(column);
+        EXPECT_EQ(model.data(model.index(0, column)).toString(), QString::fromStdU16String(TrackCellText(first, col)));
+        EXPECT_EQ(model.data(model.index(1, column)).toString(), QString::fromStdU16String(TrackCellText(second, col)));
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(),
+                  QString::fromStdU16String(kTrackColumnHeaders[static_cast<std::size_t>(column)]));
+    }
+    EXPECT_EQ(model.data(model.index(0, ColTitle)).toString(), QString::fromUtf8("Ünïcode title"));
+    EXPECT_EQ(model.TrackAt(1), &second);
+    EXPECT_EQ(model.TrackAt(2), nullptr);
+    EXPECT_EQ(model.TrackAt(-1), nullptr);
+    EXPECT_FALSE(model.data(QModelIndex()).isValid());
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+TEST(TrackListModel, NumbersAreRightAligned)
+{
+    const OneTrack track = MakeTrack(u"Title", 1);
+    TrackListModel model;
+    model.Reset({&track});
+    for (int column = 0; column < TrackColumnCount; ++column) {
+        const bool right = column == ColLength || column == ColBitRate || column == ColSampleRate;
+        const int alignment = model.data(model.index(0, column), Qt::TextAlignmentRole).toInt();
+        EXPECT_EQ(bool(alignment & Qt::AlignRight), right) << column;
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), alignment) << column;
+    }
+}
+
+TEST(TrackListModel, RefillsWithOneReset)
+{
+    std::vector<OneTrack> tracks;
+    for (int i = 0; i < 500; ++i)
+        tracks.push_back(MakeTrack(u"Track", i));
+    std::vector<const OneTrack*> rows;
+    for (const OneTrack& track : tracks)
+        rows.push_back(&track);
+
+    TrackListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+    model.Reset(rows);
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(inserts.count(), 0);
+    EXPECT_EQ(model.rowCount(), 500);
+
+    model.Clear();
+    EXPECT_EQ(resets.count(), 2);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_TRUE(model.Tracks().empty());
+}
+
+} // namespace
