@@ -36,6 +36,13 @@ std::int32_t Int32At(const unsigned char* p)
                                      | (std::uint32_t(p[3]) << 24));
 }
 
+// Reads the first `size` bytes of a chunk, which must start with `tag`.
+template <std::size_t size>
+bool ReadChunkHead(FileReader& file, const char (&tag)[5], unsigned char (&head)[size])
+{
+    return file.Read(head, size) && std::memcmp(head, tag, 4) == 0;
+}
+
 } // namespace
 
 ITDBParser::ITDBParser(std::string fileName) : FileName(std::move(fileName)) {}
@@ -146,7 +153,7 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
     // Every field the reader takes lies in the first 212 bytes, and each of them must be there,
     // so the header is read in one piece (a track that ends sooner fails either way).
     unsigned char head[kTrackHeaderRead];
-    if (!file.Read(head, sizeof head) || std::memcmp(head, "mhit", 4) != 0)
+    if (!ReadChunkHead(file, "mhit", head))
         return false;
     const std::int32_t header = Int32At(head + 4);
     const std::int32_t objects = Int32At(head + 12);
@@ -163,7 +170,7 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
 
     for (std::int32_t i = 0; i < objects; ++i) {
         unsigned char object[16];
-        if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
+        if (!ReadChunkHead(file, "mhod", object))
             return false;
         const std::int32_t total = Int32At(object + 8);
         const std::int32_t type = Int32At(object + 12);
@@ -206,7 +213,7 @@ bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
 {
     // The fields read lie in the first 48 bytes; the byte at 20 is the master flag.
     unsigned char head[kPlaylistHeaderRead];
-    if (!file.Read(head, sizeof head) || std::memcmp(head, "mhyp", 4) != 0)
+    if (!ReadChunkHead(file, "mhyp", head))
         return false;
     const std::int32_t header = Int32At(head + 4);
     const std::int32_t objects = Int32At(head + 12);
@@ -217,7 +224,7 @@ bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
 
     for (std::int32_t i = 0; i < objects; ++i) {
         unsigned char object[16];
-        if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
+        if (!ReadChunkHead(file, "mhod", object))
             return false;
         const std::int32_t total = Int32At(object + 8);
         if (Int32At(object + 12) == kTitle) {
@@ -232,7 +239,7 @@ bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
 
     for (std::int32_t i = 0; i < items; ++i) {
         unsigned char item[kItemHeaderRead];
-        if (!file.Read(item, sizeof item) || std::memcmp(item, "mhip", 4) != 0)
+        if (!ReadChunkHead(file, "mhip", item))
             return false;
         const std::int32_t itemHeader = Int32At(item + 4);
         const std::int32_t itemObjects = Int32At(item + 12);
@@ -242,7 +249,7 @@ bool ITDBParser::ReadPlaylist(FileReader& file, OnePlaylist& playlist)
         playlist.AddItem(Int32At(item + 24));
         for (std::int32_t k = 0; k < itemObjects; ++k) {
             unsigned char object[kItemObjectHeadRead];
-            if (!file.Read(object, sizeof object) || std::memcmp(object, "mhod", 4) != 0)
+            if (!ReadChunkHead(file, "mhod", object))
                 return false;
             const std::int32_t total = Int32At(object + 8);
             if (total < kItemObjectHeadRead || !file.Skip(std::int64_t(total) - kItemObjectHeadRead))

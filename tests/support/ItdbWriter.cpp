@@ -438,11 +438,11 @@ int Members(int tracks, int step) { return tracks <= 0 ? 0 : (tracks + step - 1)
 void PutLargePlaylist(Sink& sink, const LargePlaylist& list, int tracks, Bytes& buffer)
 {
     const int members = Members(tracks, list.Step);
-    PlaylistSpec spec = Playlist(list.Name, list.Master, {});
-    spec.ItemCountField = members;
-    const Bytes head = PlaylistBytes(spec);
-    spec.TotalLengthField = Int(head.size() + std::size_t(members) * kLargeItemSize);
-    sink.Put(PlaylistBytes(spec));
+    PlaylistSpec playlist = Playlist(list.Name, list.Master, {});
+    playlist.ItemCountField = members;
+    const Bytes head = PlaylistBytes(playlist);
+    playlist.TotalLengthField = Int(head.size() + std::size_t(members) * kLargeItemSize);
+    sink.Put(PlaylistBytes(playlist));
     buffer.clear();
     for (int i = 0; i < tracks; i += list.Step) {
         AppendItem(buffer, Item(LargeTrackId(i)));

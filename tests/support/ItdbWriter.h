@@ -4,9 +4,10 @@
 // count is computed from what is actually written unless a chunk overrides it, so a test can
 // build a well-formed database and then bend exactly one field.
 //
-// The physical size of each header is its `HeaderLength`; the number stored in the header
-// length field is `HeaderLengthField` when set. Header fields are written at their usual
-// offsets when they fit inside the physical header and left out otherwise.
+// The physical size of each header is its `HeaderLength` (at least the 8 bytes of tag and header
+// length); the number stored in the header length field is `HeaderLengthField` when set. Header
+// fields are written at their usual offsets when they fit inside the physical header and are
+// left out otherwise, so a 156-byte track header has no media type of its own.
 
 #include <cstddef>
 #include <cstdint>

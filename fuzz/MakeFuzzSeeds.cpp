@@ -1,0 +1,156 @@
+// Writes a dozen small databases, well-formed and bent, as the fuzzer's starting points.
+//   MakeFuzzSeeds FOLDER
+
+#include "ItdbWriter.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace itdbwriter;
+
+namespace {
+
+std::vector<TrackSpec> SomeTracks(int count, std::int32_t header = 584)
+{
+    const std::u16string titles[] = {u"Intro", u"Straße nach Süden", u"東京の夜", u"Song 🎵", u""};
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < count; ++i) {
+        TrackSpec t = Track(100 + i, titles[i % 5], u":iPod_Control:Music:F0" + std::u16string(1, u'0' + char16_t(i % 10)) + u":X.m4a",
+                            u"Album", u"Artist", i % 2 ? u"AAC audio file" : u"MPEG audio file");
+        t.HeaderLength = header;
+        t.MediaType = i % 3 ? 1 : 8;
+        t.LengthMs = 61000u * std::uint32_t(i + 1);
+        tracks.push_back(std::move(t));
+    }
+    return tracks;
+}
+
+std::vector<PlaylistSpec> SomePlaylists(int tracks)
+{
+    std::vector<std::int32_t> all;
+    for (int i = 0; i < tracks; ++i)
+        all.push_back(100 + i);
+    PlaylistSpec master = Playlist(u"iPod", true, all);
+    master.Objects.push_back(RawObject(52, 40));
+    master.Objects.push_back(RawObject(100, 20));
+    return {master, Playlist(u"Mix", false, {101, 100, 999})};
+}
+
+Database Plain(int tracks)
+{
+    Database db;
+    db.AddTracks(SomeTracks(tracks));
+    db.AddPlaylists(SomePlaylists(tracks));
+    return db;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    std::filesystem::create_directories(dir);
+    int failures = 0;
+    auto put = [&](const char* name, const Bytes& bytes) {
+        if (!WriteFile((dir / name).string(), bytes)) {
+            std::fprintf(stderr, "cannot write %s\n", name);
+            ++failures;
+        }
+    };
+
+    put("plain", Plain(3).Build());
+
+    {
+        // As iTunes orders them: albums, tracks, podcasts, playlists.
+        Database db;
+        db.HeaderLength = 244;
+        db.AddDataSet(SetAlbums, Bytes(48, 0));
+        db.AddTracks(SomeTracks(4, 388));
+        db.AddPlaylists({Playlist(u"Podcasts", false, {101})}, ListHeader("mhlp"), SetPodcasts);
+        db.AddPlaylists(SomePlaylists(4));
+        put("itunes-order", db.Build());
+    }
+    {
+        Database db;
+        db.AddPlaylists(SomePlaylists(2));
+        db.AddTracks(SomeTracks(2, 160));
+        put("playlists-first", db.Build());
+    }
+    {
+        std::vector<TrackSpec> tracks = SomeTracks(2, 156);
+        Database db;
+        db.AddTracks(tracks);
+        db.AddPlaylists(SomePlaylists(2));
+        put("short-track-header", db.Build());
+    }
+    {
+        std::vector<TrackSpec> tracks = SomeTracks(3, 624);
+        tracks[0].Objects[0] = StringObjectBytes(ObjTitle, {'a', 0, 'b', 0, 'c'});
+        tracks[1].Objects[2] = StringObjectBytes(ObjAlbum, {});
+        tracks[2].Objects.insert(tracks[2].Objects.begin() + 1, RawObject(ObjGenre, 32));
+        tracks[2].Objects.push_back(StringObject(ObjLocation, u":later:wins"));
+        Database db;
+        db.AddTracks(tracks);
+        db.AddPlaylists(SomePlaylists(3));
+        put("odd-strings", db.Build());
+    }
+    {
+        Database db;
+        db.AddTracks({});
+        db.AddPlaylists(SomePlaylists(0));
+        put("empty", db.Build());
+    }
+    {
+        std::vector<TrackSpec> tracks = SomeTracks(3);
+        tracks[2].UniqueId = 100;
+        Database db;
+        db.AddTracks(tracks);
+        std::vector<PlaylistSpec> lists = SomePlaylists(3);
+        lists[0].MasterByte = 2;
+        lists[1].Items[0].Objects.clear();
+        lists[1].Items[0].HeaderLength = 28;
+        db.AddPlaylists(lists);
+        put("duplicate-ids", db.Build());
+    }
+    {
+        std::vector<TrackSpec> tracks = SomeTracks(3);
+        tracks[1].Objects[1].TrailingBytes = 6;
+        Database db;
+        db.AddTracks(tracks);
+        db.AddPlaylists(SomePlaylists(3));
+        put("padded-object", db.Build());
+    }
+    {
+        Bytes bytes = Plain(3).Build();
+        bytes.resize(bytes.size() - 100);
+        PutInt32(bytes, 8, static_cast<std::int32_t>(bytes.size()));
+        put("cut-off", bytes);
+    }
+    {
+        Database db = Plain(2);
+        db.TotalLengthField = 12345;
+        put("wrong-total", db.Build());
+    }
+    {
+        Database db;
+        db.AddTracks(SomeTracks(2), ListHeader("mhlt", 92, 0x7FFFFFFF));
+        PlaylistSpec still;
+        still.HeaderLengthField = 0;
+        std::vector<PlaylistSpec> lists = SomePlaylists(2);
+        lists.push_back(still);
+        db.AddPlaylists(lists, ListHeader("mhlp", 92, 0x7FFFFFFF));
+        put("huge-counts", db.Build());
+    }
+    {
+        Database db = Plain(2);
+        db.DataSets()[1].TotalLengthField = 8;
+        db.AddDataSet(SetAlbums, Bytes(16, 0));
+        put("short-data-set", db.Build());
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,101 @@
+// Feeds arbitrary bytes to the database reader as a file, then uses what it read the way the
+// main window does: walk the playlists, resolve their members, build the row texts.
+
+#include "ITDBParser.h"
+#include "TrackRowTexts.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// One in-memory file, rewritten for every input; the reader opens it by path like any other.
+int InputFile()
+{
+    static const int fd = [] {
+        const int f = ::memfd_create("iTunesDB", MFD_CLOEXEC);
+        if (f < 0) {
+            std::perror("memfd_create");
+            std::abort();
+        }
+        return f;
+    }();
+    return fd;
+}
+
+bool Store(const std::uint8_t* data, std::size_t size)
+{
+    const int fd = InputFile();
+    if (::ftruncate(fd, 0) != 0)
+        return false;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void Check(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "broken promise: %s\n", what);
+        std::abort();
+    }
+}
+
+std::size_t Use(ITDBParser& parser, int result, int limit)
+{
+    Check(result >= -1, "Parse returns -1 or a count");
+    Check(limit < 0 || result <= limit, "no more tracks than the limit");
+    if (result <= 0)
+        Check(parser.TrackCount() == 0, "no tracks kept when none were read");
+    else
+        Check(parser.TrackCount() >= 1 && parser.TrackCount() <= result, "the map holds at most the tracks read");
+    if (result < 0)
+        Check(parser.PlaylistCount() == 0, "no playlists after a failure");
+
+    std::size_t cells = 0;
+    parser.RewindPlaylists();
+    while (parser.HasMorePlaylists()) {
+        OnePlaylist* playlist = parser.NextPlaylist();
+        cells += playlist->GetName().size();
+        playlist->RewindItems();
+        while (playlist->HasMoreItems()) {
+            if (const OneTrack* track = parser.FindTrack(playlist->NextItem())) {
+                for (const std::u16string& cell : TrackRowTexts(*track))
+                    cells += cell.size();
+                cells += track->GetLocation().size();
+            }
+        }
+    }
+    for (const auto& [id, track] : parser.GetTracks()) {
+        Check(track.GetTrackId() == id, "tracks are keyed by their id");
+        Check(track.GetOrdinal() >= 1 && track.GetOrdinal() <= result, "ordinals count the tracks read");
+    }
+    return cells;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (!Store(data, size))
+        return 0;
+    const std::string path = "/proc/self/fd/" + std::to_string(InputFile());
+
+    volatile std::size_t sink = 0;
+    for (const int limit : {-1, 3}) {
+        ITDBParser parser(path);
+        const int result = parser.Parse(limit);
+        sink = sink + Use(parser, result, limit);
+    }
+    return 0;
+}
