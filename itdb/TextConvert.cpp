@@ -1,5 +1,9 @@
 #include "TextConvert.h"
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -43,6 +47,25 @@ void NarrowFromWide(std::u16string_view wide, std::string& out)
     char* o = out.data();
     const std::size_t n = wide.size();
     for (std::size_t i = 0; i < n; ++i) {
+        // Locations and file types are mostly plain ASCII: take four such units at a time.
+        if constexpr (std::endian::native == std::endian::little) {
+            while (i + 4 <= n) {
+                std::uint64_t v;
+                std::memcpy(&v, wide.data() + i, sizeof v);
+                const bool ascii = (v & 0xFF80FF80FF80FF80ull) == 0;
+                const bool zero = ((v - 0x0001000100010001ull) & ~v & 0x8000800080008000ull) != 0;
+                if (!ascii || zero)
+                    break;
+                o[0] = static_cast<char>(v);
+                o[1] = static_cast<char>(v >> 16);
+                o[2] = static_cast<char>(v >> 32);
+                o[3] = static_cast<char>(v >> 48);
+                o += 4;
+                i += 4;
+            }
+            if (i == n)
+                break;
+        }
         const char16_t u = wide[i];
         if (u < 0x80) {
             if (u == 0)

@@ -48,3 +48,26 @@ TEST(TextConvertTest, WideFromNarrowReplacesMalformedBytes)
     EXPECT_EQ(WideFromNarrow("\xF4\x90\x80\x80"), u"\uFFFD");     // beyond U+10FFFF
     EXPECT_EQ(WideFromNarrow(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
 }
+
+// Plain ASCII is converted several units at a time; a zero or a non-ASCII unit anywhere in such a
+// block, at any offset and string length, must still be found exactly where it stands.
+TEST(TextConvertTest, NarrowFromWideFindsZerosAndNonAsciiAtEveryPosition)
+{
+    for (std::size_t length = 1; length <= 13; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            std::u16string withZero(length, u'a');
+            withZero[at] = 0;
+            EXPECT_EQ(NarrowFromWide(withZero), std::string(at, 'a')) << length << " " << at;
+
+            std::u16string withUmlaut(length, u'b');
+            withUmlaut[at] = u'\u00FC';
+            std::string expected(length, 'b');
+            expected.replace(at, 1, "\xC3\xBC");
+            EXPECT_EQ(NarrowFromWide(withUmlaut), expected) << length << " " << at;
+
+            std::u16string withDel(length, u'c');
+            withDel[at] = 0x7F;
+            EXPECT_EQ(NarrowFromWide(withDel), std::string(length, 'c').replace(at, 1, "\x7F")) << length << " " << at;
+        }
+    }
+}
