@@ -1,22 +1,93 @@
 #include "OneTrack.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
-OneTrack::OneTrack(std::pmr::memory_resource* texts)
-    : Title(texts), Artist(texts), Album(texts), LengthText("0:00", texts), TrackType("Unknown"),
-      Encoding(texts), Location(texts)
+OneTrack::OneTrack(std::pmr::memory_resource* texts) : Texts(texts), TrackType("Unknown")
 {
+    SetLength(0);
 }
 
-void OneTrack::SetTitle(std::u16string_view title) { Title.assign(title); }
-void OneTrack::SetArtist(std::u16string_view artist) { Artist.assign(artist); }
-void OneTrack::SetAlbum(std::u16string_view album) { Album.assign(album); }
-void OneTrack::SetEncoding(std::string_view encoding) { Encoding.assign(encoding); }
+OneTrack::~OneTrack()
+{
+    ReleaseAll();
+}
+
+OneTrack::OneTrack(OneTrack&& other) noexcept
+    : Texts(other.Texts), Title(std::exchange(other.Title, {})), Artist(std::exchange(other.Artist, {})),
+      Album(std::exchange(other.Album, {})), Encoding(std::exchange(other.Encoding, {})),
+      Location(std::exchange(other.Location, {})), TrackType(other.TrackType), LengthTextSize(other.LengthTextSize),
+      LengthSeconds(other.LengthSeconds), BitRate(other.BitRate), SampleRate(other.SampleRate),
+      TrackNumber(other.TrackNumber), TrackId(other.TrackId), Ordinal(other.Ordinal)
+{
+    std::memcpy(LengthText, other.LengthText, sizeof LengthText);
+}
+
+OneTrack& OneTrack::operator=(OneTrack&& other) noexcept
+{
+    if (this != &other) {
+        ReleaseAll();
+        Texts = other.Texts;
+        Title = std::exchange(other.Title, {});
+        Artist = std::exchange(other.Artist, {});
+        Album = std::exchange(other.Album, {});
+        Encoding = std::exchange(other.Encoding, {});
+        Location = std::exchange(other.Location, {});
+        TrackType = other.TrackType;
+        std::memcpy(LengthText, other.LengthText, sizeof LengthText);
+        LengthTextSize = other.LengthTextSize;
+        LengthSeconds = other.LengthSeconds;
+        BitRate = other.BitRate;
+        SampleRate = other.SampleRate;
+        TrackNumber = other.TrackNumber;
+        TrackId = other.TrackId;
+        Ordinal = other.Ordinal;
+    }
+    return *this;
+}
+
+template <class Char>
+void OneTrack::Assign(Text<Char>& text, std::basic_string_view<Char> value)
+{
+    // The new characters are copied before the old ones go, so a value taken from this very
+    // text stays valid while it is copied.
+    Text<Char> fresh;
+    if (!value.empty()) {
+        fresh.Data = static_cast<Char*>(Texts->allocate(value.size() * sizeof(Char), alignof(Char)));
+        std::memcpy(fresh.Data, value.data(), value.size() * sizeof(Char));
+        fresh.Size = static_cast<std::uint32_t>(value.size());
+    }
+    Release(text);
+    text = fresh;
+}
+
+template <class Char>
+void OneTrack::Release(Text<Char>& text)
+{
+    if (text.Data)
+        Texts->deallocate(text.Data, text.Size * sizeof(Char), alignof(Char));
+    text = {};
+}
+
+void OneTrack::ReleaseAll()
+{
+    Release(Title);
+    Release(Artist);
+    Release(Album);
+    Release(Encoding);
+    Release(Location);
+}
+
+void OneTrack::SetTitle(std::u16string_view title) { Assign(Title, title); }
+void OneTrack::SetArtist(std::u16string_view artist) { Assign(Artist, artist); }
+void OneTrack::SetAlbum(std::u16string_view album) { Assign(Album, album); }
+void OneTrack::SetEncoding(std::string_view encoding) { Assign(Encoding, encoding); }
 
 void OneTrack::SetLocation(std::string_view location)
 {
-    Location.assign(location);
-    std::replace(Location.begin(), Location.end(), ':', '\\');
+    Assign(Location, location);
+    std::replace(Location.Data, Location.Data + Location.Size, ':', '\\');
 }
 
 void OneTrack::SetLength(std::uint32_t milliseconds)
@@ -62,7 +133,8 @@ void OneTrack::SetLength(std::uint32_t milliseconds)
     }
     *o++ = ':';
     twoDigits(s);
-    LengthText.assign(text, o);
+    LengthTextSize = static_cast<std::uint8_t>(o - text);
+    std::memcpy(LengthText, text, LengthTextSize);
 }
 
 void OneTrack::SetMediaType(std::int32_t code)

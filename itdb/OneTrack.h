@@ -11,10 +11,17 @@
 //
 // The texts live in the memory resource given at construction: the parser hands every track of a
 // database one arena, so that tens of thousands of tracks cost a handful of allocations and are
-// released at once.
+// released at once. A record is kept small (a text is a pointer and a length) because a large
+// player has tens of thousands of them.
 class OneTrack {
 public:
     explicit OneTrack(std::pmr::memory_resource* texts = std::pmr::get_default_resource());
+    ~OneTrack();
+    // Moving takes the texts together with the resource they live in; records are not copied.
+    OneTrack(OneTrack&& other) noexcept;
+    OneTrack& operator=(OneTrack&& other) noexcept;
+    OneTrack(const OneTrack&) = delete;
+    OneTrack& operator=(const OneTrack&) = delete;
 
     void SetTitle(std::u16string_view title);
     void SetArtist(std::u16string_view artist);
@@ -33,13 +40,13 @@ public:
     void SetTrackId(std::int32_t trackId);
     void SetOrdinal(std::int32_t ordinal);
 
-    std::u16string_view GetTitle() const { return Title; }
-    std::u16string_view GetArtist() const { return Artist; }
-    std::u16string_view GetAlbum() const { return Album; }
-    std::string_view GetLengthText() const { return LengthText; }
+    std::u16string_view GetTitle() const { return Title.View(); }
+    std::u16string_view GetArtist() const { return Artist.View(); }
+    std::u16string_view GetAlbum() const { return Album.View(); }
+    std::string_view GetLengthText() const { return {LengthText, LengthTextSize}; }
     std::string_view GetTrackType() const { return TrackType; }
-    std::string_view GetEncoding() const { return Encoding; }
-    std::string_view GetLocation() const { return Location; }
+    std::string_view GetEncoding() const { return Encoding.View(); }
+    std::string_view GetLocation() const { return Location.View(); }
     std::int32_t GetLengthSeconds() const { return LengthSeconds; }
     std::int32_t GetBitRate() const { return BitRate; }
     std::int32_t GetSampleRate() const { return SampleRate; }
@@ -48,13 +55,28 @@ public:
     std::int32_t GetOrdinal() const { return Ordinal; }
 
 private:
-    std::pmr::u16string Title;
-    std::pmr::u16string Artist;
-    std::pmr::u16string Album;
-    std::pmr::string LengthText; // at most "49d 17:02:47": always fits in place
-    std::string_view TrackType;  // one of the fixed names
-    std::pmr::string Encoding;
-    std::pmr::string Location;
+    // Characters owned by this record, allocated from `Texts`.
+    template <class Char>
+    struct Text {
+        Char* Data = nullptr;
+        std::uint32_t Size = 0;
+        std::basic_string_view<Char> View() const { return {Data, Size}; }
+    };
+    template <class Char>
+    void Assign(Text<Char>& text, std::basic_string_view<Char> value);
+    template <class Char>
+    void Release(Text<Char>& text);
+    void ReleaseAll();
+
+    std::pmr::memory_resource* Texts;
+    Text<char16_t> Title;
+    Text<char16_t> Artist;
+    Text<char16_t> Album;
+    Text<char> Encoding;
+    Text<char> Location;
+    std::string_view TrackType; // one of the fixed names
+    char LengthText[15];        // at most "49d 17:02:47"
+    std::uint8_t LengthTextSize = 0;
     std::int32_t LengthSeconds = 0;
     std::int32_t BitRate = 0;
     std::int32_t SampleRate = 0;

@@ -92,6 +92,35 @@ TEST(OneTrackTest, SampleRateKeepsTheIntegerPartOfFixedPoint)
     EXPECT_EQ(t.GetSampleRate(), 65535);
 }
 
+// A text may be replaced by a part of itself, and a moved record takes its texts along, also into
+// a record whose texts lived in another memory resource; the sanitizer builds check the memory.
+TEST(OneTrackTest, TextsSurviveReplacementAndMoves)
+{
+    std::pmr::monotonic_buffer_resource arena;
+    OneTrack fromArena(&arena);
+    fromArena.SetTitle(u"Straße nach Süden");
+    fromArena.SetTitle(fromArena.GetTitle().substr(7));
+    EXPECT_EQ(fromArena.GetTitle(), u"nach Süden");
+    fromArena.SetLocation(":iPod_Control:Music:F01:AB.mp3");
+    fromArena.SetLength(754000);
+
+    OneTrack onHeap;
+    onHeap.SetTitle(u"replaced by the move");
+    onHeap.SetAlbum(u"gone too");
+    onHeap = std::move(fromArena);
+    EXPECT_EQ(onHeap.GetTitle(), u"nach Süden");
+    EXPECT_EQ(onHeap.GetAlbum(), u"");
+    EXPECT_EQ(onHeap.GetLocation(), "\\iPod_Control\\Music\\F01\\AB.mp3");
+    EXPECT_EQ(onHeap.GetLengthText(), "12:34");
+    EXPECT_EQ(fromArena.GetTitle(), u"");
+
+    OneTrack moved(std::move(onHeap));
+    EXPECT_EQ(moved.GetTitle(), u"nach Süden");
+    EXPECT_EQ(moved.GetLengthSeconds(), 754);
+    moved.SetArtist(u"");
+    EXPECT_TRUE(moved.GetArtist().empty());
+}
+
 TEST(OnePlaylistTest, ItemCursorWalksMembersInOrderWithDuplicates)
 {
     OnePlaylist p;
