@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+// Four bytes, little-endian, as a signed 32-bit value: how the player stores every integer.
+inline std::int32_t Int32At(const unsigned char* p)
+{
+    return static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16)
+                                     | (std::uint32_t(p[3]) << 24));
+}
+
 // A read-only, buffered view of one file with a bounds-checked position. Every read either
 // delivers all the bytes asked for or fails (a short read at the end of the file is a failure);
 // a seek may land past the end (the next read then fails) but never before the start.
@@ -52,8 +59,7 @@ public:
         unsigned char b[4];
         if (!Read(b, 4))
             return false;
-        value = static_cast<std::int32_t>(std::uint32_t(b[0]) | (std::uint32_t(b[1]) << 8)
-                                          | (std::uint32_t(b[2]) << 16) | (std::uint32_t(b[3]) << 24));
+        value = Int32At(b);
         return true;
     }
 

@@ -30,12 +30,6 @@ constexpr std::int32_t kItemHeaderRead = 28;
 constexpr std::int32_t kObjectHeadRead = 16;
 constexpr std::int32_t kItemObjectHeadRead = 12;
 
-std::int32_t Int32At(const unsigned char* p)
-{
-    return static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16)
-                                     | (std::uint32_t(p[3]) << 24));
-}
-
 // Reads the first `size` bytes of a chunk, which must start with `tag`.
 template <std::size_t size>
 bool ReadChunkHead(FileReader& file, const char (&tag)[5], unsigned char (&head)[size])
