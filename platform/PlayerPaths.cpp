@@ -1,0 +1,164 @@
+#include "PlayerPaths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::string_view> Components(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = path.find_first_of("/\\", start);
+        const std::size_t stop = end == std::string_view::npos ? path.size() : end;
+        if (stop > start)
+            parts.push_back(path.substr(start, stop - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `folder` whose name equals `name` without regard to letter case; the first in
+// byte order when several do, so that the choice does not depend on the directory's order.
+std::optional<std::string> MatchInFolder(const std::string& folder, std::string_view name)
+{
+    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
+    if (!dir)
+        return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view candidate = entry->d_name;
+        if (EqualNoCase(candidate, name) && (!best || candidate < *best))
+            best = std::string(candidate);
+    }
+    ::closedir(dir);
+    return best;
+}
+
+std::string Join(const std::string& folder, std::string_view name)
+{
+    std::string path = folder;
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+bool StatFile(const std::string& path, struct stat& st)
+{
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+bool HasDotComponent(std::string_view relative)
+{
+    const auto parts = Components(relative);
+    return std::any_of(parts.begin(), parts.end(), [](std::string_view p) { return p == "." || p == ".."; });
+}
+
+std::optional<std::string> FindPathNoCase(const std::string& root, std::string_view relative)
+{
+    if (HasDotComponent(relative))
+        return std::nullopt;
+    std::string path = root;
+    for (const std::string_view part : Components(relative)) {
+        std::string exact = Join(path, part);
+        if (Exists(exact)) {
+            path = std::move(exact);
+            continue;
+        }
+        const auto match = MatchInFolder(path, part);
+        if (!match)
+            return std::nullopt;
+        path = Join(path, *match);
+    }
+    if (!Exists(path))
+        return std::nullopt;
+    return path;
+}
+
+std::optional<std::string> LocatePlayerDatabase(const std::string& root)
+{
+    struct Candidate {
+        std::string Path;
+        struct stat Info {};
+    };
+    std::optional<Candidate> best;
+    for (const char* name : {"iPod_Control/iTunes/iTunesDB", "iPod_Control/iTunes/iTunesCDB"}) {
+        const auto path = FindPathNoCase(root, name);
+        Candidate candidate;
+        if (!path || !StatFile(*path, candidate.Info) || candidate.Info.st_size == 0)
+            continue;
+        candidate.Path = *path;
+        const auto newer = [](const struct stat& a, const struct stat& b) {
+            return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
+                                                        : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+        };
+        if (!best || newer(candidate.Info, best->Info))
+            best = std::move(candidate);
+    }
+    if (!best)
+        return std::nullopt;
+    return best->Path;
+}
+
+std::string PlayerRootOf(const std::string& databasePath)
+{
+    struct stat st {};
+    if (databasePath.empty() || ::stat(databasePath.c_str(), &st) != 0)
+        return {};
+    const auto parts = Components(databasePath);
+    const std::string prefix = databasePath.front() == '/' ? "/" : "";
+    auto joinFirst = [&](std::size_t count) {
+        std::string path = prefix;
+        for (std::size_t i = 0; i < count; ++i)
+            path = i == 0 ? prefix + std::string(parts[0]) : Join(path, parts[i]);
+        return path.empty() ? std::string(".") : path;
+    };
+    // <root>/iPod_Control/iTunes/<file>
+    if (parts.size() >= 3 && EqualNoCase(parts[parts.size() - 2], "iTunes")
+        && EqualNoCase(parts[parts.size() - 3], "iPod_Control"))
+        return joinFirst(parts.size() - 3);
+
+    // Otherwise climb while the parent folder is on the same file system.
+    const dev_t device = st.st_dev;
+    std::size_t count = parts.size() - 1; // the folder holding the file
+    while (count > 0) {
+        struct stat parent {};
+        if (::stat(joinFirst(count - 1).c_str(), &parent) != 0 || parent.st_dev != device)
+            break;
+        --count;
+    }
+    return joinFirst(count);
+}
