@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -113,9 +112,10 @@ bool InflateIfCompressed(FileReader& file)
 
     // The image is the header as stored, then the inflated data sets; its total length is made
     // to count the image rather than the stored file, the stored one having been checked above.
-    const std::int64_t compressed = size - headerLength;
-    const std::int64_t limit = std::min({kMaxInflatedSize, kMaxInflateRatio * compressed, INT32_MAX - headerLength});
+    const std::int64_t limit = std::min(kMaxInflatedSize - headerLength, kMaxInflateRatio * (size - headerLength));
     MemoryImage image;
+    if (limit < 0)
+        return false;
     if (!file.SeekTo(0) || !CopyToImage(file, headerLength, image) || !Inflater().Run(file, limit, image))
         return false;
     const auto total = static_cast<std::uint32_t>(image.Size());

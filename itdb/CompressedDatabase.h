@@ -8,8 +8,9 @@ class FileReader;
 // `mhbd` header as usual, its total length counting the bytes as stored, and in place of the
 // data sets a zlib stream that holds them all. Once inflated it reads like any other database.
 
-// The most that a compressed database may inflate to, in bytes and as a multiple of its
-// compressed bytes; a stream that would give more is refused as soon as it passes either.
+// The most that a compressed database may take in memory once inflated (header included), and
+// the most its stream may inflate to as a multiple of its own size; a stream that would give
+// more is refused as soon as it passes either.
 constexpr std::int64_t kMaxInflatedSize = std::int64_t(1) << 30;
 constexpr std::int64_t kMaxInflateRatio = 256;
 
