@@ -1,11 +1,12 @@
-// How fast Varnel reads a large player's database, against the floor of reading its bytes once,
-// and how much memory a process needs to parse it.
+// How fast Varnel reads a large player's database, plain and in the compressed form of newer
+// players, against the floor of reading (and inflating) its bytes once, and how much memory a
+// process needs to parse it.
 //
 //   ParseBench [--tracks N] [benchmark options]
 //
-// Generates a database shaped like a real 50,000-track player (about 60 MB) in the temporary
-// folder, prints the peak memory of a child process that parses it next to that of a child
-// that does nothing, then runs the timed benchmarks.
+// Generates a database shaped like a real 50,000-track player (about 60 MB) and its compressed
+// twin in the temporary folder, prints the peak memory of child processes that parse each next
+// to that of a child that does nothing, then runs the timed benchmarks.
 
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
@@ -16,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <filesystem>
 #include <spawn.h>
@@ -24,22 +27,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 extern char** environ;
 
 namespace {
 
 std::string gPath;
+std::string gCompressedPath;
 int gTracks = 50000;
 
-// Drops the database's pages from the page cache, so that the next read comes from the disk as
-// it does when a player is first opened. Has no effect on `warm` runs.
-void EvictFromPageCache(benchmark::State& state, bool cold)
+// Drops the file's pages from the page cache, so that the next read comes from the disk as it
+// does when a player is first opened. Has no effect on `warm` runs.
+void EvictFromPageCache(benchmark::State& state, bool cold, const std::string& path = gPath)
 {
     if (!cold)
         return;
     state.PauseTiming();
-    const int fd = ::open(gPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
         ::close(fd);
@@ -73,13 +78,58 @@ void BM_ReadFileBytes(benchmark::State& state)
 }
 BENCHMARK(BM_ReadFileBytes)->ArgName("cold")->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// The floor of reading the compressed twin: its bytes read and inflated once, the output
+// discarded. Bytes processed count the inflated bytes.
+void BM_InflateFile(benchmark::State& state)
+{
+    const bool cold = state.range(0) != 0;
+    std::vector<unsigned char> in(128 * 1024), out(1024 * 1024);
+    std::int64_t total = 0;
+    for (auto _ : state) {
+        EvictFromPageCache(state, cold, gCompressedPath);
+        const int fd = ::open(gCompressedPath.c_str(), O_RDONLY | O_CLOEXEC);
+        // The stream starts right after the database header, whose length is at offset 4.
+        unsigned char head[8];
+        z_stream zs{};
+        if (fd < 0 || ::pread(fd, head, sizeof head, 0) != sizeof head
+            || ::lseek(fd, head[4] | head[5] << 8 | head[6] << 16 | head[7] << 24, SEEK_SET) < 0
+            || inflateInit(&zs) != Z_OK) {
+            state.SkipWithError("cannot open the compressed database");
+            return;
+        }
+        int status = Z_OK;
+        ssize_t got;
+        while (status == Z_OK && (got = ::read(fd, in.data(), in.size())) > 0) {
+            zs.next_in = in.data();
+            zs.avail_in = static_cast<uInt>(got);
+            do {
+                zs.next_out = out.data();
+                zs.avail_out = static_cast<uInt>(out.size());
+                status = inflate(&zs, Z_NO_FLUSH);
+                total += static_cast<std::int64_t>(out.size() - zs.avail_out);
+            } while (status == Z_OK && zs.avail_out == 0);
+        }
+        inflateEnd(&zs);
+        ::close(fd);
+        if (status != Z_STREAM_END) {
+            state.SkipWithError("the compressed database does not inflate");
+            return;
+        }
+    }
+    state.SetBytesProcessed(total);
+}
+BENCHMARK(BM_InflateFile)->ArgName("cold")->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Arguments: warm or cold as above; the plain database or its compressed twin. Bytes processed
+// count the plain database's size either way, so the rates compare directly.
 void BM_Parse(benchmark::State& state)
 {
     const bool cold = state.range(0) != 0;
+    const std::string& path = state.range(1) != 0 ? gCompressedPath : gPath;
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(gPath));
     for (auto _ : state) {
-        EvictFromPageCache(state, cold);
-        auto parser = std::make_unique<ITDBParser>(gPath);
+        EvictFromPageCache(state, cold, path);
+        auto parser = std::make_unique<ITDBParser>(path);
         const int read = parser->Parse(-1);
         if (read != gTracks) {
             state.SkipWithError("Parse did not read every track");
@@ -93,7 +143,11 @@ void BM_Parse(benchmark::State& state)
     }
     state.SetBytesProcessed(size * state.iterations());
 }
-BENCHMARK(BM_Parse)->ArgName("cold")->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse)
+    ->ArgNames({"cold", "compressed"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ParseAndClose(benchmark::State& state)
 {
@@ -132,9 +186,9 @@ void BM_ResolveMasterPlaylist(benchmark::State& state)
 BENCHMARK(BM_ResolveMasterPlaylist)->Unit(benchmark::kMillisecond);
 
 // Runs this program again as a child in `mode` and returns the child's peak resident set in KiB.
-long ChildPeakKiB(const char* self, const char* mode)
+long ChildPeakKiB(const char* self, const char* mode, const std::string& path = gPath)
 {
-    char* argv[] = {const_cast<char*>(self), const_cast<char*>(mode), const_cast<char*>(gPath.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(self), const_cast<char*>(mode), const_cast<char*>(path.c_str()), nullptr};
     pid_t pid;
     if (posix_spawn(&pid, self, nullptr, nullptr, argv, environ) != 0)
         return -1;
@@ -149,12 +203,18 @@ long ChildPeakKiB(const char* self, const char* mode)
 
 int main(int argc, char** argv)
 {
-    // Child modes for the memory figure: do nothing, or parse the given file once.
+    // Child modes: for the memory figure do nothing or parse the given file once; or write the
+    // compressed twin of the given file beside it.
     if (argc == 3 && std::strcmp(argv[1], "--child-empty") == 0)
         return 0;
     if (argc == 3 && std::strcmp(argv[1], "--child-parse") == 0) {
         ITDBParser parser(argv[2]);
         return parser.Parse(-1) > 0 ? 0 : 1;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--child-compress") == 0) {
+        std::ifstream in(argv[2], std::ios::binary);
+        const itdbwriter::Bytes plain{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return itdbwriter::WriteFile(std::string(argv[2]) + ".compressed", itdbwriter::Compressed(plain)) ? 0 : 1;
     }
 
     std::vector<char*> args;
@@ -175,18 +235,29 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write %s\n", gPath.c_str());
         return 1;
     }
-    std::printf("database: %d tracks, %d playlists, %.1f MB\n", summary.Tracks, summary.Playlists,
-                summary.FileSize / 1e6);
+    // A child compresses, so that this process's peak memory, which the children measured below
+    // start from, stays that of the streaming writer.
+    gCompressedPath = gPath + ".compressed";
+    if (ChildPeakKiB("/proc/self/exe", "--child-compress") < 0) {
+        std::fprintf(stderr, "cannot write %s\n", gCompressedPath.c_str());
+        return 1;
+    }
+    std::printf("database: %d tracks, %d playlists, %.1f MB, compressed %.1f MB\n", summary.Tracks,
+                summary.Playlists, summary.FileSize / 1e6, std::filesystem::file_size(gCompressedPath) / 1e6);
 
     const long empty = ChildPeakKiB("/proc/self/exe", "--child-empty");
     const long parse = ChildPeakKiB("/proc/self/exe", "--child-parse");
-    std::printf("peak memory: empty process %.1f MiB, parsing process %.1f MiB, difference %.1f MiB\n",
-                empty / 1024.0, parse / 1024.0, (parse - empty) / 1024.0);
+    const long parseCompressed = ChildPeakKiB("/proc/self/exe", "--child-parse", gCompressedPath);
+    std::printf("peak memory: empty process %.1f MiB, parsing process %.1f MiB (difference %.1f MiB), "
+                "parsing the compressed twin %.1f MiB (difference %.1f MiB)\n",
+                empty / 1024.0, parse / 1024.0, (parse - empty) / 1024.0, parseCompressed / 1024.0,
+                (parseCompressed - empty) / 1024.0);
     std::fflush(stdout);
 
     benchmark::Initialize(&benchArgc, args.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove(gPath);
+    std::filesystem::remove(gCompressedPath);
     return 0;
 }

@@ -1,4 +1,5 @@
-// Writes a dozen small databases, well-formed and bent, as the fuzzer's starting points.
+// Writes a dozen small databases, well-formed and bent, plain and compressed, as the fuzzer's
+// starting points.
 //   MakeFuzzSeeds FOLDER
 
 #include "ItdbWriter.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv)
     };
 
     put("plain", Plain(3).Build());
+    put("compressed", Compressed(Plain(3).Build()));
 
     {
         // As iTunes orders them: albums, tracks, podcasts, playlists.
@@ -74,6 +76,7 @@ int main(int argc, char** argv)
         db.AddPlaylists({Playlist(u"Podcasts", false, {101})}, ListHeader("mhlp"), SetPodcasts);
         db.AddPlaylists(SomePlaylists(4));
         put("itunes-order", db.Build());
+        put("itunes-order-compressed", Compressed(db.Build()));
     }
     {
         Database db;
@@ -104,6 +107,7 @@ int main(int argc, char** argv)
         db.AddTracks({});
         db.AddPlaylists(SomePlaylists(0));
         put("empty", db.Build());
+        put("empty-compressed", Compressed(db.Build()));
     }
     {
         std::vector<TrackSpec> tracks = SomeTracks(3);
@@ -151,6 +155,18 @@ int main(int argc, char** argv)
         db.DataSets()[1].TotalLengthField = 8;
         db.AddDataSet(SetAlbums, Bytes(16, 0));
         put("short-data-set", db.Build());
+    }
+    {
+        Bytes bytes = Compressed(Plain(3).Build());
+        bytes.resize(bytes.size() - 40);
+        PutInt32(bytes, 8, static_cast<std::int32_t>(bytes.size()));
+        put("compressed-cut-off", bytes);
+    }
+    {
+        // Inflates far beyond what its size allows.
+        Database db = Plain(1);
+        db.TrailingBytes = 4 << 20;
+        put("compressed-bomb", Compressed(db.Build(), 9));
     }
     return failures == 0 ? 0 : 1;
 }

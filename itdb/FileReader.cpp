@@ -1,5 +1,6 @@
 #include "FileReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +54,13 @@ bool FileReader::Open(const std::string& path)
     return true;
 }
 
+void FileReader::OpenMemory(MemoryImage image)
+{
+    Close();
+    Image = std::move(image);
+    FileSize = Image.Size();
+}
+
 void FileReader::Close()
 {
     if (Fd >= 0)
@@ -61,15 +69,19 @@ void FileReader::Close()
     FileSize = 0;
     Pos = 0;
     BufLen = 0;
+    Window = kNoBytes;
     Buffer.clear();
     Buffer.shrink_to_fit();
+    Image = MemoryImage();
 }
 
 bool FileReader::ReadSlow(void* dst, std::size_t n)
 {
-    if (Fd < 0 || Pos >= FileSize || n > static_cast<std::uint64_t>(FileSize - Pos))
+    if (!IsOpen() || Pos >= FileSize || n > static_cast<std::uint64_t>(FileSize - Pos))
         return false;
     auto* out = static_cast<unsigned char*>(dst);
+    if (Fd < 0)
+        return ReadImage(out, n);
     const std::int64_t start = Pos;
     auto fail = [&] {
         Pos = start;
@@ -92,9 +104,29 @@ bool FileReader::ReadSlow(void* dst, std::size_t n)
     }
     BufStart = Pos;
     BufLen = ReadAt(Fd, Buffer.data(), kBufferSize, Pos);
+    Window = Buffer.data();
     if (BufLen < n)
         return fail();
     std::memcpy(out, Buffer.data(), n);
     Pos += static_cast<std::int64_t>(n);
+    return true;
+}
+
+// The request fits the image (checked by the caller); it may span pieces. The window is left on
+// the piece of the last byte taken, where the next small read most likely falls.
+bool FileReader::ReadImage(unsigned char* dst, std::size_t n)
+{
+    while (n > 0) {
+        const auto index = static_cast<std::size_t>(Pos) / MemoryImage::kPieceSize;
+        BufStart = static_cast<std::int64_t>(index * MemoryImage::kPieceSize);
+        BufLen = std::min<std::size_t>(MemoryImage::kPieceSize, static_cast<std::size_t>(FileSize - BufStart));
+        Window = Image.Piece(index);
+        const auto offset = static_cast<std::size_t>(Pos - BufStart);
+        const std::size_t take = std::min(n, BufLen - offset);
+        std::memcpy(dst, Window + offset, take);
+        dst += take;
+        n -= take;
+        Pos += static_cast<std::int64_t>(take);
+    }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemoryImage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,7 +18,8 @@ inline std::int32_t Int32At(const unsigned char* p)
 // A read-only, buffered view of one file with a bounds-checked position. Every read either
 // delivers all the bytes asked for or fails (a short read at the end of the file is a failure);
 // a seek may land past the end (the next read then fails) but never before the start.
-// The file is closed by Close() or the destructor on every path.
+// The file is closed by Close() or the destructor on every path. The same reader can instead
+// serve an image held in memory (OpenMemory), with exactly the same reads and seeks.
 class FileReader {
 public:
     FileReader() = default;
@@ -25,8 +28,10 @@ public:
     FileReader& operator=(const FileReader&) = delete;
 
     bool Open(const std::string& path);
+    // Closes the file, if any, and reads `image` from now on, its first byte at position 0.
+    void OpenMemory(MemoryImage image);
     void Close();
-    bool IsOpen() const { return Fd >= 0; }
+    bool IsOpen() const { return Fd >= 0 || Image.PieceCount() > 0; }
 
     std::int64_t Size() const { return FileSize; }
     std::int64_t Position() const { return Pos; }
@@ -35,7 +40,7 @@ public:
 
     bool SeekTo(std::int64_t offset)
     {
-        if (Fd < 0 || offset < 0)
+        if (!IsOpen() || offset < 0)
             return false;
         Pos = offset;
         return true;
@@ -46,7 +51,7 @@ public:
     {
         if (Pos >= BufStart && static_cast<std::size_t>(Pos - BufStart) <= BufLen
             && n <= BufLen - static_cast<std::size_t>(Pos - BufStart)) {
-            std::memcpy(dst, Buffer.data() + (Pos - BufStart), n);
+            std::memcpy(dst, Window + (Pos - BufStart), n);
             Pos += static_cast<std::int64_t>(n);
             return true;
         }
@@ -72,11 +77,17 @@ public:
 
 private:
     bool ReadSlow(void* dst, std::size_t n);
+    bool ReadImage(unsigned char* dst, std::size_t n);
 
     int Fd = -1;
     std::int64_t FileSize = 0;
     std::int64_t Pos = 0;
     std::vector<unsigned char> Buffer;
+    MemoryImage Image;
+    // The bytes from BufStart on that a read can take without a refill: the file's buffer, or
+    // the piece of the image that holds the position.
+    const unsigned char* Window = kNoBytes;
     std::int64_t BufStart = 0;
     std::size_t BufLen = 0;
+    static constexpr unsigned char kNoBytes[1] = {0};
 };

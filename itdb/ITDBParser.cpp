@@ -1,5 +1,6 @@
 #include "ITDBParser.h"
 
+#include "CompressedDatabase.h"
 #include "FileReader.h"
 #include "TextConvert.h"
 
@@ -46,7 +47,7 @@ ITDBParser::~ITDBParser() = default;
 int ITDBParser::Parse(int trackLimit)
 {
     FileReader file;
-    if (!file.Open(FileName))
+    if (!file.Open(FileName) || !InflateIfCompressed(file))
         return -1;
 
     const int count = CountTracks(file);

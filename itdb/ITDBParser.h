@@ -18,6 +18,8 @@ class FileReader;
 // Parse never throws and never writes to the file. A file that is missing, foreign or cut off
 // gives -1; a chunk that does not read cleanly ends the reading of its list, keeping what was
 // read before it. Counts and lengths in the file never decide how much memory is reserved.
+// The compressed database of newer players (iTunesCDB) is inflated in memory and then read by
+// the same rules; a stream that is cut short, corrupt or inflates beyond its limits gives -1.
 class ITDBParser {
 public:
     explicit ITDBParser(std::string fileName);

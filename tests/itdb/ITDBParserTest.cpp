@@ -1,10 +1,10 @@
+#include "AllocationWatch.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -12,27 +12,8 @@
 #include <iterator>
 #include <fstream>
 #include <memory>
-#include <new>
 
 using namespace itdbwriter;
-
-// The largest single allocation made while the reader runs: counts and lengths in the file
-// must never turn into allocation sizes.
-namespace {
-std::atomic<bool> g_watchAllocations{false};
-std::atomic<std::size_t> g_largestAllocation{0};
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (g_watchAllocations.load(std::memory_order_relaxed) && size > g_largestAllocation.load(std::memory_order_relaxed))
-        g_largestAllocation.store(size, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -700,17 +681,16 @@ TEST_F(ITDBParserTest, HugeCountsAreBoundedByTheFile)
         const Bytes bytes = db.Build();
         ASSERT_LT(bytes.size(), 4096u);
 
-        g_largestAllocation = 0;
-        g_watchAllocations = true;
+        allocationwatch::Start();
         const auto start = std::chrono::steady_clock::now();
         const int result = Parse(bytes);
         const auto took = std::chrono::steady_clock::now() - start;
-        g_watchAllocations = false;
+        allocationwatch::Stop();
 
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(Parser->PlaylistCount(), c.playlists);
         EXPECT_LT(took, std::chrono::seconds(2));
-        EXPECT_LT(g_largestAllocation.load(), std::size_t(1) << 20);
+        EXPECT_LT(allocationwatch::Largest(), std::size_t(1) << 20);
     }
 }
 

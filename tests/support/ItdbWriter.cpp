@@ -6,6 +6,8 @@
 #include <fstream>
 #include <ostream>
 
+#include <zlib.h>
+
 namespace itdbwriter {
 
 namespace {
@@ -298,6 +300,23 @@ Bytes Database::Build() const
 }
 
 bool Database::WriteTo(const std::string& path) const { return WriteFile(path, Build()); }
+
+Bytes Compressed(const Bytes& plain, int level)
+{
+    std::size_t header = 0;
+    if (plain.size() >= 8)
+        header = std::min<std::size_t>(static_cast<std::uint32_t>(plain[4] | plain[5] << 8 | plain[6] << 16 | plain[7] << 24),
+                                       plain.size());
+    Bytes out(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(header));
+    uLongf packed = compressBound(static_cast<uLong>(plain.size() - header));
+    out.resize(header + packed);
+    if (compress2(out.data() + header, &packed, plain.data() + header, static_cast<uLong>(plain.size() - header), level) != Z_OK)
+        return {};
+    out.resize(header + packed);
+    if (header >= 12)
+        PutInt32(out, 8, Int(out.size()));
+    return out;
+}
 
 bool WriteFile(const std::string& path, const Bytes& bytes)
 {

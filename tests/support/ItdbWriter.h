@@ -170,6 +170,11 @@ private:
     std::vector<DataSet> Sets;
 };
 
+// The compressed form that newer players store: the database header of `plain` as it is (its
+// length taken from offset 4), then everything after it as one zlib stream at `level` (1, what
+// players write, unless a test wants more), the total length set to the size of the result.
+Bytes Compressed(const Bytes& plain, int level = 1);
+
 // Writes `bytes` to `path`, replacing the file; false on failure.
 bool WriteFile(const std::string& path, const Bytes& bytes);
 // Overwrites four bytes at `offset` with a little-endian value.

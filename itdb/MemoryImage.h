@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <vector>
+
+// Bytes built up in memory in pieces of equal size (the last one filled only in part), so that
+// an image of tens of megabytes grows without ever being copied or over-allocated by more than
+// one piece. A piece that cannot be allocated is reported, not thrown.
+class MemoryImage {
+public:
+    static constexpr std::size_t kPieceSize = std::size_t(1) << 20;
+
+    std::int64_t Size() const { return Length; }
+    std::size_t PieceCount() const { return Pieces.size(); }
+    // Piece `index` holds the bytes from index * kPieceSize on.
+    const unsigned char* Piece(std::size_t index) const { return Pieces[index].get(); }
+    unsigned char* Piece(std::size_t index) { return Pieces[index].get(); }
+
+    // Free space at the end of the image, at least one byte; adds a piece when the last one is
+    // full. Null when no memory is left.
+    unsigned char* Room(std::size_t& room)
+    {
+        const auto length = static_cast<std::size_t>(Length);
+        if (length == Pieces.size() * kPieceSize) {
+            std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kPieceSize]);
+            if (!piece)
+                return nullptr;
+            Pieces.push_back(std::move(piece));
+            room = kPieceSize;
+            return Pieces.back().get();
+        }
+        const std::size_t used = length - (Pieces.size() - 1) * kPieceSize;
+        room = kPieceSize - used;
+        return Pieces.back().get() + used;
+    }
+    // Counts `n` bytes just written into Room() as part of the image.
+    void Grow(std::size_t n) { Length += static_cast<std::int64_t>(n); }
+
+private:
+    std::vector<std::unique_ptr<unsigned char[]>> Pieces;
+    std::int64_t Length = 0;
+};
