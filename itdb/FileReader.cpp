@@ -33,13 +33,18 @@ bool FileReader::Open(const std::string& path)
     Close();
     if (path.empty())
         return false;
+    // Opening a named pipe waits for a writer and opening a device may act on it, so the path is
+    // looked at first; the non-blocking open covers a path replaced in between, and what was
+    // opened is checked again.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
@@ -49,6 +54,8 @@ bool FileReader::Open(const std::string& path)
     Pos = 0;
     BufStart = 0;
     BufLen = 0;
+    OperationCount = 0;
+    OperationLimit = static_cast<std::uint64_t>(FileSize) + kOperationAllowance;
     Buffer.resize(kBufferSize);
     return true;
 }
@@ -61,6 +68,7 @@ void FileReader::Close()
     FileSize = 0;
     Pos = 0;
     BufLen = 0;
+    OperationLimit = 0;
     Buffer.clear();
     Buffer.shrink_to_fit();
 }

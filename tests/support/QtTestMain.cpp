@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "RunTests.h"
 
 int main(int argc, char** argv)
 {
@@ -19,5 +19,5 @@ int main(int argc, char** argv)
     QApplication::setApplicationName("Varnel");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunTestsReportingSkips();
 }
