@@ -15,6 +15,10 @@ class FileReader;
 // playlist in file order. It owns all records; callers keep plain pointers, valid until the
 // parser is destroyed.
 //
+// The file name is narrow text as the file system takes it (UTF-8 on a usual Linux system).
+// Titles, artists, albums and playlist names stay UTF-16 as stored; locations and file type
+// texts are narrowed to UTF-8 while they are read (see OneTrack.h).
+//
 // Parse never throws and never writes to the file. A file that is missing, foreign or cut off
 // gives -1; a chunk that does not read cleanly ends the reading of its list, keeping what was
 // read before it. Counts and lengths in the file never decide how much memory is reserved.
