@@ -7,6 +7,7 @@
 // folder, prints the peak memory of a child process that parses it next to that of a child
 // that does nothing, then runs the timed benchmarks.
 
+#include "FileReader.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 
@@ -182,6 +183,14 @@ int main(int argc, char** argv)
     const long parse = ChildPeakKiB("/proc/self/exe", "--child-parse");
     std::printf("peak memory: empty process %.1f MiB, parsing process %.1f MiB, difference %.1f MiB\n",
                 empty / 1024.0, parse / 1024.0, (parse - empty) / 1024.0);
+    {
+        ITDBParser parser(gPath);
+        parser.Parse(-1);
+        std::printf("reads and seeks: %llu, %.1f per track, limit %llu\n",
+                    static_cast<unsigned long long>(parser.FileOperations()),
+                    double(parser.FileOperations()) / summary.Tracks,
+                    static_cast<unsigned long long>(summary.FileSize + FileReader::kOperationAllowance));
+    }
     std::fflush(stdout);
 
     benchmark::Initialize(&benchArgc, args.data());
