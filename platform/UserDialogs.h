@@ -36,6 +36,10 @@ public:
 
     // The message box kinds the program uses, captioned with the application title.
     static void ShowError(QWidget* parent, const QString& text);
+    static void ShowWarning(QWidget* parent, const QString& text);
+    static void ShowInformation(QWidget* parent, const QString& text);
+    static bool AskYesNo(QWidget* parent, const QString& text);
+
     // A failure that the platform reported (an exception's message), shown the one way the
     // program shows them: an error box with the message and a full stop added when the message is
     // not empty and its last character sorts after the full stop in the user's locale.
@@ -45,7 +49,4 @@ public:
     static void ShowCurrentException(QWidget* parent = nullptr);
     // The text ShowException shows for `message`.
     static QString ExceptionText(const QString& message);
-    static void ShowWarning(QWidget* parent, const QString& text);
-    static void ShowInformation(QWidget* parent, const QString& text);
-    static bool AskYesNo(QWidget* parent, const QString& text);
 };
