@@ -1,10 +1,13 @@
 #include "TMainForm.h"
 
+#include "AppTitle.h"
 #include "ElidedLabel.h"
+#include "FittingLabel.h"
 #include "TAboutForm.h"
 #include "TPreferencesForm.h"
 #include "TrackListModel.h"
 #include "UserDialogs.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +39,7 @@ namespace {
 
 QString Title()
 {
-    return QCoreApplication::applicationName();
+    return QString::fromLatin1(kAppTitle);
 }
 
 // The command icons; commands that share an index share the picture.
@@ -77,6 +80,15 @@ CommandIcons MakeIcons(const QWidget* widget)
 
 constexpr int kStatusPanelWidth = 200;
 constexpr int kDetailMinimumWindowWidth = 428;
+// How long after the last resize event the window's bounds are saved: one drag of an edge, one save.
+constexpr int kBoundsSaveDelayMs = 300;
+
+// The texts the status line shows besides the idle text, each at its longest; its panel is as
+// wide as the widest of them needs.
+const char* const kStatusTexts[] = {
+    "Selecting iPod device",     "Loading track information from iPod", "Loaded total 2147483647 song(s)",
+    "Extracting tracks:",        "Exporting track list:",               "Cleaning up and exiting",
+};
 
 } // namespace
 
@@ -85,6 +97,11 @@ TMainForm::TMainForm(QWidget* parent)
 {
     setObjectName("MainForm");
     setWindowTitle(Title());
+    BoundsSaveTimer = new QTimer(this);
+    BoundsSaveTimer->setObjectName("BoundsSaveTimer");
+    BoundsSaveTimer->setSingleShot(true);
+    BoundsSaveTimer->setInterval(kBoundsSaveDelayMs);
+    connect(BoundsSaveTimer, &QTimer::timeout, this, &TMainForm::SaveResizedBounds);
     resize(993, 672);
 
     CreateActions();
@@ -110,8 +127,6 @@ TMainForm::~TMainForm()
     } catch (...) {
         // A failed final save cannot leave a destructor; the settings keep their last save.
     }
-    if (BusyCursorSet)
-        QApplication::restoreOverrideCursor();
 }
 
 std::string TMainForm::IdleStatusText()
@@ -349,10 +364,14 @@ void TMainForm::CreateStatusBar()
     StatusBar->setObjectName("StatusBar");
     setStatusBar(StatusBar);
 
-    StatusLine = new QLabel(QString::fromStdString(IdleStatusText()));
-    StatusLine->setObjectName("StatusLine");
-    StatusLine->setTextFormat(Qt::PlainText);
-    StatusLine->setFixedWidth(kStatusPanelWidth);
+    auto* statusLine = new FittingLabel(QString::fromStdString(IdleStatusText()));
+    statusLine->setObjectName("StatusLine");
+    statusLine->setTextFormat(Qt::PlainText);
+    QStringList statusTexts{statusLine->text()};
+    for (const char* text : kStatusTexts)
+        statusTexts << QString::fromLatin1(text);
+    statusLine->FitTexts(statusTexts, kStatusPanelWidth);
+    StatusLine = statusLine;
     StatusBar->addWidget(StatusLine);
 
     ProgressPanel = new QWidget;
@@ -382,12 +401,24 @@ void TMainForm::FormCreate()
 
 void TMainForm::ApplyWindowBounds()
 {
-    const WindowBounds bounds = PreferencesForm->GetWindowBounds();
-    // The stored bounds are the outer frame; until the window manager has framed the window its
-    // frame is unknown, and showEvent corrects the client size once it is.
+    // The stored bounds are kept as stored; only where they are applied are they fitted onto the
+    // screens, so that no stored size can make a window larger than the screen.
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens << screen->geometry();
+    // The bounds are the outer frame; until the window manager has framed the window its frame is
+    // unknown, and showEvent corrects the client size once it is.
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    move(bounds.x, bounds.y);
-    resize(std::max(1, bounds.w - frame.left() - frame.right()), std::max(1, bounds.h - frame.top() - frame.bottom()));
+    // Placed at the size the window will take: never smaller than its contents allow.
+    WindowBounds bounds = PreferencesForm->GetWindowBounds();
+    const QSize least = minimumSizeHint().expandedTo(minimumSize()).grownBy(frame);
+    bounds.w = std::max(bounds.w, least.width());
+    bounds.h = std::max(bounds.h, least.height());
+    AppliedFrame = PlaceWindowBounds(bounds, primary ? primary->availableGeometry() : QRect(), screens);
+    move(AppliedFrame.topLeft());
+    resize(std::max(1, AppliedFrame.width() - frame.left() - frame.right()),
+           std::max(1, AppliedFrame.height() - frame.top() - frame.bottom()));
     AppliedClientSize = size();
 }
 
@@ -444,14 +475,13 @@ void TMainForm::showEvent(QShowEvent* event)
         return;
     BoundsCorrected = true;
     // Once the window manager has put its frame around the window, make the outer size the
-    // stored one, unless the window was resized meanwhile.
+    // applied one, unless the window was resized meanwhile.
     QTimer::singleShot(0, this, [this] {
         if (!PreferencesForm || windowState() != Qt::WindowNoState || size() != AppliedClientSize)
             return;
-        const WindowBounds bounds = PreferencesForm->GetWindowBounds();
         const QRect frame = frameGeometry();
-        if (frame.size() != QSize(bounds.w, bounds.h))
-            resize(size() + QSize(bounds.w, bounds.h) - frame.size());
+        if (frame.size() != AppliedFrame.size())
+            resize(size() + AppliedFrame.size() - frame.size());
     });
 }
 
@@ -465,15 +495,33 @@ void TMainForm::FormResize()
 {
     const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
     if (normal && isVisible() && PreferencesForm) {
-        const QRect frame = frameGeometry();
-        PreferencesForm->SetWindowBounds(frame.x(), frame.y(), frame.width(), frame.height());
+        // Saved once the resize has ended, not for every step of a drag.
+        ResizedFrame = frameGeometry();
+        BoundsSaveTimer->start();
     }
     PlaceStatusDetail();
 }
 
+void TMainForm::SaveResizedBounds()
+{
+    if (!PreferencesForm)
+        return;
+    try {
+        PreferencesForm->SetWindowBounds(ResizedFrame.x(), ResizedFrame.y(), ResizedFrame.width(),
+                                         ResizedFrame.height());
+        ResizeSaveFailed = false;
+    } catch (...) {
+        // A store that cannot be written stays so for a while: say it once, not after every resize.
+        if (!ResizeSaveFailed) {
+            ResizeSaveFailed = true;
+            UserDialogs::ShowCurrentException(this);
+        }
+    }
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (BusyCursorSet) {
+    if (Busy) {
         // A running task still reads the database: close once it has finished.
         CloseWhenIdle = true;
         event->ignore();
@@ -497,6 +545,7 @@ void TMainForm::FormDestroy()
             form->OverwritePromptForm.reset();
         }
     } release{this};
+    BoundsSaveTimer->stop();
     ActionFileCloseExecute();
     if (PreferencesForm) {
         const QRect frame = frameGeometry();
@@ -521,12 +570,10 @@ void TMainForm::ShowProgress(bool on)
 {
     SetProgress(0);
     ProgressBar->setVisible(on);
-    if (on && !BusyCursorSet) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        BusyCursorSet = true;
-    } else if (!on && BusyCursorSet) {
-        QApplication::restoreOverrideCursor();
-        BusyCursorSet = false;
+    if (on && !Busy) {
+        Busy.emplace();
+    } else if (!on && Busy) {
+        Busy.reset();
         if (CloseWhenIdle) {
             CloseWhenIdle = false;
             QTimer::singleShot(0, this, &QWidget::close);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "BusyCursor.h"
 #include "ITDBParser.h"
 
 #include <QIcon>
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class ElidedLabel;
@@ -14,6 +16,7 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QSplitter;
+class QTimer;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
@@ -37,7 +40,7 @@ public:
     void PlaceStatusDetail();
 
     // True between ShowProgress(true) and ShowProgress(false): a long task is running.
-    bool IsBusy() const { return BusyCursorSet; }
+    bool IsBusy() const { return Busy.has_value(); }
     // The status line text shown when no task runs: "Varnel Ready".
     static std::string IdleStatusText();
 
@@ -59,6 +62,8 @@ public:
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
+    // Saves the window's bounds once a resize has ended (single shot, restarted by each resize).
+    QTimer* BoundsSaveTimer = nullptr;
 
     // Menus.
     QMenu* MenuFile = nullptr;
@@ -149,13 +154,17 @@ private:
                         const QIcon& icon, void (TMainForm::*handler)());
     QAction* MakeToggle(const char* name, const QString& caption, void (TMainForm::*handler)());
     void ApplyWindowBounds();
+    void SaveResizedBounds();
     void ShowMenuBar(bool show);
     void ShowToolbar(bool show);
     void ShowStatusBar(bool show);
 
-    QSize AppliedClientSize; // the client size that places the stored outer size
+    QSize AppliedClientSize; // the client size that places the outer frame below
+    QRect AppliedFrame;      // the stored bounds as placed on the screens
+    QRect ResizedFrame;      // the bounds BoundsSaveTimer saves
+    bool ResizeSaveFailed = false; // reported once, until a save succeeds again
     QIcon SortIcon; // the two "Sort List By" submenus
-    bool BusyCursorSet = false;
+    std::optional<BusyCursor> Busy;
     bool FormShowDone = false;
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;

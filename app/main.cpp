@@ -1,20 +1,16 @@
-#include "ProgramIcon.h"
 #include "TMainForm.h"
+#include "UserDialogs.h"
 #include "VarnelApplication.h"
 
 int main(int argc, char** argv)
 {
     VarnelApplication app(argc, argv);
-    QApplication::setApplicationName("Varnel");
-    QApplication::setApplicationDisplayName("Varnel");
-    QGuiApplication::setDesktopFileName("varnel");
-    QApplication::setWindowIcon(ProgramIcon());
     try {
         TMainForm mainForm;
         mainForm.show();
         VarnelApplication::exec();
     } catch (...) {
-        VarnelApplication::ShowCurrentException();
+        UserDialogs::ShowCurrentException();
     }
     return 0;
 }

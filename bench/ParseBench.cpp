@@ -8,6 +8,7 @@
 // twin in the temporary folder, prints the peak memory of child processes that parse each next
 // to that of a child that does nothing, then runs the timed benchmarks.
 
+#include "FileReader.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 
@@ -252,6 +253,14 @@ int main(int argc, char** argv)
                 "parsing the compressed twin %.1f MiB (difference %.1f MiB)\n",
                 empty / 1024.0, parse / 1024.0, (parse - empty) / 1024.0, parseCompressed / 1024.0,
                 (parseCompressed - empty) / 1024.0);
+    {
+        ITDBParser parser(gPath);
+        parser.Parse(-1);
+        std::printf("reads and seeks: %llu, %.1f per track, limit %llu\n",
+                    static_cast<unsigned long long>(parser.FileOperations()),
+                    double(parser.FileOperations()) / summary.Tracks,
+                    static_cast<unsigned long long>(summary.FileSize + FileReader::kOperationAllowance));
+    }
     std::fflush(stdout);
 
     benchmark::Initialize(&benchArgc, args.data());

@@ -1,7 +1,8 @@
 #include "TAboutForm.h"
 
+#include "AppTitle.h"
+
 #include <QApplication>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -24,7 +25,8 @@ TAboutForm::TAboutForm(QWidget* parent)
                           | Qt::WindowCloseButtonHint)
 {
     setObjectName("AboutForm");
-    setWindowTitle("About Varnel");
+    const QString title = QString::fromLatin1(kAppTitle);
+    setWindowTitle("About " + title);
     setModal(true);
 
     PageControl1 = new QTabWidget(this);
@@ -52,7 +54,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     aboutLayout->addWidget(Image1, 0, Qt::AlignTop);
     aboutLayout->addWidget(LblAbout, 0, Qt::AlignTop);
     aboutLayout->addStretch(1);
-    PageControl1->addTab(TabSheet1, "About Varnel");
+    PageControl1->addTab(TabSheet1, "About " + title);
 
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName("TabSheet2");
@@ -96,7 +98,7 @@ TAboutForm::TAboutForm(QWidget* parent)
 
 QString TAboutForm::AboutText()
 {
-    QString text = QCoreApplication::applicationName();
+    QString text = QString::fromLatin1(kAppTitle);
     text += " - Version ";
     text += kVersion;
     text += "\n\n ";
@@ -112,7 +114,7 @@ QString TAboutForm::AboutText()
 QString TAboutForm::RevisionHistory()
 {
     static const char* const kLines[] = {
-        "Varnel",
+        kAppTitle,
         "=========",
         "",
         "Version 0.2",

@@ -34,13 +34,18 @@ bool FileReader::Open(const std::string& path)
     Close();
     if (path.empty())
         return false;
+    // Opening a named pipe waits for a writer and opening a device may act on it, so the path is
+    // looked at first; the non-blocking open covers a path replaced in between, and what was
+    // opened is checked again.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
@@ -50,6 +55,8 @@ bool FileReader::Open(const std::string& path)
     Pos = 0;
     BufStart = 0;
     BufLen = 0;
+    OperationCount = 0;
+    OperationLimit = static_cast<std::uint64_t>(FileSize) + kOperationAllowance;
     Buffer.resize(kBufferSize);
     return true;
 }
@@ -59,6 +66,11 @@ void FileReader::OpenMemory(MemoryImage image)
     Close();
     Image = std::move(image);
     FileSize = Image.Size();
+    Pos = 0;
+    BufStart = 0;
+    BufLen = 0;
+    OperationCount = 0;
+    OperationLimit = static_cast<std::uint64_t>(FileSize) + kOperationAllowance;
 }
 
 void FileReader::Close()
@@ -70,6 +82,7 @@ void FileReader::Close()
     Pos = 0;
     BufLen = 0;
     Window = kNoBytes;
+    OperationLimit = 0;
     Buffer.clear();
     Buffer.shrink_to_fit();
     Image = MemoryImage();

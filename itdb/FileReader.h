@@ -15,11 +15,18 @@ inline std::int32_t Int32At(const unsigned char* p)
                                      | (std::uint32_t(p[3]) << 24));
 }
 
-// A read-only, buffered view of one file with a bounds-checked position. Every read either
-// delivers all the bytes asked for or fails (a short read at the end of the file is a failure);
-// a seek may land past the end (the next read then fails) but never before the start.
-// The file is closed by Close() or the destructor on every path. The same reader can instead
-// serve an image held in memory (OpenMemory), with exactly the same reads and seeks.
+// A read-only, buffered view of one regular file with a bounds-checked position. Every read
+// either delivers all the bytes asked for or fails (a short read at the end of the file is a
+// failure); a seek may land past the end (the next read then fails) but never before the start.
+// The file is closed by Close() or the destructor on every path.
+//
+// Every read and seek counts as one operation, and once Size() + kOperationAllowance of them
+// have been made every further one fails. A walk through a well-formed file moves forward by
+// several bytes per operation and needs a fraction of that; the limit only ends a walk that a
+// malformed file keeps sending back over the same bytes.
+//
+// The same reader can instead serve an image held in memory (OpenMemory), with exactly the
+// same reads, seeks and limit.
 class FileReader {
 public:
     FileReader() = default;
@@ -27,6 +34,10 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
+    static constexpr std::uint64_t kOperationAllowance = 4096;
+
+    // False for anything but a regular file that can be read: a missing path, a folder, a named
+    // pipe or a device (which is never opened, so that it cannot block or react).
     bool Open(const std::string& path);
     // Closes the file, if any, and reads `image` from now on, its first byte at position 0.
     void OpenMemory(MemoryImage image);
@@ -37,10 +48,12 @@ public:
     std::int64_t Position() const { return Pos; }
     // Bytes between the position and the end of the file (0 when past the end).
     std::int64_t Remaining() const { return Pos < FileSize ? FileSize - Pos : 0; }
+    // Reads and seeks made since Open, the failed ones included.
+    std::uint64_t Operations() const { return OperationCount; }
 
     bool SeekTo(std::int64_t offset)
     {
-        if (!IsOpen() || offset < 0)
+        if (!Count() || !IsOpen() || offset < 0)
             return false;
         Pos = offset;
         return true;
@@ -49,6 +62,8 @@ public:
 
     bool Read(void* dst, std::size_t n)
     {
+        if (!Count())
+            return false;
         if (Pos >= BufStart && static_cast<std::size_t>(Pos - BufStart) <= BufLen
             && n <= BufLen - static_cast<std::size_t>(Pos - BufStart)) {
             std::memcpy(dst, Window + (Pos - BufStart), n);
@@ -78,6 +93,8 @@ public:
 private:
     bool ReadSlow(void* dst, std::size_t n);
     bool ReadImage(unsigned char* dst, std::size_t n);
+    // Counts one operation; false once the limit is passed.
+    bool Count() { return ++OperationCount <= OperationLimit; }
 
     int Fd = -1;
     std::int64_t FileSize = 0;
@@ -90,4 +107,6 @@ private:
     std::int64_t BufStart = 0;
     std::size_t BufLen = 0;
     static constexpr unsigned char kNoBytes[1] = {0};
+    std::uint64_t OperationCount = 0;
+    std::uint64_t OperationLimit = 0;
 };

@@ -47,6 +47,11 @@ ITDBParser::~ITDBParser() = default;
 int ITDBParser::Parse(int trackLimit)
 {
     FileReader file;
+    struct KeepCount {
+        const FileReader& file;
+        std::uint64_t& count;
+        ~KeepCount() { count = file.Operations(); }
+    } keepCount{file, FileOperationCount};
     if (!file.Open(FileName) || !InflateIfCompressed(file))
         return -1;
 

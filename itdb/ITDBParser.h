@@ -15,6 +15,10 @@ class FileReader;
 // playlist in file order. It owns all records; callers keep plain pointers, valid until the
 // parser is destroyed.
 //
+// The file name is narrow text as the file system takes it (UTF-8 on a usual Linux system).
+// Titles, artists, albums and playlist names stay UTF-16 as stored; locations and file type
+// texts are narrowed to UTF-8 while they are read (see OneTrack.h).
+//
 // Parse never throws and never writes to the file. A file that is missing, foreign or cut off
 // gives -1; a chunk that does not read cleanly ends the reading of its list, keeping what was
 // read before it. Counts and lengths in the file never decide how much memory is reserved.
@@ -33,6 +37,9 @@ public:
     int Parse(int trackLimit);
 
     const std::string& GetFileName() const { return FileName; }
+    // The reads and seeks that Parse made: a measure of its work that tests and the benchmark use.
+    // It stays within the file's size in bytes plus a small allowance, however the file is bent.
+    std::uint64_t FileOperations() const { return FileOperationCount; }
 
     // The track with this unique id, or nullptr.
     const OneTrack* FindTrack(std::int32_t trackId) const;
@@ -67,6 +74,7 @@ private:
     std::pmr::map<std::int32_t, OneTrack> Tracks{&Arena};
     std::vector<OnePlaylist> Playlists;
     std::size_t PlaylistCursor = 0;
+    std::uint64_t FileOperationCount = 0;
     // Reused while parsing for the text of one string data object.
     std::u16string ScratchUnits;
     std::string ScratchNarrow;

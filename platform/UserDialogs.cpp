@@ -1,8 +1,9 @@
 #include "UserDialogs.h"
 
+#include "AppTitle.h"
 #include "QtUserDialogs.h"
 
-#include <QCoreApplication>
+#include <exception>
 
 namespace {
 
@@ -16,7 +17,7 @@ QtUserDialogs& RealDialogs()
 
 QString Title()
 {
-    return QCoreApplication::applicationName();
+    return QString::fromLatin1(kAppTitle);
 }
 
 } // namespace
@@ -51,4 +52,33 @@ void UserDialogs::ShowInformation(QWidget* parent, const QString& text)
 bool UserDialogs::AskYesNo(QWidget* parent, const QString& text)
 {
     return Current().Message(parent, Title(), text, Icon::Question, Buttons::YesNo) == Answer::Yes;
+}
+
+QString UserDialogs::ExceptionText(const QString& message)
+{
+    if (!message.isEmpty() && QString::localeAwareCompare(message.right(1), QStringLiteral(".")) > 0)
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void UserDialogs::ShowException(QWidget* parent, const QString& message)
+{
+    ShowError(parent, ExceptionText(message));
+}
+
+void UserDialogs::ShowCurrentException(QWidget* parent)
+{
+    QString message;
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        message = QString::fromUtf8(error.what());
+    } catch (...) {
+        // Not an exception object: shown with an empty message.
+    }
+    try {
+        ShowException(parent, message);
+    } catch (...) {
+        // Nothing sensible is left to do when the box itself fails.
+    }
 }

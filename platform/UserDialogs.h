@@ -39,4 +39,14 @@ public:
     static void ShowWarning(QWidget* parent, const QString& text);
     static void ShowInformation(QWidget* parent, const QString& text);
     static bool AskYesNo(QWidget* parent, const QString& text);
+
+    // A failure that the platform reported (an exception's message), shown the one way the
+    // program shows them: an error box with the message and a full stop added when the message is
+    // not empty and its last character sorts after the full stop in the user's locale.
+    static void ShowException(QWidget* parent, const QString& message);
+    // The same for the exception being handled; call it inside a catch block only. A thrown
+    // object that is no std::exception shows with an empty message.
+    static void ShowCurrentException(QWidget* parent = nullptr);
+    // The text ShowException shows for `message`.
+    static QString ExceptionText(const QString& message);
 };

@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "AppTitle.h"
 #include "DecimalInt32.h"
 #include "ForbiddenFileNameChars.h"
 
@@ -16,14 +17,12 @@
 namespace {
 
 const char* const Organization = "Mardle Works";
-const char* const Application = "Varnel";
-const char* const SaveError = "Failed to create key Software\\Mardle Works\\Varnel";
 
 std::unique_ptr<QSettings> OpenStore()
 {
     auto store = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                              QString::fromLatin1(Organization),
-                                             QString::fromLatin1(Application));
+                                             QString::fromLatin1(kAppTitle));
     // Only the user's own values count: a system-wide or organisation-wide file must not
     // supply a setting that the user's store lacks.
     store->setFallbacksEnabled(false);
@@ -82,9 +81,10 @@ void WriteAll(QSettings& store, const Settings& record)
     WriteInt(store, "ShowStatusBar", record.ShowStatusBar ? 1 : 0);
 }
 
-QSettings::Status WriteAndSync(const Settings& record)
+QSettings::Status WriteAndSync(const Settings& record, QString& fileName)
 {
     const auto store = OpenStore();
+    fileName = store->fileName();
     if (!store->isWritable())
         return QSettings::AccessError;
     WriteAll(*store, record);
@@ -138,13 +138,15 @@ Settings SettingsStore::Load(const ScreenArea& screen)
 
 void SettingsStore::Save(const Settings& record)
 {
-    QSettings::Status status = WriteAndSync(record);
+    QString fileName;
+    QSettings::Status status = WriteAndSync(record, fileName);
     if (status == QSettings::FormatError) {
         // The file on disk held lines that could not be parsed. Qt reports that on the sync that
         // rewrote the file, which may well have succeeded; a second pass over the rewritten file
         // tells a good write from a failed one.
-        status = WriteAndSync(record);
+        status = WriteAndSync(record, fileName);
     }
+    // Named by the file's real path, so that the user can find it.
     if (status != QSettings::NoError)
-        throw std::runtime_error(SaveError);
+        throw std::runtime_error("Failed to create key " + fileName.toStdString());
 }

@@ -25,7 +25,7 @@ public:
     static Settings Load(const ScreenArea& screen);
 
     // Writes all twelve values (FirstRun always as "0") and flushes them to disk. Throws
-    // std::runtime_error("Failed to create key Software\\Mardle Works\\Varnel") when the store
+    // std::runtime_error("Failed to create key <the store file's full path>") when the store
     // cannot be written; the file on disk is replaced whole or not at all.
     static void Save(const Settings& record);
 

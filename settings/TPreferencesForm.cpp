@@ -1,5 +1,7 @@
 #include "TPreferencesForm.h"
 
+#include "AppTitle.h"
+#include "BusyCursor.h"
 #include "DecimalInt32.h"
 #include "ForbiddenFileNameChars.h"
 #include "SettingsStore.h"
@@ -18,7 +20,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 namespace {
@@ -65,15 +66,6 @@ ScreenArea PrimaryScreenArea()
     return area;
 }
 
-// Keeps the busy cursor up for exactly as long as it lives, also when an exception passes.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 } // namespace
 
 TPreferencesForm::TPreferencesForm(QWidget* parent)
@@ -89,7 +81,7 @@ TPreferencesForm::~TPreferencesForm() = default;
 void TPreferencesForm::CreateControls()
 {
     setObjectName(QStringLiteral("PreferencesForm"));
-    setWindowTitle(QStringLiteral("Varnel Preferences"));
+    setWindowTitle(QString::fromLatin1(kAppTitle) + QStringLiteral(" Preferences"));
     setSizeGripEnabled(false);
 
     GroupBox1 = new QGroupBox(QStringLiteral(" Read Tracks From iPod Database "), this);
@@ -120,6 +112,8 @@ void TPreferencesForm::CreateControls()
     CbFormat->setObjectName(QStringLiteral("CbFormat"));
     CbFormat->setEditable(true);
     CbFormat->setInsertPolicy(QComboBox::NoInsert);
+    // A typed template is kept exactly as typed: no inline completion from the presets.
+    CbFormat->setCompleter(nullptr);
     CbFormat->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const char* preset : FormatPresets)
         CbFormat->addItem(QString::fromLatin1(preset));
@@ -294,10 +288,10 @@ void TPreferencesForm::BtnOKClick()
     try {
         const BusyCursor busy;
         SaveSettings();
-    } catch (const std::exception& error) {
-        // Shown here rather than thrown through Qt's signal delivery; the record keeps the new
-        // values and the dialog stays open.
-        UserDialogs::ShowError(this, QString::fromUtf8(error.what()));
+    } catch (...) {
+        // Shown here rather than thrown through Qt's signal delivery, the way every failed save
+        // is shown; the record keeps the new values and the dialog stays open.
+        UserDialogs::ShowCurrentException(this);
         return;
     }
     accept();

@@ -16,7 +16,7 @@ class QRadioButton;
 // Holds the user's settings and is the Preferences dialog that edits three of them.
 // Constructing it loads the settings (LoadSettings); every setter saves the whole record at once.
 // Loading throws std::runtime_error("Invalid data type for '<name>'") when a stored value is not
-// text; a failed save throws std::runtime_error("Failed to create key Software\\Mardle Works\\Varnel").
+// text; a failed save throws std::runtime_error("Failed to create key <the store file's path>").
 class TPreferencesForm : public QDialog {
     Q_OBJECT
 public:

@@ -2,6 +2,9 @@
 
 #include "ScriptedDialogs.h"
 
+#include <QGuiApplication>
+#include <QIcon>
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -15,15 +18,27 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace {
 
+TEST(VarnelApplication, IdentitySetsTheNameButNoDisplayNameForTitlesToCarry)
+{
+    VarnelApplication::SetIdentity();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Varnel");
+    EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
+    // A display name of its own would stay put here, and the window system would append it to
+    // every window title ("Varnel Preferences — Varnel"); without one it follows the name.
+    QCoreApplication::setApplicationName("Probe");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Probe");
+    QCoreApplication::setApplicationName("Varnel");
+}
+
 TEST(VarnelApplication, ExceptionTextEndsWithAFullStop)
 {
-    EXPECT_EQ(VarnelApplication::ExceptionText("x"), "x.");
-    EXPECT_EQ(VarnelApplication::ExceptionText("Disk full 7"), "Disk full 7.");
-    EXPECT_EQ(VarnelApplication::ExceptionText("x."), "x.");
-    EXPECT_EQ(VarnelApplication::ExceptionText(""), "");
+    EXPECT_EQ(UserDialogs::ExceptionText("x"), "x.");
+    EXPECT_EQ(UserDialogs::ExceptionText("Disk full 7"), "Disk full 7.");
+    EXPECT_EQ(UserDialogs::ExceptionText("x."), "x.");
+    EXPECT_EQ(UserDialogs::ExceptionText(""), "");
     // Characters that sort before the full stop get none.
-    EXPECT_EQ(VarnelApplication::ExceptionText("done!"), "done!");
-    EXPECT_EQ(VarnelApplication::ExceptionText("trailing "), "trailing ");
+    EXPECT_EQ(UserDialogs::ExceptionText("done!"), "done!");
+    EXPECT_EQ(UserDialogs::ExceptionText("trailing "), "trailing ");
 }
 
 TEST(VarnelApplication, AnEscapingExceptionIsShownAndTheLoopGoesOn)

@@ -69,15 +69,14 @@ TEST(TAboutForm, RevisionHistoryIsReadOnlyAndScrolls)
     EXPECT_TRUE(about.TxtRevision->verticalScrollBar()->isVisible());
 }
 
-TEST(TAboutForm, EveryDialogOpensOnTheFirstTab)
+TEST(TAboutForm, FormCreateComposesTheTextAndSelectsTheFirstTab)
 {
-    {
-        TAboutForm first;
-        first.PageControl1->setCurrentIndex(1);
-        EXPECT_EQ(first.PageControl1->currentIndex(), 1);
-    }
-    TAboutForm second;
-    EXPECT_EQ(second.PageControl1->currentIndex(), 0);
+    TAboutForm about;
+    about.PageControl1->setCurrentIndex(1);
+    about.LblAbout->clear();
+    about.FormCreate();
+    EXPECT_EQ(about.PageControl1->currentIndex(), 0);
+    EXPECT_TRUE(about.LblAbout->text().startsWith("Varnel - Version 0.2\n"));
 }
 
 TEST(TAboutForm, EscapeAndEnterCloseTheDialog)

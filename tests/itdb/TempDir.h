@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -31,11 +32,13 @@ public:
 
     std::string File(const std::string& name) const { return (Path / name).string(); }
 
-    // Writes the bytes to a new file in the folder and returns its path.
+    // Writes the bytes to a new file in the folder and returns its path. Throws when the file
+    // cannot be written, so that no test goes on to read a file that is not there.
     std::string Write(const std::string& name, const itdbwriter::Bytes& bytes) const
     {
         const std::string path = File(name);
-        itdbwriter::WriteFile(path, bytes);
+        if (!itdbwriter::WriteFile(path, bytes))
+            throw std::runtime_error("cannot write " + path);
         return path;
     }
 

@@ -221,8 +221,9 @@ TEST(SettingsStore, SaveThatCannotCreateTheStoreThrows)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.write("in the way");
     blocker.close();
+    // The message names the file the user would look for.
     EXPECT_EQ(ErrorOf([] { SettingsStore::Save(Settings{}); }),
-              "Failed to create key Software\\Mardle Works\\Varnel");
+              "Failed to create key " + store.FilePath().toStdString());
     EXPECT_TRUE(blocker.open(QIODevice::ReadOnly));
     EXPECT_EQ(blocker.readAll(), "in the way");
 }

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -227,6 +228,22 @@ TEST_F(PreferencesForm, EmptyTemplateAndNeverOverwriteAreSaved)
     EXPECT_EQ(stored.value("OverwriteFiles").toString(), "1");
 }
 
+TEST_F(PreferencesForm, TypedTemplateIsSavedExactlyAsTyped)
+{
+    TPreferencesForm form;
+    WhileShown(form, [&] {
+        auto* format = Control<QComboBox>(form, "CbFormat");
+        format->setFocus();
+        format->clearEditText();
+        // Presets start with these characters; nothing may be completed onto them.
+        QTest::keyClicks(format, "%album%");
+        EXPECT_EQ(format->currentText(), "%album%");
+        form.BtnOKClick();
+    });
+    EXPECT_EQ(form.GetFileFormat(), "%album%");
+    EXPECT_EQ(store.StoredValues().value("FileFormat").toString(), "%album%");
+}
+
 TEST_F(PreferencesForm, CancelledEditsDoNotSurviveIntoTheNextShowing)
 {
     TPreferencesForm form;
@@ -256,7 +273,8 @@ TEST_F(PreferencesForm, FailedSaveIsShownAndTheDialogStaysOpen)
         Control<QComboBox>(form, "CbOverwrite")->setCurrentIndex(AlwaysOverwrite);
         form.BtnOKClick();
         ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages.back().text, "Failed to create key Software\\Mardle Works\\Varnel");
+        // Named by the file's own path, with the full stop of every other failure box.
+        EXPECT_EQ(dialogs.messages.back().text, "Failed to create key " + store.FilePath() + ".");
         EXPECT_EQ(dialogs.messages.back().icon, UserDialogs::Icon::Error);
         EXPECT_TRUE(form.isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -4,7 +4,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "AppTitle.h"
+#include "RunTests.h"
 
 int main(int argc, char** argv)
 {
@@ -16,8 +17,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Varnel");
+    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return RunTestsReportingSkips();
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QCursor>
+#include <QGuiApplication>
+
+// The application-wide busy cursor, shown for exactly as long as an object of this class lives,
+// also when an exception passes. Objects may nest; each takes back only the cursor it set.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
