@@ -2,6 +2,7 @@
 
 #include "ElidedLabel.h"
 #include "TAboutForm.h"
+#include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
 #include "TrackListModel.h"
 #include "UserDialogs.h"
@@ -94,6 +95,7 @@ TMainForm::TMainForm(QWidget* parent)
 
     IPodDrive.clear();
     PreferencesForm = std::make_unique<TPreferencesForm>(this);
+    OverwritePromptForm = std::make_unique<TOverwritePromptForm>(this);
     ApplyWindowBounds();
     ShowMenuBar(PreferencesForm->GetShowMenuBar());
     ShowToolbar(PreferencesForm->GetShowToolbar());
@@ -564,10 +566,6 @@ void TMainForm::ActionFileCloseExecute()
     IPodDrive.clear();
     SetStatusText(IdleStatusText());
 }
-
-void TMainForm::ActionFileExportExecute() {}
-
-void TMainForm::ActionFileExtractExecute() {}
 
 void TMainForm::ActionFileExitExecute()
 {
