@@ -560,6 +560,9 @@ void TMainForm::ActionFileOpenFileExecute() {}
 
 void TMainForm::ActionFileCloseExecute()
 {
+    // A running task still reads the database.
+    if (IsBusy())
+        return;
     LstPlaylists->clear();
     TrackListItems->Clear();
     Database.reset();

@@ -78,7 +78,10 @@ TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, 
     std::string location(track.GetLocation());
     std::replace(location.begin(), location.end(), '\\', '/');
 
-    if (HasDotComponent(location)) {
+    if (playerRoot.empty()) {
+        plan.Refusal = "The player's folder is not known.";
+        plan.Source = location;
+    } else if (HasDotComponent(location)) {
         plan.Refusal = "The track's location leads out of the player's folder.";
         plan.Source = JoinPath(playerRoot, location);
     } else {

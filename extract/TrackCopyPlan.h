@@ -28,7 +28,7 @@ inline constexpr std::size_t kMaxFileNameBytes = 255;
 // under a name from `fileFormat` (see BuildTrackFileName). A name that comes out empty, "." or
 // ".." becomes the player file's own name; a name too long for the file system is cut at a
 // character boundary. A location with a "." or ".." component, which could reach files outside
-// the player, is refused.
+// the player, is refused, and so is every track when `playerRoot` is empty.
 TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
                             std::string_view fileFormat);
 

@@ -62,6 +62,10 @@ TEST_F(TrackCopyPlanTest, ALocationThatLeavesThePlayerIsRefused)
         EXPECT_FALSE(plan.Refusal.empty()) << location;
         EXPECT_EQ(plan.Source.rfind(Root.string(), 0), 0u) << "shown below the player root: " << plan.Source;
     }
+    // Without a player root a location would be read from the system's root folder.
+    OneTrack track;
+    track.SetLocation(":etc:passwd");
+    EXPECT_FALSE(PlanTrackCopy(track, "", "/home/user/Music", "%title%").Refusal.empty());
 }
 
 TEST_F(TrackCopyPlanTest, ExtensionIsTheLastDotAfterEverySeparator)
@@ -95,11 +99,4 @@ TEST_F(TrackCopyPlanTest, LongNamesAreCutToFitTheFileSystemAtACharacterBoundary)
     EXPECT_EQ(FitFileName(notes, 255 - 4), u"a");
     EXPECT_EQ(FitFileName(u"abc", 300), u"");
     EXPECT_EQ(FitFileName(u"abc", 0), u"abc");
-}
-
-TEST_F(TrackCopyPlanTest, JoinsWithExactlyOneSeparator)
-{
-    EXPECT_EQ(JoinPath("/", "x.mp3"), "/x.mp3");
-    EXPECT_EQ(JoinPath("/media/ipod/", "\\iPod_Control"), "/media/ipod/iPod_Control");
-    EXPECT_EQ(JoinPath("/media/ipod", "/iPod_Control"), "/media/ipod/iPod_Control");
 }

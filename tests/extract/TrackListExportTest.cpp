@@ -59,11 +59,3 @@ TEST(TrackListExportTest, AnEmptyListIsTheHeaderAlone)
     WriteQuotedField(field, u"");
     EXPECT_EQ(field, Le(u"\"\""));
 }
-
-TEST(TrackListExportTest, AFailingStreamIsReported)
-{
-    std::ostringstream out;
-    out.setstate(std::ios::badbit);
-    OneTrack track;
-    EXPECT_FALSE(WriteTrackListCsv(out, {&track}));
-}
