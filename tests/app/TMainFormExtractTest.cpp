@@ -80,6 +80,13 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
     EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder");
     EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
     EXPECT_EQ(dialogs.messages.size(), 2u);
+
+    dialogs.paths.push_back("/no/such/place");
+    form.ActionFileExtract->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text, "Error retriving destination directory information.");
+    EXPECT_EQ(dialogs.messages[2].icon, UserDialogs::Icon::Error);
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder");
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
 }
 

@@ -51,6 +51,14 @@ for _ in $(seq 600); do
 done
 sleep 1
 import -window root "$shots/e2e-5-done.png"
+keys '^Varnel$' ctrl+e                      # Export Track List, a name typed without extension
+wait_for 'Export Track List'
+sleep 0.5
+xdotool type --delay 20 tracklist
+sleep 0.3
+import -window root "$shots/e2e-6-export.png"
+keys 'Export Track List' Return
+for _ in $(seq 50); do [ -s "$work/out/tracklist.csv" ] && break; sleep 0.1; done
 keys '^Varnel$' alt+f
 sleep 0.3
 keys '^Varnel$' x                           # File > Exit
@@ -59,6 +67,10 @@ DRIVE
 XDG_RUNTIME_DIR="$work/runtime" xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" "$work" "$build" "$shots"
 
 status=0
+if [ "$(head -c 4 "$work/out/tracklist.csv" | od -An -tx1 | tr -d ' ')" != "fffe2200" ]; then
+  echo "FAIL: no tracklist.csv starting with FF FE 22 00"; status=1
+fi
+rm -f "$work/out/tracklist.csv"
 while IFS=$'\t' read -r source name; do
   if ! cmp -s "$source" "$work/out/$name"; then
     echo "FAIL: $work/out/$name differs from $source"; status=1
