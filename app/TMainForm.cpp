@@ -4,6 +4,7 @@
 #include "ElidedLabel.h"
 #include "FittingLabel.h"
 #include "TAboutForm.h"
+#include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
 #include "TrackListModel.h"
 #include "UserDialogs.h"
@@ -111,6 +112,7 @@ TMainForm::TMainForm(QWidget* parent)
 
     IPodDrive.clear();
     PreferencesForm = std::make_unique<TPreferencesForm>(this);
+    OverwritePromptForm = std::make_unique<TOverwritePromptForm>(this);
     ApplyWindowBounds();
     ShowMenuBar(PreferencesForm->GetShowMenuBar());
     ShowToolbar(PreferencesForm->GetShowToolbar());
@@ -605,16 +607,15 @@ void TMainForm::ActionFileOpenFileExecute() {}
 
 void TMainForm::ActionFileCloseExecute()
 {
+    // A running task still reads the database.
+    if (IsBusy())
+        return;
     LstPlaylists->clear();
     TrackListItems->Clear();
     Database.reset();
     IPodDrive.clear();
     SetStatusText(IdleStatusText());
 }
-
-void TMainForm::ActionFileExportExecute() {}
-
-void TMainForm::ActionFileExtractExecute() {}
 
 void TMainForm::ActionFileExitExecute()
 {

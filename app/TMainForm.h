@@ -6,9 +6,12 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ElidedLabel;
 class QAction;
@@ -20,6 +23,7 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
+class TOverwritePromptForm;
 class TPreferencesForm;
 class TrackListModel;
 
@@ -47,8 +51,7 @@ public:
     std::string IPodDrive;
     std::unique_ptr<ITDBParser> Database;
     std::unique_ptr<TPreferencesForm> PreferencesForm;
-    // The overwrite prompt joins with extraction; until then there is none.
-    std::unique_ptr<QWidget> OverwritePromptForm;
+    std::unique_ptr<TOverwritePromptForm> OverwritePromptForm;
     QProgressBar* ProgressBar = nullptr;
     ElidedLabel* StatusDetail = nullptr;
     int LastSortColumn = -1;
@@ -140,6 +143,13 @@ public slots:
 public:
     void setVisible(bool visible) override;
 
+    // Extraction and export (the two File commands run these).
+    void ExtractTracks();
+    void ExportTrackList();
+    // Shows the progress of the file being copied; false asks the copy to stop (the window is
+    // closing).
+    bool ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -158,6 +168,10 @@ private:
     void ShowMenuBar(bool show);
     void ShowToolbar(bool show);
     void ShowStatusBar(bool show);
+    // The tracks of the selected rows, in list order.
+    std::vector<const OneTrack*> SelectedTracks() const;
+    // Where the folder and file choosers open: the last folder used, else the documents folder.
+    QString ChooserStartFolder() const;
 
     QSize AppliedClientSize; // the client size that places the outer frame below
     QRect AppliedFrame;      // the stored bounds as placed on the screens
@@ -169,4 +183,5 @@ private:
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
+    std::chrono::steady_clock::time_point LastEventsRun; // progress lets events run this often
 };

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 UserDialogs::Answer QtUserDialogs::Message(QWidget* parent, const QString& caption, const QString& text,
                                            Icon icon, Buttons buttons)
@@ -42,5 +43,16 @@ QString QtUserDialogs::ChooseOpenFile(QWidget* parent, const QString& caption, c
 QString QtUserDialogs::ChooseSaveFile(QWidget* parent, const QString& caption, const QString& startPath,
                                       const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, startPath, filter);
+    QFileDialog dialog(parent, caption, startPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without extension gets the one of the filter's first pattern ("*.csv"); the
+    // dialog asks before replacing an existing file, with the extension added.
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch match = pattern.match(filter);
+    if (match.hasMatch())
+        dialog.setDefaultSuffix(match.captured(1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }

@@ -10,7 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--with-display" ]; then
-  packages+=(xvfb xauth)
+  packages+=(xvfb xauth xdotool imagemagick)
 fi
 
 missing=()

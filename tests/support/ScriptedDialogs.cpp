@@ -30,20 +30,27 @@ QString Next(std::deque<QString>& queue, int& unexpected)
 
 } // namespace
 
-QString ScriptedDialogs::ChooseFolder(QWidget*, const QString&, const QString& startFolder)
+QString ScriptedDialogs::ChooseFolder(QWidget*, const QString& caption, const QString& startFolder)
 {
     dialogStarts << startFolder;
+    dialogCaptions << caption;
     return Next(paths, unexpected);
 }
 
-QString ScriptedDialogs::ChooseOpenFile(QWidget*, const QString&, const QString& startFolder, const QString&)
+QString ScriptedDialogs::ChooseOpenFile(QWidget*, const QString& caption, const QString& startFolder,
+                                        const QString& filter)
 {
     dialogStarts << startFolder;
+    dialogCaptions << caption;
+    dialogFilters << filter;
     return Next(paths, unexpected);
 }
 
-QString ScriptedDialogs::ChooseSaveFile(QWidget*, const QString&, const QString& startPath, const QString&)
+QString ScriptedDialogs::ChooseSaveFile(QWidget*, const QString& caption, const QString& startPath,
+                                        const QString& filter)
 {
     dialogStarts << startPath;
+    dialogCaptions << caption;
+    dialogFilters << filter;
     return Next(paths, unexpected);
 }

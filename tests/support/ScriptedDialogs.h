@@ -35,5 +35,7 @@ public:
     std::deque<Answer> answers;      // answers for Yes/No boxes
     std::deque<QString> paths;       // answers for file and folder dialogs
     QStringList dialogStarts;        // the start folder or path each file dialog was given
+    QStringList dialogCaptions;      // the title of each file dialog
+    QStringList dialogFilters;       // the filter of each file-open or file-save dialog
     int unexpected = 0;              // questions asked with no scripted answer
 };

@@ -1,0 +1,102 @@
+#include "TOverwritePromptForm.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kPathWidth = 425;
+
+} // namespace
+
+TOverwritePromptForm::TOverwritePromptForm(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowCloseButtonHint)
+{
+    setObjectName("OverwritePromptForm");
+    setWindowTitle(QCoreApplication::applicationName());
+    setModal(true);
+
+    QuestionIcon = new QLabel(this);
+    QuestionIcon->setObjectName("QuestionIcon");
+    QuestionIcon->setFixedSize(32, 32);
+    QuestionIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(32, 32));
+
+    FileNameLabel = new QLabel(this);
+    FileNameLabel->setObjectName("FileNameLabel");
+    FileNameLabel->setTextFormat(Qt::PlainText);
+    FileNameLabel->setFixedWidth(kPathWidth);
+
+    Label1 = new QLabel("File already exists.  Overwirte?", this);
+    Label1->setObjectName("Label1");
+    Label1->setTextFormat(Qt::PlainText);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    texts->addWidget(FileNameLabel);
+    texts->addWidget(Label1);
+    texts->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(16);
+    top->addWidget(QuestionIcon, 0, Qt::AlignTop);
+    top->addLayout(texts, 1);
+
+    // None of the buttons answers Enter on its own: each answer is a deliberate choice.
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(13);
+    buttons->addSpacing(48);
+    BtnYes = MakeButton("BtnYes", "&Yes", &TOverwritePromptForm::BtnYesClick);
+    BtnNo = MakeButton("BtnNo", "&No", &TOverwritePromptForm::BtnNoClick);
+    BtnYesAll = MakeButton("BtnYesAll", "&Yes to All", &TOverwritePromptForm::BtnYesAllClick);
+    BtnNoAll = MakeButton("BtnNoAll", "N&o to All", &TOverwritePromptForm::BtnNoAllClick);
+    BtnCancel = MakeButton("BtnCancel", "&Cancel", &TOverwritePromptForm::BtnCancelClick);
+    for (QPushButton* button : {BtnYes, BtnNo, BtnYesAll, BtnNoAll, BtnCancel})
+        buttons->addWidget(button);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 17, 13);
+    layout->setSpacing(16);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QPushButton* TOverwritePromptForm::MakeButton(const char* name, const QString& caption,
+                                               void (TOverwritePromptForm::*handler)())
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setMinimumSize(75, 25);
+    connect(button, &QPushButton::clicked, this, handler);
+    return button;
+}
+
+OverwriteAnswer TOverwritePromptForm::AskOverwrite(const QString& path)
+{
+    Path = path;
+    const QString shown = FileNameLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, kPathWidth);
+    FileNameLabel->setText(shown);
+    FileNameLabel->setToolTip(shown == path ? QString() : path);
+    Chosen = AnswerCancel;
+    exec();
+    return Chosen;
+}
+
+void TOverwritePromptForm::Finish(OverwriteAnswer answer)
+{
+    Chosen = answer;
+    accept();
+}
+
+void TOverwritePromptForm::BtnYesClick() { Finish(AnswerYes); }
+void TOverwritePromptForm::BtnNoClick() { Finish(AnswerNo); }
+void TOverwritePromptForm::BtnYesAllClick() { Finish(AnswerYesToAll); }
+void TOverwritePromptForm::BtnNoAllClick() { Finish(AnswerNoToAll); }
+void TOverwritePromptForm::BtnCancelClick() { Finish(AnswerCancel); }

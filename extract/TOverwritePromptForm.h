@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class QPushButton;
+
+// What the user answered about one existing destination file. The numbers are what extraction
+// acts on; the buttons on screen come in another order.
+enum OverwriteAnswer : std::int32_t {
+    AnswerYes = 1,
+    AnswerYesToAll = 2,
+    AnswerNo = 3,
+    AnswerNoToAll = 4,
+    AnswerCancel = 5,
+};
+
+// The question asked during extraction when a destination file already exists. The main window
+// creates it once and reuses it for every question.
+class TOverwritePromptForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TOverwritePromptForm(QWidget* owner = nullptr);
+
+    // Shows `path` and waits for an answer. Closing the dialog without a button (its close
+    // button, Escape) answers AnswerCancel.
+    OverwriteAnswer AskOverwrite(const QString& path);
+
+    const QString& ShownPath() const { return Path; }
+    OverwriteAnswer Answer() const { return Chosen; }
+
+    QLabel* QuestionIcon = nullptr;
+    // The whole path, shortened in the middle when it does not fit; an ampersand shows as itself.
+    QLabel* FileNameLabel = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* BtnYes = nullptr;
+    QPushButton* BtnNo = nullptr;
+    QPushButton* BtnYesAll = nullptr;
+    QPushButton* BtnNoAll = nullptr;
+    QPushButton* BtnCancel = nullptr;
+
+public slots:
+    void BtnYesClick();
+    void BtnNoClick();
+    void BtnYesAllClick();
+    void BtnNoAllClick();
+    void BtnCancelClick();
+
+private:
+    QPushButton* MakeButton(const char* name, const QString& caption, void (TOverwritePromptForm::*handler)());
+    void Finish(OverwriteAnswer answer);
+
+    QString Path;
+    OverwriteAnswer Chosen = AnswerCancel;
+};

@@ -1,0 +1,129 @@
+#include "FakePlayer.h"
+#include "ScriptedDialogs.h"
+#include "TPreferencesForm.h"
+#include "TrackListExport.h"
+
+#include "ElidedLabel.h"
+
+#include <QLabel>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <sys/mount.h>
+
+namespace {
+
+const std::vector<FakeTrack> kTracks = {
+    {1, u"Say \"Hi\", all", ":iPod_Control:Music:F00:A.mp3", "a"},
+    {2, u"Кино", ":iPod_Control:Music:F00:B.mp3", "b"},
+};
+
+std::string Expected(const TMainForm& form)
+{
+    std::ostringstream bytes;
+    WriteTrackListCsv(bytes, form.TrackListItems->Tracks());
+    return bytes.str();
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override { StoreSettings({}); }
+    ScriptedDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(ExportTest, AnEmptyListOrACancelledDialogWritesNothing)
+{
+    TMainForm form;
+    form.ActionFileExport->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "There are no tracks to export.");
+    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_TRUE(dialogs.dialogStarts.isEmpty());
+
+    FakePlayer player(kTracks);
+    player.OpenIn(form, {0});
+    dialogs.paths.push_back(QString());
+    form.ActionFileExport->trigger();
+    EXPECT_EQ(dialogs.dialogCaptions, QStringList{"Export Track List"});
+    EXPECT_EQ(dialogs.dialogFilters, QStringList{"Comma-Separated Text (*.csv)"});
+    EXPECT_EQ(dialogs.dialogStarts, QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)});
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "");
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(ExportTest, WritesEveryRowInListOrderAndRemembersTheFolder)
+{
+    FakePlayer player(kTracks);
+    TMainForm form;
+    player.OpenIn(form, {1, 0});
+    FakePlayer::Select(form, {0}); // the selection does not matter
+    const std::string file = player.Out("list.csv");
+    FakePlayer::Write(file, "an older export");
+    dialogs.paths.push_back(QString::fromStdString(file));
+    form.ActionFileExport->trigger();
+
+    EXPECT_TRUE(dialogs.messages.empty());
+    const std::string bytes = FakePlayer::Read(file);
+    EXPECT_EQ(bytes, Expected(form));
+    // The rows follow the list, whose first row is the second track.
+    EXPECT_LT(bytes.find(std::string("\x1A\x04", 2)), bytes.find(std::string("S\0a\0y\0", 6)));
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), player.Out() + "/");
+    EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+    EXPECT_EQ(form.StatusDetail->FullText(), "");
+    EXPECT_FALSE(form.IsBusy());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(player.Out()), {}), 1) << "no temporary left";
+
+    // The next export starts in that folder.
+    dialogs.paths.push_back(QString());
+    form.ActionFileExport->trigger();
+    EXPECT_EQ(dialogs.dialogStarts.last().toStdString(), player.Out() + "/");
+}
+
+TEST_F(ExportTest, AFileThatCannotBeOpenedIsReported)
+{
+    FakePlayer player(kTracks);
+    TMainForm form;
+    player.OpenIn(form, {0, 1});
+    const QString file = QString::fromStdString(player.Out("missing folder/list.csv"));
+    dialogs.paths.push_back(file);
+    form.ActionFileExport->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Error opening file for writing:\n" + file);
+    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), player.Out("missing folder/"));
+    EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+}
+
+TEST_F(ExportTest, AFullDiskIsReportedAndTheEarlierFileStays)
+{
+    FakePlayer player(kTracks);
+    const std::string disk = player.Out("disk");
+    std::filesystem::create_directories(disk);
+    if (::geteuid() != 0 || ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a small file system of its own needs root";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+
+    const std::string file = disk + "/list.csv";
+    FakePlayer::Write(file, "an older export");
+    TMainForm form;
+    player.OpenIn(form, {0, 1});
+    // Enough rows to fill the little disk several times over.
+    std::vector<const OneTrack*> rows(2000, form.TrackListItems->TrackAt(0));
+    form.TrackListItems->Reset(rows);
+    dialogs.paths.push_back(QString::fromStdString(file));
+    form.ActionFileExport->trigger();
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(), "Error writing file:\n" + file);
+    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_EQ(FakePlayer::Read(file), "an older export");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), {}), 1) << "no temporary left";
+    EXPECT_FALSE(form.IsBusy());
+}

@@ -1,0 +1,249 @@
+#include "FakePlayer.h"
+#include "ScriptedDialogs.h"
+#include "TPreferencesForm.h"
+
+#include "ElidedLabel.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Three tracks on the player. Row order in the window is reversed: list order is not file order.
+const std::vector<FakeTrack> kTracks = {
+    {1, u"One", ":iPod_Control:Music:F00:AAAA.mp3", "first song"},
+    {2, u"Two", ":iPod_Control:Music:F01:bbbb.M4A", "second song"},
+    {3, u"Three", ":iPod_Control:Music:F02:CCCC", "third, no extension"},
+};
+
+class ExtractTest : public ::testing::Test {
+protected:
+    void Open(TMainForm& form, FakePlayer& player, const std::vector<int>& selected)
+    {
+        player.OpenIn(form, {2, 1, 0});
+        FakePlayer::Select(form, selected);
+    }
+    // Runs one extraction into the player's "out" folder.
+    void Extract(TMainForm& form, const FakePlayer& player)
+    {
+        dialogs.paths.push_back(QString::fromStdString(player.Out()));
+        form.ActionFileExtract->trigger();
+    }
+    static void ExpectIdle(TMainForm& form)
+    {
+        EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+        EXPECT_EQ(form.StatusDetail->FullText(), "");
+        EXPECT_TRUE(form.ProgressBar->isHidden());
+        EXPECT_FALSE(form.IsBusy());
+    }
+
+    ScriptedDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
+{
+    StoreSettings({{"ExtractPath", "/no/such/folder"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+
+    form.ActionFileExtract->trigger(); // no database at all
+    player.OpenIn(form, {0, 1, 2});
+    form.ActionFileExtract->trigger(); // rows but none selected
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& shown : dialogs.messages) {
+        EXPECT_EQ(shown.text, "Please select tracks to extract.");
+        EXPECT_EQ(shown.icon, UserDialogs::Icon::Warning);
+        EXPECT_EQ(shown.caption, "Varnel");
+    }
+    EXPECT_TRUE(dialogs.dialogStarts.isEmpty());
+
+    // The folder chooser opens on the documents folder when the last folder is gone; cancelled,
+    // it leaves everything as it was.
+    FakePlayer::Select(form, {0});
+    dialogs.paths.push_back(QString());
+    form.ActionFileExtract->trigger();
+    EXPECT_EQ(dialogs.dialogCaptions, QStringList{"Extract Tracks To Directory"});
+    EXPECT_EQ(dialogs.dialogStarts, QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)});
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder");
+    EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+
+    dialogs.paths.push_back("/no/such/place");
+    form.ActionFileExtract->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[2].text, "Error retriving destination directory information.");
+    EXPECT_EQ(dialogs.messages[2].icon, UserDialogs::Icon::Error);
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder");
+    EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
+}
+
+TEST_F(ExtractTest, CopiesTheSelectedTracksUnderTemplateNamesWithThePlayersExtension)
+{
+    StoreSettings({{"FileFormat", "%tracknumber% - %title%"}});
+    FakePlayer player(kTracks);
+    // The player's folders in another letter case than the database says.
+    std::filesystem::rename(player.Root() + "/iPod_Control/Music/F01", player.Root() + "/iPod_Control/Music/f01");
+    TMainForm form;
+    Open(form, player, {0, 1});
+    Extract(form, player);
+
+    EXPECT_EQ(FakePlayer::Read(player.Out("3 - Three")), "third, no extension");
+    EXPECT_EQ(FakePlayer::Read(player.Out("2 - Two.M4A")), "second song");
+    EXPECT_FALSE(std::filesystem::exists(player.Out("1 - One.mp3"))) << "not selected";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(player.Out()), {}), 2);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), player.Out());
+    EXPECT_EQ(StoredSetting("ExtractPath").toStdString(), player.Out());
+    ExpectIdle(form);
+
+    // The next run opens the chooser on the folder just used.
+    FakePlayer::Select(form, {2});
+    Extract(form, player);
+    EXPECT_EQ(dialogs.dialogStarts.last().toStdString(), player.Out());
+    EXPECT_EQ(FakePlayer::Read(player.Out("1 - One.mp3")), "first song");
+}
+
+TEST_F(ExtractTest, OverwriteModesDecideAboutExistingFilesWithoutAsking)
+{
+    struct Case {
+        const char* mode;
+        bool replaced;
+    };
+    for (const Case c : {Case{"0", true}, Case{"1", false}}) {
+        StoreSettings({{"OverwriteFiles", c.mode}, {"FileFormat", "%title%"}});
+        FakePlayer player(kTracks);
+        FakePlayer::Write(player.Out("One.mp3"), "older");
+        TMainForm form;
+        Open(form, player, {1, 2});
+        PromptScript prompt({});
+        Extract(form, player);
+        EXPECT_EQ(FakePlayer::Read(player.Out("One.mp3")), c.replaced ? "first song" : "older") << c.mode;
+        EXPECT_EQ(FakePlayer::Read(player.Out("Two.M4A")), "second song") << "a new file is always copied";
+        EXPECT_TRUE(prompt.Shown.isEmpty());
+        EXPECT_EQ(StoredSetting("OverwriteFiles"), c.mode);
+    }
+}
+
+TEST_F(ExtractTest, PromptAnswersActOnThisFileOrOnTheRestOfTheRun)
+{
+    struct Case {
+        const char* what;
+        std::deque<OverwriteAnswer> answers;
+        int questions;
+        // What each of the three existing files holds afterwards, in list order (Three, Two, One).
+        std::array<const char*, 3> after;
+    };
+    const Case cases[] = {
+        {"yes, no, yes", {AnswerYes, AnswerNo, AnswerYes}, 3, {"third, no extension", "old 2", "first song"}},
+        {"yes to all", {AnswerYesToAll}, 1, {"third, no extension", "second song", "first song"}},
+        {"no, then no to all", {AnswerNo, AnswerNoToAll}, 2, {"old 3", "old 2", "old 1"}},
+        {"cancel stops the run", {AnswerYes, AnswerCancel}, 2, {"third, no extension", "old 2", "old 1"}},
+    };
+    for (const Case& c : cases) {
+        StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "%title%"}});
+        FakePlayer player(kTracks);
+        FakePlayer::Write(player.Out("Three"), "old 3");
+        FakePlayer::Write(player.Out("Two.M4A"), "old 2");
+        FakePlayer::Write(player.Out("One.mp3"), "old 1");
+        TMainForm form;
+        Open(form, player, {0, 1, 2});
+        PromptScript prompt(c.answers);
+        Extract(form, player);
+        EXPECT_EQ(prompt.Shown.size(), c.questions) << c.what;
+        EXPECT_EQ(prompt.Unexpected, 0) << c.what;
+        EXPECT_EQ(prompt.Shown.value(0).toStdString(), player.Out("Three")) << c.what;
+        EXPECT_EQ(FakePlayer::Read(player.Out("Three")), c.after[0]) << c.what;
+        EXPECT_EQ(FakePlayer::Read(player.Out("Two.M4A")), c.after[1]) << c.what;
+        EXPECT_EQ(FakePlayer::Read(player.Out("One.mp3")), c.after[2]) << c.what;
+        // Answers for all hold for this run only.
+        EXPECT_EQ(StoredSetting("OverwriteFiles"), "2") << c.what;
+        EXPECT_EQ(form.PreferencesForm->GetOverwriteFiles(), AlwaysPrompt) << c.what;
+        EXPECT_EQ(form.PreferencesForm->GetExtractPath(), player.Out()) << "stored before the first copy";
+        ExpectIdle(form);
+    }
+}
+
+TEST_F(ExtractTest, TwoTracksWithOneNameMeetTheOverwriteMode)
+{
+    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "same"}});
+    std::vector<FakeTrack> tracks = kTracks;
+    tracks[2].Location = ":iPod_Control:Music:F02:CCCC.mp3";
+    FakePlayer player(tracks);
+    TMainForm form;
+    Open(form, player, {0, 2}); // list order: CCCC first, then AAAA
+    PromptScript prompt({AnswerNo});
+    Extract(form, player);
+    EXPECT_EQ(prompt.Shown, QStringList{QString::fromStdString(player.Out("same.mp3"))});
+    EXPECT_EQ(FakePlayer::Read(player.Out("same.mp3")), "third, no extension");
+}
+
+TEST_F(ExtractTest, AFailedTrackOffersToGoOn)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    std::vector<FakeTrack> tracks = kTracks;
+    tracks[1].Location = ":iPod_Control:..:..:secret.mp3"; // listed second; the file exists
+    tracks[2].Missing = true;                              // listed first
+
+    for (const bool goOn : {true, false}) {
+        FakePlayer player(tracks);
+        TMainForm form;
+        Open(form, player, {0, 1, 2});
+        dialogs.messages.clear();
+        dialogs.answers = {goOn ? UserDialogs::Answer::Yes : UserDialogs::Answer::No, UserDialogs::Answer::Yes};
+        Extract(form, player);
+
+        const std::string missing = player.Root() + "/iPod_Control/Music/F02/CCCC";
+        ASSERT_EQ(dialogs.messages.size(), goOn ? 2u : 1u);
+        EXPECT_EQ(dialogs.messages[0].text.toStdString(),
+                  "Error extracting " + missing + "\nto " + player.Out("Three") +
+                      "\nNo such file or directory\nDo you want to extract remaining files?");
+        EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+        EXPECT_EQ(dialogs.messages[0].buttons, UserDialogs::Buttons::YesNo);
+        EXPECT_EQ(dialogs.messages[0].caption, "Varnel");
+        if (goOn) {
+            EXPECT_TRUE(dialogs.messages[1].text.contains("leads out of the player's folder"));
+            EXPECT_TRUE(dialogs.messages[1].text.startsWith("Error extracting " + QString::fromStdString(player.Root())));
+        }
+        EXPECT_FALSE(std::filesystem::exists(player.Out("Two.mp3")));
+        EXPECT_EQ(std::filesystem::exists(player.Out("One.mp3")), goOn);
+        ExpectIdle(form);
+    }
+}
+
+TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
+{
+    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    FakePlayer::Write(player.Out("Three"), "old 3");
+    auto form = std::make_unique<TMainForm>();
+    Open(*form, player, {0, 1, 2});
+    // While the first question is up the user tries Close, which does nothing during a run,
+    // then closes the window, then answers the question.
+    PromptScript prompt({AnswerYes}, [&] {
+        EXPECT_TRUE(form->IsBusy());
+        form->ActionFileClose->trigger();
+        EXPECT_TRUE(form->Database);
+        form->close();
+    });
+    Extract(*form, player);
+    EXPECT_EQ(FakePlayer::Read(player.Out("Three")), "old 3");
+    EXPECT_FALSE(std::filesystem::exists(player.Out("Two.M4A")));
+    // The window closes once the run has ended: the database is closed with it.
+    ASSERT_TRUE(form->Database);
+    QTest::qWait(20);
+    EXPECT_FALSE(form->Database);
+    EXPECT_FALSE(form->IsBusy());
+}
