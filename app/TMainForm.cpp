@@ -341,6 +341,7 @@ void TMainForm::CreateControls()
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({150, 843});
     setCentralWidget(Splitter1);
+    ConnectListEvents();
 }
 
 void TMainForm::CreateStatusBar()
@@ -473,7 +474,7 @@ void TMainForm::FormResize()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (BusyCursorSet) {
+    if (IsBusy()) {
         // A running task still reads the database: close once it has finished.
         CloseWhenIdle = true;
         event->ignore();
@@ -552,19 +553,6 @@ void TMainForm::PlaceStatusDetail()
     QCoreApplication::processEvents();
 }
 
-void TMainForm::ActionFileOpenExecute() {}
-
-void TMainForm::ActionFileOpenFileExecute() {}
-
-void TMainForm::ActionFileCloseExecute()
-{
-    LstPlaylists->clear();
-    TrackListItems->Clear();
-    Database.reset();
-    IPodDrive.clear();
-    SetStatusText(IdleStatusText());
-}
-
 void TMainForm::ActionFileExportExecute() {}
 
 void TMainForm::ActionFileExtractExecute() {}
@@ -574,12 +562,6 @@ void TMainForm::ActionFileExitExecute()
     SetStatusText("Cleaning up and exiting");
     close();
 }
-
-void TMainForm::ActionEditAllExecute() {}
-
-void TMainForm::ActionEditNoneExecute() {}
-
-void TMainForm::ActionEditInvertExecute() {}
 
 void TMainForm::ActionEditPreferencesExecute()
 {
@@ -610,24 +592,6 @@ void TMainForm::ActionViewStatusBarExecute()
     if (PreferencesForm)
         PreferencesForm->SetShowStatusBar(show);
 }
-
-void TMainForm::ActionSortTrackNumberExecute() {}
-
-void TMainForm::ActionSortTitleExecute() {}
-
-void TMainForm::ActionSortArtistExecute() {}
-
-void TMainForm::ActionSortAlbumExecute() {}
-
-void TMainForm::ActionSortLengthExecute() {}
-
-void TMainForm::ActionSortTrackTypeExecute() {}
-
-void TMainForm::ActionSortEncodingExecute() {}
-
-void TMainForm::ActionSortBitRateExecute() {}
-
-void TMainForm::ActionSortSampleRateExecute() {}
 
 void TMainForm::ActionHelpAboutExecute()
 {

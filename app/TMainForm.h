@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ITDBParser.h"
+#include "TrackSortKeys.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -18,6 +19,7 @@ class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class TPreferencesForm;
+class QTreeWidgetItem;
 class TrackListModel;
 
 // The program's only top-level window: the playlist list, the track list, the menus, the
@@ -36,8 +38,9 @@ public:
     void SetProgress(int percent);
     void PlaceStatusDetail();
 
-    // True between ShowProgress(true) and ShowProgress(false): a long task is running.
-    bool IsBusy() const { return BusyCursorSet; }
+    // True while a long task runs: between ShowProgress(true) and ShowProgress(false), and while
+    // a database is loaded or the track list rebuilt.
+    bool IsBusy() const { return BusyCursorSet || DatabaseTasks > 0; }
     // The status line text shown when no task runs: "Varnel Ready".
     static std::string IdleStatusText();
 
@@ -49,6 +52,17 @@ public:
     QProgressBar* ProgressBar = nullptr;
     ElidedLabel* StatusDetail = nullptr;
     int LastSortColumn = -1;
+
+    // Opening and closing a database (paths are UTF-8). LoadDatabase returns the number of tracks
+    // read, 0 for a database without tracks, negative when it cannot be read.
+    int LoadDatabase(const std::string& path);
+    void ShowPlaylist(OnePlaylist* playlist);
+    void ClearTrackList();
+
+    // Ordering of the track list: each sort of the column sorted ascending last runs descending.
+    void SortTrackList(int column);
+    // -1, 0 or 1 for the two tracks by `column`, negated when `column` is LastSortColumn.
+    int CompareTracks(const OneTrack* a, const OneTrack* b, int column);
 
     // Controls.
     QToolBar* ToolBar2 = nullptr;
@@ -131,6 +145,8 @@ public slots:
     void ActionSortBitRateExecute();
     void ActionSortSampleRateExecute();
     void ActionHelpAboutExecute();
+    void LstPlaylistsSelectItem(QTreeWidgetItem* item, bool selected);
+    void TrackListColumnClick(int column);
 
 public:
     void setVisible(bool visible) override;
@@ -152,6 +168,11 @@ private:
     void ShowMenuBar(bool show);
     void ShowToolbar(bool show);
     void ShowStatusBar(bool show);
+    void ConnectListEvents();
+    void CloseDatabase();
+    void BeginDatabaseTask();
+    void EndDatabaseTask();
+    void ShowSelectedPlaylistWhenIdle();
 
     QSize AppliedClientSize; // the client size that places the stored outer size
     QIcon SortIcon; // the two "Sort List By" submenus
@@ -160,4 +181,7 @@ private:
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
+    int DatabaseTasks = 0; // loads and rebuilds running; the database must stay meanwhile
+    bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
+    std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
 };
