@@ -52,7 +52,6 @@ void RawText(const OneTrack& track, int column, std::u16string_view& wide, std::
 TrackSortKeys::TrackSortKeys(std::vector<const OneTrack*> tracks)
     : Tracks(std::move(tracks))
 {
-    Collator.setCaseSensitivity(Qt::CaseInsensitive);
 }
 
 std::int64_t TrackSortKeys::Key(const OneTrack& track, int column)
@@ -107,7 +106,10 @@ const std::unordered_map<const OneTrack*, std::int32_t>& TrackSortKeys::Ranks(in
         std::size_t end = i + 1;
         while (end < entries.size() && entries[end].SameText(entries[i]))
             ++end;
-        distinct.push_back({Collator.sortKey(ColumnText(*entries[i].Track, column)), i, end});
+        // Folding the case here rather than asking the collator to ignore it gives the same order
+        // in every locale: the collator of the "C" locale ignores case when comparing but not
+        // in its sort keys.
+        distinct.push_back({Collator.sortKey(ColumnText(*entries[i].Track, column).toCaseFolded()), i, end});
         i = end;
     }
     std::sort(distinct.begin(), distinct.end(),

@@ -9,6 +9,7 @@
 
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
+#include "BenchSetup.h"
 
 #include <benchmark/benchmark.h>
 
@@ -157,24 +158,15 @@ int main(int argc, char** argv)
         return parser.Parse(-1) > 0 ? 0 : 1;
     }
 
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tracks") == 0 && i + 1 < argc)
-            gTracks = std::atoi(argv[++i]);
-        else
-            args.push_back(argv[i]);
-    }
+    std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
     const auto dir = std::filesystem::temp_directory_path();
     gPath = (dir / ("varnel-bench-" + std::to_string(::getpid()) + ".itdb")).string();
-    itdbwriter::LargeDatabaseOptions options;
-    options.TrackCount = gTracks;
-    const auto summary = itdbwriter::WriteLargeDatabase(gPath, options);
-    if (summary.FileSize == 0) {
-        std::fprintf(stderr, "cannot write %s\n", gPath.c_str());
+    const auto written = WriteBenchDatabase(gPath, gTracks);
+    if (!written)
         return 1;
-    }
+    const itdbwriter::LargeDatabaseSummary& summary = *written;
     std::printf("database: %d tracks, %d playlists, %.1f MB\n", summary.Tracks, summary.Playlists,
                 summary.FileSize / 1e6);
 
