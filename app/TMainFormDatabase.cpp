@@ -156,11 +156,7 @@ int TMainForm::LoadDatabase(const std::string& path)
         return 0;
     }
 
-    std::vector<const OneTrack*> tracks;
-    tracks.reserve(Database->GetTracks().size());
-    for (const auto& [id, track] : Database->GetTracks())
-        tracks.push_back(&track);
-    SortKeys = std::make_unique<TrackSortKeys>(std::move(tracks));
+    SortKeys = std::make_unique<TrackSortKeys>(*Database);
 
     LstPlaylists->setUpdatesEnabled(false);
     int masterRow = -1;
@@ -227,11 +223,20 @@ void TMainForm::ShowPlaylist(OnePlaylist* playlist)
     ShowProgress(true);
     std::vector<const OneTrack*> rows;
     rows.reserve(static_cast<std::size_t>(total));
+    // Playlists mostly list tracks in the order the database keeps them, so the record after the
+    // last one found is tried before a search.
+    const auto& tracks = Database->GetTracks();
+    auto next = tracks.end();
     int shownPercent = 0;
     long long k = 1;
     for (playlist->RewindItems(); playlist->HasMoreItems(); ++k) {
-        if (const OneTrack* track = Database->FindTrack(playlist->NextItem()))
-            rows.push_back(track);
+        const std::int32_t id = playlist->NextItem();
+        if (next == tracks.end() || next->first != id)
+            next = tracks.find(id);
+        if (next != tracks.end()) {
+            rows.push_back(&next->second);
+            ++next;
+        }
         // Pending events run when the bar moves, not once per item of a long playlist.
         const int percent = static_cast<int>(k * 100 / total);
         if (percent != shownPercent) {

@@ -1,13 +1,16 @@
 #include "TrackSortKeys.h"
 
 #include "OneTrack.h"
-#include "TrackRowTexts.h"
 
+#include <QLocale>
 #include <QString>
+
+#include <unicode/ucol.h>
 
 #include <algorithm>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -17,42 +20,29 @@ bool IsTextColumn(int column)
         || column == ColEncoding;
 }
 
-QString Wide(std::u16string_view text)
-{
-    return QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
-}
-
-QString ColumnText(const OneTrack& track, int column)
+std::u16string_view WideText(const OneTrack& track, int column)
 {
     switch (column) {
-    case ColTitle: return Wide(track.GetTitle());
-    case ColArtist: return Wide(track.GetArtist());
-    case ColAlbum: return Wide(track.GetAlbum());
-    case ColTrackType: return QString::fromUtf8(track.GetTrackType().data(), qsizetype(track.GetTrackType().size()));
-    case ColEncoding: return QString::fromUtf8(track.GetEncoding().data(), qsizetype(track.GetEncoding().size()));
-    default: return {};
+    case ColTitle: return track.GetTitle();
+    case ColArtist: return track.GetArtist();
+    default: return track.GetAlbum();
     }
 }
 
-// The stored text of a column, to find equal texts before collating them: wide columns fill
-// `wide`, the narrow ones `narrow`.
-void RawText(const OneTrack& track, int column, std::u16string_view& wide, std::string_view& narrow)
+std::string_view NarrowText(const OneTrack& track, int column)
 {
-    switch (column) {
-    case ColTitle: wide = track.GetTitle(); break;
-    case ColArtist: wide = track.GetArtist(); break;
-    case ColAlbum: wide = track.GetAlbum(); break;
-    case ColTrackType: narrow = track.GetTrackType(); break;
-    default: narrow = track.GetEncoding(); break;
-    }
+    return column == ColTrackType ? track.GetTrackType() : track.GetEncoding();
 }
 
 } // namespace
 
-TrackSortKeys::TrackSortKeys(std::vector<const OneTrack*> tracks)
-    : Tracks(std::move(tracks))
+TrackSortKeys::TrackSortKeys(const ITDBParser& database)
+    : Database(database)
+    , Collator(nullptr, ucol_close)
 {
 }
+
+TrackSortKeys::~TrackSortKeys() = default;
 
 std::int64_t TrackSortKeys::Key(const OneTrack& track, int column)
 {
@@ -77,51 +67,91 @@ const std::unordered_map<const OneTrack*, std::int32_t>& TrackSortKeys::Ranks(in
     if (Ranked[slot])
         return ranks;
     Ranked[slot] = true;
-
-    // Group the tracks by their exact text, so that each distinct text is collated once.
-    struct Entry {
-        std::u16string_view Wide;
-        std::string_view Narrow;
-        const OneTrack* Track;
-        bool SameText(const Entry& other) const { return Wide == other.Wide && Narrow == other.Narrow; }
-    };
-    std::vector<Entry> entries;
-    entries.reserve(Tracks.size());
-    for (const OneTrack* track : Tracks) {
-        Entry entry{{}, {}, track};
-        RawText(*track, column, entry.Wide, entry.Narrow);
-        entries.push_back(entry);
+    if (!CollatorOpened) {
+        CollatorOpened = true;
+        // The "C" locale has no collation of its own: the root one is the locale-neutral order.
+        const QString locale = QLocale().name();
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* collator = ucol_open(locale == "C" ? "" : locale.toUtf8().constData(), &status);
+        if (U_SUCCESS(status)) {
+            ucol_setStrength(collator, UCOL_SECONDARY); // ignores letter case, not accents
+            Collator.reset(collator);
+        } else if (collator) {
+            ucol_close(collator);
+        }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.Wide != b.Wide ? a.Wide < b.Wide : a.Narrow < b.Narrow;
-    });
 
-    struct Distinct {
-        QCollatorSortKey Key;
-        std::size_t First; // range of `entries` with this text
-        std::size_t End;
-    };
-    std::vector<Distinct> distinct;
-    for (std::size_t i = 0; i < entries.size();) {
-        std::size_t end = i + 1;
-        while (end < entries.size() && entries[end].SameText(entries[i]))
-            ++end;
-        // Folding the case here rather than asking the collator to ignore it gives the same order
-        // in every locale: the collator of the "C" locale ignores case when comparing but not
-        // in its sort keys.
-        distinct.push_back({Collator.sortKey(ColumnText(*entries[i].Track, column).toCaseFolded()), i, end});
-        i = end;
+    // Each distinct text gets one sort key. The wide texts are read where the database keeps
+    // them; the few distinct narrow ones are widened first.
+    const bool wide = column == ColTitle || column == ColArtist || column == ColAlbum;
+    std::vector<std::u16string> widened;
+    std::unordered_map<std::u16string_view, std::size_t> wideIndex;
+    std::unordered_map<std::string_view, std::size_t> narrowIndex;
+    std::vector<std::u16string_view> texts;
+    std::vector<std::pair<const OneTrack*, std::size_t>> textOf;
+    textOf.reserve(Database.GetTracks().size());
+    for (const auto& [id, track] : Database.GetTracks()) {
+        if (wide) {
+            const std::u16string_view text = WideText(track, column);
+            const auto [it, added] = wideIndex.try_emplace(text, texts.size());
+            if (added)
+                texts.push_back(text);
+            textOf.emplace_back(&track, it->second);
+        } else {
+            const std::string_view text = NarrowText(track, column);
+            const auto [it, added] = narrowIndex.try_emplace(text, widened.size());
+            if (added)
+                widened.push_back(QString::fromUtf8(text.data(), qsizetype(text.size())).toStdU16String());
+            textOf.emplace_back(&track, it->second);
+        }
     }
-    std::sort(distinct.begin(), distinct.end(),
-              [](const Distinct& a, const Distinct& b) { return a.Key.compare(b.Key) < 0; });
+    if (!wide)
+        texts.assign(widened.begin(), widened.end());
 
-    ranks.reserve(entries.size());
+    // All keys in one buffer; without a collator, the case-folded text itself is the key.
+    std::string keyBytes;
+    std::vector<std::pair<std::size_t, std::size_t>> keySpans; // offset, length
+    keySpans.reserve(texts.size());
+    std::vector<std::uint8_t> key(256);
+    for (const std::u16string_view text : texts) {
+        std::int32_t length = 0;
+        if (Collator) {
+            const auto* units = reinterpret_cast<const UChar*>(text.data());
+            const auto count = static_cast<std::int32_t>(text.size());
+            length = ucol_getSortKey(Collator.get(), units, count, key.data(), static_cast<std::int32_t>(key.size()));
+            if (length > static_cast<std::int32_t>(key.size())) {
+                key.resize(static_cast<std::size_t>(length));
+                length = ucol_getSortKey(Collator.get(), units, count, key.data(), length);
+            }
+            length = std::max(0, length - 1); // without the closing zero byte
+        } else {
+            const QByteArray folded =
+                QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size())).toCaseFolded().toUtf8();
+            key.assign(folded.begin(), folded.end());
+            length = static_cast<std::int32_t>(folded.size());
+        }
+        keySpans.emplace_back(keyBytes.size(), static_cast<std::size_t>(length));
+        keyBytes.append(reinterpret_cast<const char*>(key.data()), static_cast<std::size_t>(length));
+    }
+    const auto keyOf = [&](std::size_t index) {
+        return std::string_view(keyBytes).substr(keySpans[index].first, keySpans[index].second);
+    };
+
+    // Equal keys collate equal and share a rank.
+    std::vector<std::size_t> order(texts.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
+    std::vector<std::int32_t> rankOf(texts.size());
     std::int32_t rank = 0;
-    for (std::size_t d = 0; d < distinct.size(); ++d) {
-        if (d > 0 && distinct[d - 1].Key.compare(distinct[d].Key) != 0)
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keyOf(order[i - 1]) != keyOf(order[i]))
             ++rank;
-        for (std::size_t i = distinct[d].First; i < distinct[d].End; ++i)
-            ranks.emplace(entries[i].Track, rank);
+        rankOf[order[i]] = rank;
     }
+
+    ranks.reserve(textOf.size());
+    for (const auto& [track, index] : textOf)
+        ranks.emplace(track, rankOf[index]);
     return ranks;
 }

@@ -6,6 +6,7 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QTreeView>
 
 #include <functional>
@@ -19,12 +20,19 @@ class OrderTest : public MainFormFixture {
 protected:
     void SetUp() override
     {
+        // The checks below collate with Qt's own collator, which has no ICU order for "C".
+        QLocale::setDefault(QLocale("en_US"));
         MainFormFixture::SetUp();
         const std::string root = Folder.filePath("demo").toStdString();
         std::string error;
         ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
         OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
         ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
+    }
+    void TearDown() override
+    {
+        MainFormFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
     }
 
     // True when the rows are ordered by `less` (ascending) or its reverse.
