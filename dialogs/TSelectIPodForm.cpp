@@ -78,8 +78,13 @@ TSelectIPodForm::TSelectIPodForm(QWidget* parent, VolumeSource& volumes)
     layout->addWidget(CbDrive);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    setMinimumSize(256, 150);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitToItems();
+}
+
+void TSelectIPodForm::FitToItems()
+{
+    // A fixed dialog border, wide enough for the longest item.
+    setFixedSize(sizeHint().expandedTo(QSize(256, 150)));
 }
 
 void TSelectIPodForm::FillDriveList()
@@ -102,6 +107,7 @@ void TSelectIPodForm::FillDriveList()
     for (const Item& item : items)
         CbDrive->addItem(item.Text, item.MountPoint);
     CbDrive->setCurrentIndex(CbDrive->count() > 0 ? 0 : -1);
+    FitToItems();
 }
 
 std::string TSelectIPodForm::ChooseDatabasePath()

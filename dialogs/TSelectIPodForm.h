@@ -35,5 +35,7 @@ public slots:
     void BtnCancelClick();
 
 private:
+    void FitToItems();
+
     VolumeSource& Volumes;
 };
