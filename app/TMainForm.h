@@ -18,8 +18,8 @@ class QSplitter;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
-class TPreferencesForm;
 class QTreeWidgetItem;
+class TPreferencesForm;
 class TrackListModel;
 
 // The program's only top-level window: the playlist list, the track list, the menus, the
