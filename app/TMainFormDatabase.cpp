@@ -8,7 +8,7 @@
 #include "UserDialogs.h"
 
 #include <QApplication>
-#include <QCursor>
+#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QProgressBar>
@@ -100,7 +100,7 @@ void TMainForm::ActionFileOpenFileExecute()
     if (chosen.isEmpty())
         return;
     SetStatusText("Loading track information from iPod");
-    int count = LoadDatabase(chosen.toStdString());
+    int count = LoadDatabase(QFile::encodeName(chosen).toStdString());
     if (TrackListItems->rowCount() == 0)
         count = 0;
     SetStatusText(count > 0 ? LoadedText(count) : IdleStatusText());

@@ -6,6 +6,7 @@
 
 #include <QCollator>
 #include <QComboBox>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -93,12 +94,13 @@ void TSelectIPodForm::FillDriveList()
     SelectedPath.clear();
     struct Item {
         QString Text;
-        QString MountPoint;
+        QByteArray MountPoint; // the bytes as the system spells them, whatever their encoding
     };
     std::vector<Item> items;
     for (const Volume& volume : Volumes.ListVolumes()) {
-        const QString mountPoint = QString::fromStdString(volume.MountPoint);
-        items.push_back({"(" + mountPoint + ")  " + QString::fromStdString(volume.Label), mountPoint});
+        const QString shown = QFile::decodeName(QByteArray::fromStdString(volume.MountPoint));
+        items.push_back({"(" + shown + ")  " + QString::fromStdString(volume.Label),
+                         QByteArray::fromStdString(volume.MountPoint)});
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -123,7 +125,7 @@ void TSelectIPodForm::BtnOKClick()
         UserDialogs::ShowError(this, "Please select your iPod drive.");
         return;
     }
-    const std::string mountPoint = CbDrive->currentData(kMountPointRole).toString().toStdString();
+    const std::string mountPoint = CbDrive->currentData(kMountPointRole).toByteArray().toStdString();
     const auto database = LocatePlayerDatabase(mountPoint);
     if (!database || !CanRead(*database)) {
         UserDialogs::ShowError(this, "Cannot read iPod database on selected device.");
