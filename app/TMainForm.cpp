@@ -358,6 +358,7 @@ void TMainForm::CreateControls()
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({150, 843});
     setCentralWidget(Splitter1);
+    ConnectListEvents();
 }
 
 void TMainForm::CreateStatusBar()
@@ -523,7 +524,7 @@ void TMainForm::SaveResizedBounds()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (Busy) {
+    if (IsBusy()) {
         // A running task still reads the database: close once it has finished.
         CloseWhenIdle = true;
         event->ignore();
@@ -601,33 +602,12 @@ void TMainForm::PlaceStatusDetail()
     QCoreApplication::processEvents();
 }
 
-void TMainForm::ActionFileOpenExecute() {}
-
-void TMainForm::ActionFileOpenFileExecute() {}
-
-void TMainForm::ActionFileCloseExecute()
-{
-    // A running task still reads the database.
-    if (IsBusy())
-        return;
-    LstPlaylists->clear();
-    TrackListItems->Clear();
-    Database.reset();
-    IPodDrive.clear();
-    SetStatusText(IdleStatusText());
-}
 
 void TMainForm::ActionFileExitExecute()
 {
     SetStatusText("Cleaning up and exiting");
     close();
 }
-
-void TMainForm::ActionEditAllExecute() {}
-
-void TMainForm::ActionEditNoneExecute() {}
-
-void TMainForm::ActionEditInvertExecute() {}
 
 void TMainForm::ActionEditPreferencesExecute()
 {
@@ -658,24 +638,6 @@ void TMainForm::ActionViewStatusBarExecute()
     if (PreferencesForm)
         PreferencesForm->SetShowStatusBar(show);
 }
-
-void TMainForm::ActionSortTrackNumberExecute() {}
-
-void TMainForm::ActionSortTitleExecute() {}
-
-void TMainForm::ActionSortArtistExecute() {}
-
-void TMainForm::ActionSortAlbumExecute() {}
-
-void TMainForm::ActionSortLengthExecute() {}
-
-void TMainForm::ActionSortTrackTypeExecute() {}
-
-void TMainForm::ActionSortEncodingExecute() {}
-
-void TMainForm::ActionSortBitRateExecute() {}
-
-void TMainForm::ActionSortSampleRateExecute() {}
 
 void TMainForm::ActionHelpAboutExecute()
 {

@@ -2,6 +2,7 @@
 
 #include "BusyCursor.h"
 #include "ITDBParser.h"
+#include "TrackSortKeys.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -24,6 +25,7 @@ class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class TOverwritePromptForm;
+class QTreeWidgetItem;
 class TPreferencesForm;
 class TrackListModel;
 
@@ -43,8 +45,9 @@ public:
     void SetProgress(int percent);
     void PlaceStatusDetail();
 
-    // True between ShowProgress(true) and ShowProgress(false): a long task is running.
-    bool IsBusy() const { return Busy.has_value(); }
+    // True while a long task runs: between ShowProgress(true) and ShowProgress(false), and while
+    // a database is loaded or the track list rebuilt.
+    bool IsBusy() const { return Busy.has_value() || DatabaseTasks > 0; }
     // The status line text shown when no task runs: "Varnel Ready".
     static std::string IdleStatusText();
 
@@ -55,6 +58,17 @@ public:
     QProgressBar* ProgressBar = nullptr;
     ElidedLabel* StatusDetail = nullptr;
     int LastSortColumn = -1;
+
+    // Opening and closing a database (paths are UTF-8). LoadDatabase returns the number of tracks
+    // read, 0 for a database without tracks, negative when it cannot be read.
+    int LoadDatabase(const std::string& path);
+    void ShowPlaylist(OnePlaylist* playlist);
+    void ClearTrackList();
+
+    // Ordering of the track list: each sort of the column sorted ascending last runs descending.
+    void SortTrackList(int column);
+    // -1, 0 or 1 for the two tracks by `column`, negated when `column` is LastSortColumn.
+    int CompareTracks(const OneTrack* a, const OneTrack* b, int column);
 
     // Controls.
     QToolBar* ToolBar2 = nullptr;
@@ -139,6 +153,8 @@ public slots:
     void ActionSortBitRateExecute();
     void ActionSortSampleRateExecute();
     void ActionHelpAboutExecute();
+    void LstPlaylistsSelectItem(QTreeWidgetItem* item, bool selected);
+    void TrackListColumnClick(int column);
 
 public:
     void setVisible(bool visible) override;
@@ -172,6 +188,11 @@ private:
     std::vector<const OneTrack*> SelectedTracks() const;
     // Where the folder and file choosers open: the last folder used, else the documents folder.
     QString ChooserStartFolder() const;
+    void ConnectListEvents();
+    void CloseDatabase();
+    void BeginDatabaseTask();
+    void EndDatabaseTask();
+    void ShowSelectedPlaylistWhenIdle();
 
     QSize AppliedClientSize; // the client size that places the outer frame below
     QRect AppliedFrame;      // the stored bounds as placed on the screens
@@ -184,4 +205,7 @@ private:
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
     std::chrono::steady_clock::time_point LastEventsRun; // progress lets events run this often
+    int DatabaseTasks = 0; // loads and rebuilds running; the database must stay meanwhile
+    bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
+    std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
 };

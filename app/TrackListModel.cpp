@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -44,6 +45,40 @@ void TrackListModel::Reset(std::vector<const OneTrack*> tracks)
     beginResetModel();
     Rows = std::move(tracks);
     endResetModel();
+}
+
+void TrackListModel::SortRows(const std::function<std::int64_t(const OneTrack&)>& key, bool descending)
+{
+    struct Keyed {
+        std::int64_t Key;
+        int Row;
+    };
+    std::vector<Keyed> order;
+    order.reserve(Rows.size());
+    for (std::size_t row = 0; row < Rows.size(); ++row)
+        order.push_back({key(*Rows[row]), static_cast<int>(row)});
+    if (descending)
+        std::stable_sort(order.begin(), order.end(), [](const Keyed& a, const Keyed& b) { return a.Key > b.Key; });
+    else
+        std::stable_sort(order.begin(), order.end(), [](const Keyed& a, const Keyed& b) { return a.Key < b.Key; });
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<const OneTrack*> sorted;
+    sorted.reserve(Rows.size());
+    std::vector<int> newRow(Rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(Rows[static_cast<std::size_t>(order[i].Row)]);
+        newRow[static_cast<std::size_t>(order[i].Row)] = static_cast<int>(i);
+    }
+    Rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before)
+        after.push_back(index.isValid() ? createIndex(newRow[static_cast<std::size_t>(index.row())], index.column())
+                                        : QModelIndex());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 const OneTrack* TrackListModel::TrackAt(int row) const

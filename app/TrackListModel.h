@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 class OneTrack;
@@ -18,6 +20,10 @@ public:
     // Replaces every row at once (one model reset, however many rows).
     void Reset(std::vector<const OneTrack*> tracks);
     void Clear() { Reset({}); }
+
+    // Reorders the rows by `key` with a stable sort, ascending or descending (rows with equal keys
+    // keep their order either way). Selection and current row move with their rows.
+    void SortRows(const std::function<std::int64_t(const OneTrack&)>& key, bool descending);
 
     const std::vector<const OneTrack*>& Tracks() const { return Rows; }
     // The track of a row, or nullptr outside the rows.

@@ -11,6 +11,7 @@
 #include "FileReader.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
+#include "BenchSetup.h"
 
 #include <benchmark/benchmark.h>
 
@@ -218,24 +219,15 @@ int main(int argc, char** argv)
         return itdbwriter::WriteFile(std::string(argv[2]) + ".compressed", itdbwriter::Compressed(plain)) ? 0 : 1;
     }
 
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tracks") == 0 && i + 1 < argc)
-            gTracks = std::atoi(argv[++i]);
-        else
-            args.push_back(argv[i]);
-    }
+    std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
     const auto dir = std::filesystem::temp_directory_path();
     gPath = (dir / ("varnel-bench-" + std::to_string(::getpid()) + ".itdb")).string();
-    itdbwriter::LargeDatabaseOptions options;
-    options.TrackCount = gTracks;
-    const auto summary = itdbwriter::WriteLargeDatabase(gPath, options);
-    if (summary.FileSize == 0) {
-        std::fprintf(stderr, "cannot write %s\n", gPath.c_str());
+    const auto written = WriteBenchDatabase(gPath, gTracks);
+    if (!written)
         return 1;
-    }
+    const itdbwriter::LargeDatabaseSummary& summary = *written;
     // A child compresses, so that this process's peak memory, which the children measured below
     // start from, stays that of the streaming writer.
     gCompressedPath = gPath + ".compressed";

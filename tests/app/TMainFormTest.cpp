@@ -583,7 +583,8 @@ TEST_F(MainFormTest, CommandTable)
 TEST_F(MainFormTest, CommandsWithoutADatabaseDoNothingHarmful)
 {
     TMainForm form;
-    for (QAction* action : {form.ActionFileOpen, form.ActionFileOpenFile, form.ActionFileClose, form.ActionFileExport,
+    // Open iPod Database asks for a volume in a dialog of its own: see TMainFormDatabaseTest.
+    for (QAction* action : {form.ActionFileOpenFile, form.ActionFileClose, form.ActionFileExport,
                             form.ActionFileExtract, form.ActionEditAll, form.ActionEditNone, form.ActionEditInvert,
                             form.ActionSortTrackNumber, form.ActionSortTitle, form.ActionSortArtist,
                             form.ActionSortAlbum, form.ActionSortLength, form.ActionSortTrackType,
@@ -592,6 +593,8 @@ TEST_F(MainFormTest, CommandsWithoutADatabaseDoNothingHarmful)
         action->trigger();
     EXPECT_EQ(form.TrackListItems->rowCount(), 0);
     EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+    // Sorting an empty list still counts: the last command sorted Length ascending.
+    EXPECT_EQ(form.LastSortColumn, ColLength);
 }
 
 TEST_F(MainFormTest, ListsAreLaidOutAsReports)

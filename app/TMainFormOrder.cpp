@@ -1,0 +1,111 @@
+// The main window's ordering and selection of the track list.
+#include "TMainForm.h"
+
+#include "TrackListModel.h"
+
+#include <QItemSelectionModel>
+#include <QTreeView>
+
+int TMainForm::CompareTracks(const OneTrack* a, const OneTrack* b, int column)
+{
+    if (!a || !b || !SortKeys)
+        return 0;
+    const std::int64_t keyA = SortKeys->Key(*a, column);
+    const std::int64_t keyB = SortKeys->Key(*b, column);
+    const int result = keyA < keyB ? -1 : keyA > keyB ? 1 : 0;
+    return column == LastSortColumn ? -result : result;
+}
+
+void TMainForm::SortTrackList(int column)
+{
+    if (SortKeys && column >= 0 && column < TrackColumnCount) {
+        TrackSortKeys& keys = *SortKeys;
+        TrackListItems->SortRows([&keys, column](const OneTrack& track) { return keys.Key(track, column); },
+                                 column == LastSortColumn);
+    }
+    LastSortColumn = LastSortColumn == column ? -1 : column;
+}
+
+void TMainForm::TrackListColumnClick(int column)
+{
+    SortTrackList(column);
+}
+
+void TMainForm::ActionSortTrackNumberExecute()
+{
+    SortTrackList(ColTrackNumber);
+}
+
+void TMainForm::ActionSortTitleExecute()
+{
+    SortTrackList(ColTitle);
+}
+
+void TMainForm::ActionSortArtistExecute()
+{
+    SortTrackList(ColArtist);
+}
+
+void TMainForm::ActionSortAlbumExecute()
+{
+    SortTrackList(ColAlbum);
+}
+
+void TMainForm::ActionSortLengthExecute()
+{
+    SortTrackList(ColLength);
+}
+
+void TMainForm::ActionSortTrackTypeExecute()
+{
+    SortTrackList(ColTrackType);
+}
+
+void TMainForm::ActionSortEncodingExecute()
+{
+    SortTrackList(ColEncoding);
+}
+
+void TMainForm::ActionSortBitRateExecute()
+{
+    SortTrackList(ColBitRate);
+}
+
+void TMainForm::ActionSortSampleRateExecute()
+{
+    SortTrackList(ColSampleRate);
+}
+
+namespace {
+
+// Every row of the list, as one range.
+QItemSelection AllRows(const QAbstractItemModel& model)
+{
+    const int rows = model.rowCount();
+    if (rows == 0)
+        return {};
+    return QItemSelection(model.index(0, 0), model.index(rows - 1, model.columnCount() - 1));
+}
+
+} // namespace
+
+// The selection commands change the selected state only: the current row and the scroll position
+// stay where they are.
+void TMainForm::ActionEditAllExecute()
+{
+    const QItemSelection all = AllRows(*TrackListItems);
+    if (!all.isEmpty())
+        TrackList->selectionModel()->select(all, QItemSelectionModel::Select);
+}
+
+void TMainForm::ActionEditNoneExecute()
+{
+    TrackList->selectionModel()->clearSelection();
+}
+
+void TMainForm::ActionEditInvertExecute()
+{
+    const QItemSelection all = AllRows(*TrackListItems);
+    if (!all.isEmpty())
+        TrackList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+}

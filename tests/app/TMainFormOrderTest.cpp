@@ -1,0 +1,168 @@
+#include "MainFormFixture.h"
+
+#include "DemoPlayer.h"
+
+#include <QAction>
+#include <QCollator>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <QTreeView>
+
+#include <functional>
+
+namespace {
+
+// The demo player open on its master playlist (ids 101 to 116 in order). It holds titles that
+// differ only in letter case (110, 111), lengths of 61.2 and 61.9 seconds (107, 108) and bit
+// rates of 96 and 128 and more.
+class OrderTest : public MainFormFixture {
+protected:
+    void SetUp() override
+    {
+        // The checks below collate with Qt's own collator, which has no ICU order for "C".
+        QLocale::setDefault(QLocale("en_US"));
+        MainFormFixture::SetUp();
+        const std::string root = Folder.filePath("demo").toStdString();
+        std::string error;
+        ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
+        OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
+        ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
+    }
+    void TearDown() override
+    {
+        MainFormFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
+    }
+
+    // True when the rows are ordered by `less` (ascending) or its reverse.
+    bool OrderedBy(const std::function<int(const OneTrack&, const OneTrack&)>& compare, bool ascending) const
+    {
+        const auto& rows = form->TrackListItems->Tracks();
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            const int c = compare(*rows[i - 1], *rows[i]);
+            if (ascending ? c > 0 : c < 0)
+                return false;
+        }
+        return true;
+    }
+    static int ByTitle(const OneTrack& a, const OneTrack& b)
+    {
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        return collator.compare(QString::fromStdU16String(std::u16string(a.GetTitle())),
+                                QString::fromStdU16String(std::u16string(b.GetTitle())));
+    }
+    static int ByArtist(const OneTrack& a, const OneTrack& b)
+    {
+        QCollator collator;
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        return collator.compare(QString::fromStdU16String(std::u16string(a.GetArtist())),
+                                QString::fromStdU16String(std::u16string(b.GetArtist())));
+    }
+    // Positions of two tracks in the rows.
+    std::pair<int, int> Positions(int first, int second) const
+    {
+        const auto rows = Rows();
+        const auto at = [&](int id) { return int(std::find(rows.begin(), rows.end(), id) - rows.begin()); };
+        return {at(first), at(second)};
+    }
+};
+
+TEST_F(OrderTest, DirectionAlternatesPerColumnAndResetsOnRebuild)
+{
+    struct Step {
+        std::function<void()> sort;
+        bool titleAscending; // when the rows end up ordered by title
+        int last;            // LastSortColumn afterwards
+    };
+    const auto title = [this] { form->ActionSortTitle->trigger(); };
+    const auto header = [this] { form->TrackList->header()->sectionClicked(ColTitle); };
+    const auto artist = [this] { form->ActionSortArtist->trigger(); };
+    const std::vector<std::vector<Step>> sequences = {
+        {{title, true, ColTitle}, {title, false, -1}, {title, true, ColTitle}},
+        {{title, true, ColTitle}, {artist, true, ColArtist}, {title, true, ColTitle}},
+        {{header, true, ColTitle}, {title, false, -1}},
+    };
+    for (const auto& steps : sequences) {
+        form->ShowPlaylist(form->Database->GetPlaylist(0)); // a rebuild starts afresh
+        EXPECT_EQ(form->LastSortColumn, -1);
+        for (const Step& step : steps) {
+            step.sort();
+            EXPECT_EQ(form->LastSortColumn, step.last);
+            if (step.last == ColArtist)
+                EXPECT_TRUE(OrderedBy(ByArtist, true));
+            else
+                EXPECT_TRUE(OrderedBy(ByTitle, step.titleAscending)) << step.titleAscending;
+        }
+    }
+    EXPECT_EQ(form->CompareTracks(form->TrackListItems->TrackAt(0), form->TrackListItems->TrackAt(15), ColTitle),
+              -form->CompareTracks(form->TrackListItems->TrackAt(15), form->TrackListItems->TrackAt(0), ColTitle));
+}
+
+TEST_F(OrderTest, KeysCompareAsNumbersWholeSecondsAndCaselessText)
+{
+    form->ActionSortBitRate->trigger();
+    EXPECT_TRUE(OrderedBy([](const OneTrack& a, const OneTrack& b) { return a.GetBitRate() - b.GetBitRate(); }, true));
+    EXPECT_EQ(form->TrackListItems->TrackAt(0)->GetBitRate(), 96); // not "1200 kBps" by its text
+
+    // Equal keys keep their previous order in both directions.
+    for (const auto& [sort, first, second] : {std::tuple{form->ActionSortLength, 107, 108},
+                                              std::tuple{form->ActionSortTitle, 110, 111}}) {
+        for (int i = 0; i < 2; ++i) {
+            form->ShowPlaylist(form->Database->GetPlaylist(0));
+            sort->trigger();
+            if (i == 1)
+                sort->trigger();
+            const auto [a, b] = Positions(first, second);
+            EXPECT_EQ(b, a + 1) << sort->objectName().toStdString() << " " << i;
+        }
+    }
+    // Out of range: nothing moves.
+    form->ShowPlaylist(form->Database->GetPlaylist(0));
+    const auto before = Rows();
+    form->SortTrackList(42);
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(form->LastSortColumn, 42);
+}
+
+TEST_F(OrderTest, SelectionMovesWithItsRowsAndTheCommandsChangeOnlyIt)
+{
+    QItemSelectionModel* selection = form->TrackList->selectionModel();
+    const auto select = [&](int row) {
+        selection->select(form->TrackListItems->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    const auto selectedIds = [&] {
+        std::vector<int> ids;
+        for (const QModelIndex& index : selection->selectedRows())
+            ids.push_back(form->TrackListItems->TrackAt(index.row())->GetTrackId());
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
+    form->ShowPlaylist(form->Database->GetPlaylist(2)); // Классика: 104, 105, 108, 107
+    select(0);
+    select(2);
+    selection->setCurrentIndex(form->TrackListItems->index(3, 0), QItemSelectionModel::NoUpdate);
+    form->ActionSortArtist->trigger();
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(selectedIds(), (std::vector<int>{104, 108}));
+
+    form->ActionEditInvert->trigger();
+    EXPECT_EQ(selectedIds(), (std::vector<int>{105, 107}));
+    EXPECT_EQ(selection->currentIndex().row(), Positions(107, 107).first) << "the current row moved";
+    form->ActionEditAll->trigger();
+    EXPECT_EQ(selection->selectedRows().size(), 4);
+    form->ActionEditNone->trigger();
+    EXPECT_TRUE(selection->selectedRows().isEmpty());
+    EXPECT_TRUE(selection->currentIndex().isValid());
+
+    form->ActionFileClose->trigger();
+    for (QAction* command : {form->ActionEditAll, form->ActionEditInvert, form->ActionEditNone})
+        command->trigger();
+    EXPECT_FALSE(selection->hasSelection());
+    // An empty list still counts the sort: Title was sorted ascending last.
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(form->LastSortColumn, -1);
+}
+
+} // namespace
