@@ -1,0 +1,124 @@
+#include "ListCommands.h"
+
+#include "ITDBParser.h"
+#include "TextConvert.h"
+#include "TextTable.h"
+#include "TrackRowTexts.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace {
+
+// Keys of a track in JSON, in column order.
+const std::array<const char*, TrackColumnCount> kTrackJsonKeys = {
+    "track_number", "title", "artist", "album", "length",
+    "track_type", "encoding", "bit_rate", "sample_rate",
+};
+
+// One object or array element per line, so that the output of 50,000 tracks streams out and
+// line-oriented tools can still take it apart.
+void PrintJsonArray(std::ostream& out, std::size_t count, const std::function<nlohmann::ordered_json(std::size_t)>& element)
+{
+    out << '[';
+    for (std::size_t i = 0; i < count; ++i) {
+        out << (i == 0 ? "\n" : ",\n")
+            << element(i).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    }
+    out << (count == 0 ? "]\n" : "\n]\n");
+}
+
+void PrintCsvField(std::ostream& out, std::u16string_view text)
+{
+    std::string field = "\"";
+    for (char c : NarrowFromWide(text)) {
+        field += c;
+        if (c == '"')
+            field += '"';
+    }
+    out << field << '"';
+}
+
+bool IsNumberColumn(int column)
+{
+    return column == ColTrackNumber || column == ColLength || column == ColBitRate || column == ColSampleRate;
+}
+
+} // namespace
+
+void PrintTracks(std::ostream& out, const std::vector<const OneTrack*>& rows, OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Table: {
+        TextTable table;
+        for (int c = 0; c < TrackColumnCount; ++c)
+            table.AddColumn(kTrackColumnHeaders[c], IsNumberColumn(c) ? TextTable::Right : TextTable::Left);
+        for (const OneTrack* track : rows) {
+            const auto texts = TrackRowTexts(*track);
+            table.AddRow({texts.begin(), texts.end()});
+        }
+        table.Print(out);
+        break;
+    }
+    case OutputFormat::Csv:
+        out << "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n";
+        for (const OneTrack* track : rows) {
+            const auto texts = TrackRowTexts(*track);
+            out << track->GetTrackNumber();
+            for (int c = ColTitle; c < TrackColumnCount; ++c) {
+                out << ',';
+                PrintCsvField(out, texts[c]);
+            }
+            out << '\n';
+        }
+        break;
+    case OutputFormat::Json:
+        PrintJsonArray(out, rows.size(), [&](std::size_t i) {
+            nlohmann::ordered_json object;
+            const auto texts = TrackRowTexts(*rows[i]);
+            for (int c = 0; c < TrackColumnCount; ++c)
+                object[kTrackJsonKeys[c]] = NarrowFromWide(texts[c]);
+            return object;
+        });
+        break;
+    }
+}
+
+void PrintPlaylists(std::ostream& out, const ITDBParser& parser, OutputFormat format)
+{
+    const std::vector<OnePlaylist>& playlists = parser.GetPlaylists();
+    switch (format) {
+    case OutputFormat::Table: {
+        TextTable table;
+        table.AddColumn(u"Master", TextTable::Left);
+        table.AddColumn(u"Items", TextTable::Right);
+        table.AddColumn(u"Playlist", TextTable::Left);
+        for (const OnePlaylist& playlist : playlists) {
+            const std::string items = std::to_string(playlist.ItemCount());
+            table.AddRow({playlist.IsMaster() ? u"*" : u"", std::u16string(items.begin(), items.end()), playlist.GetName()});
+        }
+        table.Print(out);
+        break;
+    }
+    case OutputFormat::Csv:
+        out << "\"Playlist\",\"Items\",\"Master\"\n";
+        for (const OnePlaylist& playlist : playlists) {
+            PrintCsvField(out, playlist.GetName());
+            out << ',' << playlist.ItemCount() << ',' << (playlist.IsMaster() ? 1 : 0) << '\n';
+        }
+        break;
+    case OutputFormat::Json:
+        PrintJsonArray(out, playlists.size(), [&](std::size_t i) {
+            nlohmann::ordered_json object;
+            object["name"] = NarrowFromWide(playlists[i].GetName());
+            object["items"] = playlists[i].ItemCount();
+            object["master"] = playlists[i].IsMaster();
+            return object;
+        });
+        break;
+    }
+}

@@ -1,0 +1,201 @@
+#include "ITDBParser.h"
+#include "ItdbWriter.h"
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "TextConvert.h"
+#include "TrackRowTexts.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using namespace itdbwriter;
+
+namespace {
+
+[[maybe_unused]] std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+int LineCount(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A player in a temporary folder: its database, the media files it names, and a private
+// settings folder for the program.
+class VarnelCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Root = Temp.File("player");
+        Config = Temp.File("config");
+        fs::create_directories(Config);
+
+        TrackSpec intro = Track(101, u"Intro", u":iPod_Control:Music:F00:AAAA.mp3", u"First", u"Band");
+        intro.TrackNumber = 1;
+        intro.BitRate = 128;
+        intro.SampleRate = static_cast<std::int32_t>(44100u * 65536u);
+        intro.LengthMs = 61000;
+        TrackSpec quoted = Track(102, u"Song \"Two\", live", u":iPod_Control:Music:F01:BBBB.m4a", u"First", u"Up/Down");
+        quoted.TrackNumber = 2;
+        TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3", u"", u"Band");
+        wide.TrackNumber = 3;
+        Db.AddTracks({intro, quoted, wide});
+        Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Road", false, {103, 999, 101})});
+        WriteDatabase();
+        WriteText(Root / "iPod_Control/Music/F00/AAAA.mp3", "intro audio");
+        WriteText(Root / "iPod_Control/Music/F01/BBBB.m4a", "second song");
+        WriteText(Root / "iPod_Control/Music/F02/CCCC.mp3", "third");
+    }
+
+    void WriteDatabase()
+    {
+        fs::create_directories(fs::path(DatabasePath()).parent_path());
+        ASSERT_TRUE(Db.WriteTo(DatabasePath()));
+    }
+    std::string DatabasePath() const { return (Root / "iPod_Control/iTunes/iTunesDB").string(); }
+
+    ProgramResult Run(const std::vector<std::string>& args) const
+    {
+        return RunProgram(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string(), "HOME=" + Config.string()});
+    }
+
+    TempDir Temp;
+    fs::path Root;
+    fs::path Config;
+    Database Db;
+};
+
+TEST_F(VarnelCliTest, UsageAndUnreadableInputExitWithTwoAndOneLine)
+{
+    const fs::path notDatabase = Temp.File("notes.txt");
+    WriteText(notDatabase, "not a database");
+    const fs::path emptyFolder = Temp.File("empty");
+    fs::create_directories(emptyFolder);
+
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"tracks"},
+        {"tracks", Root.string(), "--format", "xml"},
+        {"tracks", Root.string(), "--limit", "-3"},
+        {"tracks", Root.string(), "--playlist", "No such list"},
+        {"tracks", Temp.File("missing")},
+        {"tracks", notDatabase.string()},
+        {"playlists", emptyFolder.string()},
+        {"playlists", Root.string(), "surplus"},
+    };
+    for (const auto& args : cases) {
+        const ProgramResult run = Run(args);
+        const std::string shown = args.empty() ? "(none)" : args.front() + " " + (args.size() > 1 ? args[1] : "");
+        EXPECT_EQ(run.ExitCode, 2) << shown;
+        EXPECT_EQ(LineCount(run.Err), 1) << shown << ": " << run.Err;
+        EXPECT_EQ(run.Err.rfind("varnel-cli: ", 0), 0u) << run.Err;
+        EXPECT_TRUE(run.Out.empty()) << shown;
+    }
+    EXPECT_NE(Run({"tracks", notDatabase.string()}).Err.find("An error occurred while reading iPod database."),
+              std::string::npos);
+
+    const ProgramResult version = Run({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out, "varnel-cli " VARNEL_VERSION "\n");
+    for (const char* command : {"tracks", "playlists"}) {
+        const ProgramResult help = Run({command, "--help"});
+        EXPECT_EQ(help.ExitCode, 0) << command;
+        EXPECT_NE(help.Out.find("PATH"), std::string::npos) << command;
+    }
+}
+
+TEST_F(VarnelCliTest, TracksShowTheWindowsRowsOfAPlaylist)
+{
+    ITDBParser reader(DatabasePath());
+    ASSERT_EQ(reader.Parse(-1), 3);
+    auto expected = [&](std::initializer_list<std::int32_t> ids) {
+        nlohmann::json rows = nlohmann::json::array();
+        for (std::int32_t id : ids) {
+            std::vector<std::string> texts;
+            for (const std::u16string& text : TrackRowTexts(*reader.FindTrack(id)))
+                texts.push_back(NarrowFromWide(text));
+            rows.push_back(texts);
+        }
+        return rows;
+    };
+    auto shown = [](const std::string& json) {
+        nlohmann::json rows = nlohmann::json::array();
+        for (const auto& object : nlohmann::json::parse(json)) {
+            std::vector<std::string> texts;
+            for (const char* key : {"track_number", "title", "artist", "album", "length", "track_type", "encoding",
+                                    "bit_rate", "sample_rate"})
+                texts.push_back(object.at(key).get<std::string>());
+            rows.push_back(texts);
+        }
+        return rows;
+    };
+
+    // The mount point and the database file itself name the same database.
+    for (const std::string& path : {Root.string(), DatabasePath()}) {
+        const ProgramResult run = Run({"tracks", path, "--format", "json"});
+        ASSERT_EQ(run.ExitCode, 0) << run.Err;
+        EXPECT_EQ(shown(run.Out), expected({101, 102, 103}));
+    }
+    // Member order; an id without a track gives no row.
+    EXPECT_EQ(shown(Run({"tracks", Root.string(), "--playlist", "Road", "--format", "json"}).Out), expected({103, 101}));
+    // The limit reads only the first tracks of the file, so the playlist shrinks with it.
+    EXPECT_EQ(shown(Run({"tracks", Root.string(), "--limit", "1", "--format", "json"}).Out), expected({101}));
+
+    const ProgramResult csv = Run({"tracks", Root.string(), "--playlist", "Road", "--format", "csv"});
+    EXPECT_EQ(csv.Out,
+              "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n"
+              "3,\"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC\",\"Band\",\"\",\"3:35\",\"Audio\",\"MPEG audio file\",\"192 kBps\",\"44100 Hz\"\n"
+              "1,\"Intro\",\"Band\",\"First\",\"1:01\",\"Audio\",\"MPEG audio file\",\"128 kBps\",\"44100 Hz\"\n");
+    const ProgramResult quoted = Run({"tracks", Root.string(), "--limit", "2", "--format", "csv"});
+    EXPECT_NE(quoted.Out.find("2,\"Song \"\"Two\"\", live\",\"Up/Down\","), std::string::npos) << quoted.Out;
+
+    // The table: a caption line, then one line per row with the columns lined up; the
+    // two-cell-wide characters count twice.
+    const ProgramResult table = Run({"tracks", Root.string()});
+    ASSERT_EQ(LineCount(table.Out), 4);
+    EXPECT_EQ(table.Out.rfind("Track #  Title", 0), 0u) << table.Out;
+    EXPECT_NE(table.Out.find("      3  \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC         Band"), std::string::npos) << table.Out;
+}
+
+TEST_F(VarnelCliTest, PlaylistsShowItemCountsAndTheMaster)
+{
+    const ProgramResult json = Run({"playlists", Root.string(), "--format", "json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    EXPECT_EQ(nlohmann::json::parse(json.Out),
+              nlohmann::json::parse(R"([{"name":"My iPod","items":3,"master":true},
+                                        {"name":"Road","items":3,"master":false}])"));
+    const ProgramResult table = Run({"playlists", Root.string()});
+    EXPECT_EQ(table.Out, "Master  Items  Playlist\n"
+                         "*           3  My iPod\n"
+                         "            3  Road\n");
+}
+
+TEST_F(VarnelCliTest, EmptyDatabaseIsNotAnError)
+{
+    Db = Database();
+    Db.AddTracks({});
+    Db.AddPlaylists({Playlist(u"My iPod", true, {})});
+    WriteDatabase();
+    const ProgramResult run = Run({"tracks", Root.string(), "--format", "json"});
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.Out, "[]\n");
+    EXPECT_NE(run.Err.find("iPod database is empty."), std::string::npos);
+}
+
+} // namespace
