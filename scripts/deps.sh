@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--with-display" ]; then
