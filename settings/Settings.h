@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileNameTemplate.h"
+
 #include <cstdint>
 #include <string>
 
@@ -23,7 +25,7 @@ struct Settings {
     bool ShowMenuBar = true;
     bool ShowToolbar = true;
     bool ShowStatusBar = true;
-    std::string FileFormat = "%tracknumber% - %title% - %artist%";
+    std::string FileFormat = std::string(kDefaultFileFormat);
     std::int32_t OverwriteFiles = AlwaysPrompt;
     std::int32_t TrackLimit = -1; // negative: every track
     WindowBounds Bounds;

@@ -1,0 +1,96 @@
+#include "TrackCopyPlan.h"
+
+#include "FileNameTemplate.h"
+#include "OneTrack.h"
+#include "PlayerPaths.h"
+#include "TextConvert.h"
+
+#include <algorithm>
+
+namespace {
+
+// UTF-8 bytes of the character that starts at `text[i]`, and the units it takes.
+std::pair<std::size_t, std::size_t> CharacterSize(std::u16string_view text, std::size_t i)
+{
+    const char16_t u = text[i];
+    if (u < 0x80)
+        return {1, 1};
+    if (u < 0x800)
+        return {2, 1};
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+        return {4, 2};
+    return {3, 1}; // also an unpaired surrogate, which becomes U+FFFD
+}
+
+// The player file's name without its extension: what a copy is called when the template names
+// nothing usable.
+std::u16string PlayerFileStem(std::string_view location, std::string_view extension)
+{
+    const std::size_t separator = location.find_last_of("/\\:");
+    std::string_view base = separator == std::string_view::npos ? location : location.substr(separator + 1);
+    base.remove_suffix(std::min(base.size(), extension.size()));
+    return WideFromNarrow(base);
+}
+
+} // namespace
+
+std::string PlayerFileExtension(std::string_view path)
+{
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string_view::npos)
+        return {};
+    const std::size_t separator = path.find_last_of("/\\:");
+    if (separator != std::string_view::npos && separator > dot)
+        return {};
+    return std::string(path.substr(dot));
+}
+
+std::u16string FitFileName(std::u16string_view name, std::size_t extensionBytes)
+{
+    const std::size_t budget = extensionBytes >= kMaxFileNameBytes ? 0 : kMaxFileNameBytes - extensionBytes;
+    std::size_t bytes = 0;
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const auto [size, units] = CharacterSize(name, i);
+        if (bytes + size > budget)
+            break;
+        bytes += size;
+        i += units;
+    }
+    return std::u16string(name.substr(0, i));
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name)
+{
+    std::string path(folder);
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    while (!name.empty() && (name.front() == '/' || name.front() == '\\'))
+        name.remove_prefix(1);
+    path += name;
+    return path;
+}
+
+TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
+                            std::string_view fileFormat)
+{
+    TrackCopyPlan plan;
+    std::string location(track.GetLocation());
+    std::replace(location.begin(), location.end(), '\\', '/');
+
+    if (HasDotComponent(location)) {
+        plan.Refusal = "The track's location leads out of the player's folder.";
+        plan.Source = JoinPath(playerRoot, location);
+    } else {
+        const std::string root(playerRoot);
+        plan.Source = FindPathNoCase(root, location).value_or(JoinPath(playerRoot, location));
+    }
+
+    plan.Extension = PlayerFileExtension(location);
+    std::u16string name = BuildTrackFileName(track, fileFormat);
+    if (name.empty() || name == u"." || name == u"..")
+        name = PlayerFileStem(location, plan.Extension);
+    plan.Name = FitFileName(name, plan.Extension.size());
+    plan.Destination = JoinPath(destinationFolder, NarrowFromWide(plan.Name) + plan.Extension);
+    return plan;
+}

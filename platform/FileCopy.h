@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Copies one file so that the destination is either the complete copy or untouched: the bytes
+// go into a short hidden temporary file in the destination's folder, which is flushed to disk,
+// given the source's modification time and only then renamed over the destination. Every
+// failure removes the temporary file; an existing destination then stays as it was.
+
+// Called after each chunk with the source's size and the bytes copied so far (once with 0, 0
+// for an empty source). Returning false stops the copy between two chunks; it then fails with
+// ECANCELED and leaves nothing behind.
+using CopyProgress = std::function<bool(std::uint64_t total, std::uint64_t transferred)>;
+
+struct CopyOptions {
+    std::size_t ChunkBytes = 2 * 1024 * 1024;
+    // Let the kernel copy (copy_file_range) where it can; false: read and write only.
+    bool KernelCopy = true;
+};
+
+struct CopyResult {
+    int Error = 0;       // errno of the failure; 0 when the copy is in place
+    std::string Message; // the system's text for Error; empty on success
+    explicit operator bool() const { return Error == 0; }
+};
+
+CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,
+                              const CopyProgress& progress = {}, const CopyOptions& options = {});
+
+// transferred × 100 / total, truncated, within 0 to 100; an empty file counts as complete.
+int CopyPercent(std::uint64_t total, std::uint64_t transferred);
+
+// True when anything (file, folder, link, even a dangling one) is at `path`.
+bool PathExists(const std::string& path);
+
+// True when `path` names an existing folder (following links).
+bool FolderExists(const std::string& path);
