@@ -3,6 +3,7 @@
 #include "ITDBParser.h"
 #include "TextConvert.h"
 #include "TextTable.h"
+#include "TrackListExport.h"
 #include "TrackRowTexts.h"
 
 #include <nlohmann/json.hpp>
@@ -32,15 +33,22 @@ void PrintJsonArray(std::ostream& out, std::size_t count, const std::function<nl
     out << (count == 0 ? "]\n" : "\n]\n");
 }
 
+// The exported track list's bytes (UTF-16LE) as UTF-8, so that the CSV on standard output
+// follows the export's quoting to the letter.
+std::string Utf8FromExportBytes(std::string_view bytes)
+{
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return NarrowFromWide(units);
+}
+
 void PrintCsvField(std::ostream& out, std::u16string_view text)
 {
-    std::string field = "\"";
-    for (char c : NarrowFromWide(text)) {
-        field += c;
-        if (c == '"')
-            field += '"';
-    }
-    out << field << '"';
+    std::string bytes;
+    WriteQuotedField(bytes, text);
+    out << Utf8FromExportBytes(bytes);
 }
 
 bool IsNumberColumn(int column)
@@ -64,18 +72,17 @@ void PrintTracks(std::ostream& out, const std::vector<const OneTrack*>& rows, Ou
         table.Print(out);
         break;
     }
-    case OutputFormat::Csv:
-        out << "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n";
+    case OutputFormat::Csv: {
+        std::string bytes;
+        AppendExportHeader(bytes);
+        out << Utf8FromExportBytes(std::string_view(bytes).substr(2)); // without the byte order mark
         for (const OneTrack* track : rows) {
-            const auto texts = TrackRowTexts(*track);
-            out << track->GetTrackNumber();
-            for (int c = ColTitle; c < TrackColumnCount; ++c) {
-                out << ',';
-                PrintCsvField(out, texts[c]);
-            }
-            out << '\n';
+            bytes.clear();
+            AppendExportRow(bytes, *track);
+            out << Utf8FromExportBytes(bytes);
         }
         break;
+    }
     case OutputFormat::Json:
         PrintJsonArray(out, rows.size(), [&](std::size_t i) {
             nlohmann::ordered_json object;
