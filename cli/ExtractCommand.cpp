@@ -10,6 +10,7 @@
 #include "SavedSettings.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -149,7 +150,9 @@ int RunExtract(const ExtractOptions& options)
             OverwriteAnswer answer = AnswerNo;
             if (mode == AlwaysPrompt) {
                 progress.Finish();
+                const auto asked = std::chrono::steady_clock::now();
                 answer = AskOverwriteOnTerminal(plan.Destination);
+                progress.Waited(std::chrono::steady_clock::now() - asked);
                 if (answer == AnswerYesToAll)
                     mode = AlwaysOverwrite;
                 else if (answer == AnswerNoToAll)

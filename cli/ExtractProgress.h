@@ -21,6 +21,8 @@ public:
     void Message(const std::string& line);
     // Clears the progress line.
     void Finish();
+    // Time spent waiting for the user, which the rate must not count.
+    void Waited(std::chrono::steady_clock::duration pause) { Start += pause; }
 
     // "1.5 MiB"; used by the run's summary as well.
     static std::string Bytes(std::uint64_t bytes);
@@ -30,7 +32,7 @@ private:
     void Clear();
 
     const bool Terminal;
-    const std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point LastDraw{};
     int TotalFiles;
     int FilesDone = 0;

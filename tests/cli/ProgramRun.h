@@ -14,3 +14,8 @@ struct ProgramResult {
 // process's with `extraEnv` ("NAME=value") added on top. Blocks until the program ends.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& extraEnv = {});
+
+// Runs `program` on a new pseudo-terminal that is its standard input, output and error, typing
+// `input` into it. Out holds everything the terminal showed, Err stays empty.
+ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                                   const std::vector<std::string>& extraEnv, const std::string& input);

@@ -373,4 +373,39 @@ TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
     EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
 }
 
+TEST_F(VarnelCliTest, AsksOnATerminal)
+{
+    const fs::path dest = Temp.File("music");
+    const std::string older = "older copy";
+    for (const char* name : {"Intro.mp3", "Song _Two_, live.m4a", "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3"})
+        WriteText(dest / name, older);
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite", "ask"};
+    const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + Config.string()};
+    auto questions = [](const std::string& shown) {
+        int count = 0;
+        for (std::size_t at = shown.find("File already exists.  Overwirte?"); at != std::string::npos;
+             at = shown.find("File already exists.  Overwirte?", at + 1))
+            ++count;
+        return count;
+    };
+
+    // Cancel at the first question: nothing is copied.
+    ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "c\n");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out;
+    EXPECT_EQ(questions(run.Out), 1);
+    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
+
+    // No for the first; an answer it does not know asks again; yes to all settles the third.
+    run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "n\nmaybe\na\n");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(questions(run.Out), 3) << run.Out;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{
+                                    {"Intro.mp3", older},
+                                    {"Song _Two_, live.m4a", "second song"},
+                                    {"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
+    // On a terminal the progress is one line redrawn in place, not a line per file.
+    EXPECT_NE(run.Out.find("2/2 files, "), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("copied 1/"), std::string::npos) << run.Out;
+}
+
 } // namespace
