@@ -58,6 +58,7 @@ CopyResult MakeFolders(const std::string& destination, std::vector<std::filesyst
 int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
 {
     int failures = 0;
+    int copied = 0;
     std::uint64_t bytes = 0;
     std::unordered_set<std::string> planned;
     for (const PlannedCopy& copy : copies) {
@@ -71,36 +72,156 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
         }
         const bool exists = !planned.insert(copy.Plan.Destination).second || PathExists(copy.Plan.Destination);
         std::cout << copy.Plan.Source << " -> " << copy.Plan.Destination << (exists ? ExistingNote(mode) : "") << '\n';
-        bytes += copy.Size;
+        if (!exists || mode != NeverOverwrite) {
+            ++copied;
+            bytes += copy.Size;
+        }
     }
     std::cout << std::flush;
-    std::cerr << "varnel-cli: dry run: " << copies.size() - static_cast<std::size_t>(failures) << " of "
-              << copies.size() << " tracks would be copied (" << ExtractProgress::Bytes(bytes)
-              << "); nothing was changed\n";
+    std::cerr << "varnel-cli: dry run: " << copied << " of " << copies.size() << " tracks would be copied ("
+              << ExtractProgress::Bytes(bytes) << "); nothing was changed\n";
     return failures > 0 ? ExitSomeFailed : ExitDone;
+}
+
+// The template and the overwrite policy: as given, or as the window saved them.
+std::pair<std::string, OverwriteMode> NamingAndPolicy(const ExtractOptions& options)
+{
+    if (options.FileFormat && options.Overwrite)
+        return {*options.FileFormat, *options.Overwrite};
+    const Settings saved = LoadSavedSettings();
+    return {options.FileFormat.value_or(saved.FileFormat),
+            options.Overwrite.value_or(static_cast<OverwriteMode>(saved.OverwriteFiles))};
+}
+
+std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, const FolderTemplate& naming,
+                                    const std::string& playerRoot, const std::string& destination)
+{
+    std::vector<PlannedCopy> copies;
+    copies.reserve(rows.size());
+    for (const OneTrack* track : rows) {
+        PlannedCopy copy{naming.Plan(*track, playerRoot, destination)};
+        struct stat source {};
+        if (::stat(copy.Plan.Source.c_str(), &source) == 0)
+            copy.Size = static_cast<std::uint64_t>(source.st_size);
+        else
+            copy.SourceError = errno;
+        copies.push_back(std::move(copy));
+    }
+    return copies;
+}
+
+struct RunCounts {
+    int Copied = 0;
+    int Kept = 0;
+    int Failed = 0;
+    bool Cancelled = false;
+};
+
+// Whether to copy over a file that is already there; may change the run's mode for good.
+OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destination, ExtractProgress& progress)
+{
+    if (mode == AlwaysOverwrite)
+        return AnswerYes;
+    if (mode == NeverOverwrite)
+        return AnswerNo;
+    progress.Finish();
+    const auto asked = std::chrono::steady_clock::now();
+    const OverwriteAnswer answer = AskOverwriteOnTerminal(destination);
+    progress.Waited(std::chrono::steady_clock::now() - asked);
+    if (answer == AnswerYesToAll)
+        mode = AlwaysOverwrite;
+    else if (answer == AnswerNoToAll)
+        mode = NeverOverwrite;
+    return answer;
+}
+
+// Copies one file into place, making its folders; folders made for a copy that fails go again.
+CopyResult CopyWithFolders(const TrackCopyPlan& plan, ExtractProgress& progress)
+{
+    std::vector<std::filesystem::path> madeFolders;
+    CopyResult result = MakeFolders(plan.Destination, madeFolders);
+    if (result)
+        result = CopyFileAtomically(plan.Source, plan.Destination, [&](std::uint64_t, std::uint64_t done) {
+            progress.Copying(done);
+            return !Interrupted();
+        });
+    if (!result) {
+        std::error_code ignored;
+        for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
+            std::filesystem::remove(*folder, ignored);
+    }
+    return result;
+}
+
+RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
+{
+    std::uint64_t totalBytes = 0;
+    for (const PlannedCopy& copy : copies)
+        totalBytes += copy.Size;
+    ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
+    RunCounts counts;
+    for (const PlannedCopy& copy : copies) {
+        if (Interrupted())
+            break;
+        const TrackCopyPlan& plan = copy.Plan;
+        if (!plan.Refusal.empty()) {
+            progress.Dropped(copy.Size);
+            progress.Message(FailureLine(plan, plan.Refusal));
+            ++counts.Failed;
+            continue;
+        }
+        if (PathExists(plan.Destination)) {
+            const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, progress);
+            if (answer == AnswerCancel || Interrupted()) {
+                counts.Cancelled = answer == AnswerCancel;
+                break;
+            }
+            if (answer == AnswerNo || answer == AnswerNoToAll) {
+                progress.Dropped(copy.Size);
+                ++counts.Kept;
+                continue;
+            }
+        }
+        const CopyResult result = CopyWithFolders(plan, progress);
+        if (result) {
+            progress.Copied(plan.Destination, copy.Size);
+            ++counts.Copied;
+        } else if (Interrupted()) {
+            break; // the copy stopped for it and left nothing behind
+        } else {
+            progress.Dropped(copy.Size);
+            progress.Message(FailureLine(plan, result.Message));
+            ++counts.Failed;
+        }
+    }
+    progress.Finish();
+    return counts;
+}
+
+void PrintSummary(const RunCounts& counts, std::size_t tracks)
+{
+    const std::size_t left = tracks - static_cast<std::size_t>(counts.Copied + counts.Kept + counts.Failed);
+    std::cerr << "varnel-cli: " << counts.Copied << " of " << tracks << " tracks copied";
+    if (counts.Kept > 0)
+        std::cerr << ", " << counts.Kept << " kept as they were";
+    if (counts.Failed > 0)
+        std::cerr << ", " << counts.Failed << " failed";
+    if (left > 0)
+        std::cerr << ", " << left << " left when the run was " << (counts.Cancelled ? "cancelled" : "interrupted");
+    std::cerr << '\n';
 }
 
 } // namespace
 
 int RunExtract(const ExtractOptions& options)
 {
-    std::string fileFormat;
-    OverwriteMode mode = AlwaysPrompt;
-    if (!options.FileFormat || !options.Overwrite) {
-        const Settings saved = LoadSavedSettings();
-        fileFormat = options.FileFormat.value_or(saved.FileFormat);
-        mode = options.Overwrite.value_or(static_cast<OverwriteMode>(saved.OverwriteFiles));
-    } else {
-        fileFormat = *options.FileFormat;
-        mode = *options.Overwrite;
-    }
+    const auto [fileFormat, mode] = NamingAndPolicy(options);
     const FolderTemplate naming(fileFormat);
     if (mode == AlwaysPrompt && !options.DryRun && ::isatty(STDIN_FILENO) != 1) {
         throw CliError(options.Overwrite ? "--overwrite ask needs a terminal to ask on; give --overwrite always or never"
                                          : "the saved overwrite setting asks before replacing a file, which needs a "
                                            "terminal; give --overwrite always or never");
     }
-
     struct stat info {};
     const bool destinationThere = ::stat(options.Destination.c_str(), &info) == 0;
     if (destinationThere && !S_ISDIR(info.st_mode))
@@ -108,20 +229,7 @@ int RunExtract(const ExtractOptions& options)
 
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
     const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist));
-
-    std::vector<PlannedCopy> copies;
-    copies.reserve(rows.size());
-    std::uint64_t totalBytes = 0;
-    for (const OneTrack* track : rows) {
-        PlannedCopy copy{naming.Plan(*track, db.PlayerRoot, options.Destination)};
-        struct stat source {};
-        if (::stat(copy.Plan.Source.c_str(), &source) == 0)
-            copy.Size = static_cast<std::uint64_t>(source.st_size);
-        else
-            copy.SourceError = errno;
-        totalBytes += copy.Size;
-        copies.push_back(std::move(copy));
-    }
+    const std::vector<PlannedCopy> copies = PlanCopies(rows, naming, db.PlayerRoot, options.Destination);
     if (options.DryRun)
         return DryRun(copies, mode);
 
@@ -131,79 +239,9 @@ int RunExtract(const ExtractOptions& options)
         if (error)
             throw CliError(options.Destination + ": " + error.message());
     }
-
     CatchInterrupts();
-    ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
-    int copied = 0, kept = 0, failed = 0;
-    bool cancelled = false;
-    for (const PlannedCopy& copy : copies) {
-        if (Interrupted())
-            break;
-        const TrackCopyPlan& plan = copy.Plan;
-        if (!plan.Refusal.empty()) {
-            progress.Dropped(copy.Size);
-            progress.Message(FailureLine(plan, plan.Refusal));
-            ++failed;
-            continue;
-        }
-        if (PathExists(plan.Destination) && mode != AlwaysOverwrite) {
-            OverwriteAnswer answer = AnswerNo;
-            if (mode == AlwaysPrompt) {
-                progress.Finish();
-                const auto asked = std::chrono::steady_clock::now();
-                answer = AskOverwriteOnTerminal(plan.Destination);
-                progress.Waited(std::chrono::steady_clock::now() - asked);
-                if (answer == AnswerYesToAll)
-                    mode = AlwaysOverwrite;
-                else if (answer == AnswerNoToAll)
-                    mode = NeverOverwrite;
-            }
-            if (answer == AnswerCancel || Interrupted()) {
-                cancelled = true;
-                break;
-            }
-            if (answer == AnswerNo || answer == AnswerNoToAll) {
-                progress.Dropped(copy.Size);
-                ++kept;
-                continue;
-            }
-        }
-
-        std::vector<std::filesystem::path> madeFolders;
-        CopyResult result = MakeFolders(plan.Destination, madeFolders);
-        if (result)
-            result = CopyFileAtomically(plan.Source, plan.Destination, [&](std::uint64_t, std::uint64_t done) {
-                progress.Copying(done);
-                return !Interrupted();
-            });
-        if (!result) {
-            // Folders made for a copy that did not come about would stay empty.
-            std::error_code ignored;
-            for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
-                std::filesystem::remove(*folder, ignored);
-        }
-        if (Interrupted())
-            break;
-        if (result) {
-            progress.Copied(plan.Destination, copy.Size);
-            ++copied;
-        } else {
-            progress.Dropped(copy.Size);
-            progress.Message(FailureLine(plan, result.Message));
-            ++failed;
-        }
-    }
-    progress.Finish();
-
-    const int notCopied = static_cast<int>(copies.size()) - copied - kept - failed;
-    std::cerr << "varnel-cli: " << copied << " of " << copies.size() << " tracks copied";
-    if (kept > 0)
-        std::cerr << ", " << kept << " kept as they were";
-    if (failed > 0)
-        std::cerr << ", " << failed << " failed";
-    if (notCopied > 0)
-        std::cerr << ", " << notCopied << " left when the run was " << (cancelled ? "cancelled" : "interrupted");
-    std::cerr << '\n';
+    const RunCounts counts = CopyAll(copies, mode);
+    PrintSummary(counts, copies.size());
     EndIfInterrupted();
-    return failed > 0 || cancelled ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled ? ExitSomeFailed : ExitDone;
 }
