@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +20,15 @@ std::string Duration(double seconds)
     else
         std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
     return text;
+}
+
+// A line as wide as the terminal would wrap, and the next redraw would start on the wrong line.
+std::size_t TerminalWidth()
+{
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+        return size.ws_col;
+    return 80;
 }
 
 } // namespace
@@ -100,7 +110,7 @@ void ExtractProgress::Draw(bool force)
 
     const std::uint64_t done = BytesDone + CurrentBytes;
     const double elapsed = std::chrono::duration<double>(now - Start).count();
-    std::string line = "\r" + std::to_string(FilesDone) + "/" + std::to_string(TotalFiles) + " files, " + Bytes(done) +
+    std::string line = std::to_string(FilesDone) + "/" + std::to_string(TotalFiles) + " files, " + Bytes(done) +
                        " of " + Bytes(TotalBytes);
     // Rate and time left only once there is something to go by.
     if (elapsed >= 1.0 && done > 0) {
@@ -108,6 +118,8 @@ void ExtractProgress::Draw(bool force)
         const double left = static_cast<double>(TotalBytes > done ? TotalBytes - done : 0) / rate;
         line += ", " + Bytes(static_cast<std::uint64_t>(rate)) + "/s, " + Duration(left) + " left";
     }
-    std::cerr << line << "\033[K" << std::flush;
+    // Only ASCII, so bytes are columns; the last column is left free, where some terminals wrap.
+    line.resize(std::min(line.size(), TerminalWidth() - 1));
+    std::cerr << '\r' << line << "\033[K" << std::flush;
     LineShown = true;
 }
