@@ -33,6 +33,15 @@ void PrintJsonArray(std::ostream& out, std::size_t count, const std::function<nl
     out << (count == 0 ? "]\n" : "\n]\n");
 }
 
+// Text for standard output. Some players pad their texts with zero units, which text output
+// cannot carry; they are left out.
+std::string Utf8Text(std::u16string_view text)
+{
+    std::u16string units(text);
+    std::erase(units, u'\0');
+    return NarrowFromWide(units);
+}
+
 // The exported track list's bytes (UTF-16LE) as UTF-8, so that the CSV on standard output
 // follows the export's quoting to the letter.
 std::string Utf8FromExportBytes(std::string_view bytes)
@@ -41,7 +50,7 @@ std::string Utf8FromExportBytes(std::string_view bytes)
     for (std::size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    return NarrowFromWide(units);
+    return Utf8Text(units);
 }
 
 void PrintCsvField(std::ostream& out, std::u16string_view text)
@@ -88,7 +97,7 @@ void PrintTracks(std::ostream& out, const std::vector<const OneTrack*>& rows, Ou
             nlohmann::ordered_json object;
             const auto texts = TrackRowTexts(*rows[i]);
             for (int c = 0; c < TrackColumnCount; ++c)
-                object[kTrackJsonKeys[c]] = NarrowFromWide(texts[c]);
+                object[kTrackJsonKeys[c]] = Utf8Text(texts[c]);
             return object;
         });
         break;
@@ -121,7 +130,7 @@ void PrintPlaylists(std::ostream& out, const ITDBParser& parser, OutputFormat fo
     case OutputFormat::Json:
         PrintJsonArray(out, playlists.size(), [&](std::size_t i) {
             nlohmann::ordered_json object;
-            object["name"] = NarrowFromWide(playlists[i].GetName());
+            object["name"] = Utf8Text(playlists[i].GetName());
             object["items"] = playlists[i].ItemCount();
             object["master"] = playlists[i].IsMaster();
             return object;

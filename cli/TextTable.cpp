@@ -35,6 +35,7 @@ void TextTable::AddRow(const std::vector<std::u16string>& cells)
 TextTable::Cell TextTable::MakeCell(std::u16string_view text)
 {
     std::u16string shown(text);
+    std::erase(shown, u'\0'); // padding some players leave in their texts
     int width = 0;
     for (std::size_t i = 0; i < shown.size(); ++i) {
         char32_t point = shown[i];

@@ -68,7 +68,9 @@ protected:
         intro.LengthMs = 61000;
         TrackSpec quoted = Track(102, u"Song \"Two\", live", u":iPod_Control:Music:F01:BBBB.m4a", u"First", u"Up/Down");
         quoted.TrackNumber = 2;
-        TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3", u"", u"Band");
+        // Its album is nothing but the zero units some players pad their texts with.
+        TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3",
+                               std::u16string_view(u"\0\0", 2), u"Band");
         wide.TrackNumber = 3;
         Db.AddTracks({intro, quoted, wide});
         Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Road", false, {103, 999, 101}),
