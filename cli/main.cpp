@@ -39,8 +39,9 @@ CLI::Option* AddRowOptions(CLI::App& command, Options& options)
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
         ->check(CLI::NonNegativeNumber)
         ->type_name("N");
-    return command.add_option("--playlist", options.Playlist,
-                              "the tracks of this playlist (default: the master playlist, every track)");
+    return command
+        .add_option("--playlist", options.Playlist, "the tracks of this playlist (default: the master playlist, every track)")
+        ->type_name("NAME");
 }
 
 void AddFormatOption(CLI::App& command, std::string& format)
@@ -100,7 +101,7 @@ int main(int argc, char** argv)
                             "when a copy already exists: replace it, keep it, or ask (default: as saved in "
                             "Varnel's preferences)")
             ->check(CLI::IsMember({"always", "never", "ask"}))
-            ->type_name("always|never|ask");
+            ->type_name("MODE");
     extract->add_flag("--dry-run", options.DryRun, "show what would be copied where, and change nothing");
 
     CLI::App* exportList = app.add_subcommand("export", "write the track list as a UTF-16 CSV file, as the window exports it");
