@@ -25,6 +25,9 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
         db.DatabasePath = path;
     }
     db.PlayerRoot = PlayerRootOf(db.DatabasePath);
+    // Without it every location would be taken from the root of the file system.
+    if (db.PlayerRoot.empty())
+        throw CliError(db.DatabasePath + ": cannot tell which folder the player's files are in");
     db.Parser = std::make_unique<ITDBParser>(db.DatabasePath);
     db.TracksRead = db.Parser->Parse(trackLimit);
     if (db.TracksRead < 0)
