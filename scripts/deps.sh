@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libicu-dev
   zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--with-display" ]; then

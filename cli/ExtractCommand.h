@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Settings.h"
+
+#include <optional>
+#include <string>
+
+struct ExtractOptions {
+    std::string Path;
+    std::optional<std::string> Playlist;
+    int Limit = -1;
+    std::string Destination;
+    std::optional<std::string> FileFormat;    // default: the saved template
+    std::optional<OverwriteMode> Overwrite;   // default: the saved policy
+    bool DryRun = false;
+};
+
+// Copies the rows of the track list into the destination folder as the window's extraction
+// does, the template's "/" making folders. Each failure is reported on standard error and the
+// run goes on. Returns ExitDone when every track was copied or deliberately kept,
+// ExitSomeFailed otherwise. Throws CliError before copying anything when the options, the
+// database or the destination folder are unusable.
+int RunExtract(const ExtractOptions& options);

@@ -1,0 +1,125 @@
+#include "ExtractProgress.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// The progress line is redrawn at most this often.
+constexpr std::chrono::milliseconds kRedrawInterval{250};
+
+std::string Duration(double seconds)
+{
+    const auto total = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", total / 60, total % 60);
+    return text;
+}
+
+// A line as wide as the terminal would wrap, and the next redraw would start on the wrong line.
+std::size_t TerminalWidth()
+{
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+        return size.ws_col;
+    return 80;
+}
+
+} // namespace
+
+ExtractProgress::ExtractProgress(int totalFiles, std::uint64_t totalBytes)
+    : Terminal(::isatty(STDERR_FILENO) == 1), TotalFiles(totalFiles), TotalBytes(totalBytes)
+{
+}
+
+std::string ExtractProgress::Bytes(std::uint64_t bytes)
+{
+    static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+void ExtractProgress::Copying(std::uint64_t fileBytes)
+{
+    CurrentBytes = fileBytes;
+    Draw(false);
+}
+
+void ExtractProgress::Copied(const std::string& destination, std::uint64_t fileBytes)
+{
+    ++FilesDone;
+    BytesDone += fileBytes;
+    CurrentBytes = 0;
+    if (Terminal)
+        Draw(FilesDone == TotalFiles);
+    else
+        std::cerr << "copied " << FilesDone << '/' << TotalFiles << ": " << destination << '\n';
+}
+
+void ExtractProgress::Dropped(std::uint64_t fileBytes)
+{
+    --TotalFiles;
+    TotalBytes -= std::min(TotalBytes, fileBytes);
+    CurrentBytes = 0;
+}
+
+void ExtractProgress::Message(const std::string& line)
+{
+    Clear();
+    std::cerr << line << '\n';
+    Draw(true);
+}
+
+void ExtractProgress::Finish()
+{
+    Clear();
+}
+
+void ExtractProgress::Clear()
+{
+    if (LineShown) {
+        std::cerr << "\r\033[K" << std::flush;
+        LineShown = false;
+    }
+}
+
+void ExtractProgress::Draw(bool force)
+{
+    if (!Terminal)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - LastDraw < kRedrawInterval)
+        return;
+    LastDraw = now;
+
+    const std::uint64_t done = BytesDone + CurrentBytes;
+    const double elapsed = std::chrono::duration<double>(now - Start).count();
+    std::string line = std::to_string(FilesDone) + "/" + std::to_string(TotalFiles) + " files, " + Bytes(done) +
+                       " of " + Bytes(TotalBytes);
+    // Rate and time left only once there is something to go by.
+    if (elapsed >= 1.0 && done > 0) {
+        const double rate = static_cast<double>(done) / elapsed;
+        const double left = static_cast<double>(TotalBytes > done ? TotalBytes - done : 0) / rate;
+        line += ", " + Bytes(static_cast<std::uint64_t>(rate)) + "/s, " + Duration(left) + " left";
+    }
+    // Only ASCII, so bytes are columns; the last column is left free, where some terminals wrap.
+    line.resize(std::min(line.size(), TerminalWidth() - 1));
+    std::cerr << '\r' << line << "\033[K" << std::flush;
+    LineShown = true;
+}

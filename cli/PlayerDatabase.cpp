@@ -1,0 +1,70 @@
+#include "PlayerDatabase.h"
+
+#include "CliError.h"
+#include "PlayerPaths.h"
+#include "TextConvert.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <sys/stat.h>
+
+PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        throw CliError(path + ": " + std::strerror(errno));
+
+    PlayerDatabase db;
+    if (S_ISDIR(info.st_mode)) {
+        std::optional<std::string> found = LocatePlayerDatabase(path);
+        if (!found)
+            throw CliError(path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)");
+        db.DatabasePath = std::move(*found);
+    } else {
+        db.DatabasePath = path;
+    }
+    db.PlayerRoot = PlayerRootOf(db.DatabasePath);
+    // Without it every location would be taken from the root of the file system.
+    if (db.PlayerRoot.empty())
+        throw CliError(db.DatabasePath + ": cannot tell which folder the player's files are in");
+    db.Parser = std::make_unique<ITDBParser>(db.DatabasePath);
+    db.TracksRead = db.Parser->Parse(trackLimit);
+    if (db.TracksRead < 0)
+        throw CliError(db.DatabasePath + ": An error occurred while reading iPod database.");
+    if (db.TracksRead == 0)
+        std::cerr << "varnel-cli: " << db.DatabasePath << ": iPod database is empty.\n";
+    return db;
+}
+
+const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<std::string>& name)
+{
+    const std::vector<OnePlaylist>& playlists = parser.GetPlaylists();
+    if (name) {
+        const std::u16string wanted = WideFromNarrow(*name);
+        for (const OnePlaylist& playlist : playlists) {
+            if (playlist.GetName() == wanted)
+                return &playlist;
+        }
+        throw CliError("no playlist named \"" + *name + "\" in " + parser.GetFileName());
+    }
+    const OnePlaylist* shown = playlists.empty() ? nullptr : &playlists.front();
+    for (const OnePlaylist& playlist : playlists) {
+        if (playlist.IsMaster())
+            shown = &playlist;
+    }
+    return shown;
+}
+
+std::vector<const OneTrack*> PlaylistRows(const ITDBParser& parser, const OnePlaylist* playlist)
+{
+    std::vector<const OneTrack*> rows;
+    if (!playlist)
+        return rows;
+    rows.reserve(playlist->GetItems().size());
+    for (std::int32_t id : playlist->GetItems()) {
+        if (const OneTrack* track = parser.FindTrack(id))
+            rows.push_back(track);
+    }
+    return rows;
+}

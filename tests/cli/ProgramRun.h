@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One run of a program: what it wrote and how it ended.
+struct ProgramResult {
+    int ExitCode = -1; // -1 when it did not exit normally
+    std::string Out;
+    std::string Err;
+};
+
+// Runs `program` with `args`, standard input from /dev/null, in an environment that is this
+// process's with `extraEnv` ("NAME=value") added on top. Blocks until the program ends.
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& extraEnv = {});
+
+// Runs `program` on a new pseudo-terminal that is its standard input, output and error, typing
+// `input` into it. Out holds everything the terminal showed, Err stays empty.
+ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                                   const std::vector<std::string>& extraEnv, const std::string& input);

@@ -1,0 +1,413 @@
+#include "ITDBParser.h"
+#include "ItdbWriter.h"
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "TextConvert.h"
+#include "TrackListExport.h"
+#include "TrackRowTexts.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using namespace itdbwriter;
+
+namespace {
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every file below `folder`, by its path relative to it, with its content.
+std::map<std::string, std::string> FilesBelow(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    if (!fs::exists(folder))
+        return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_directory())
+            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+    }
+    return files;
+}
+
+int LineCount(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A player in a temporary folder: its database, the media files it names, and a private
+// settings folder for the program.
+class VarnelCliTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Root = Temp.File("player");
+        Config = Temp.File("config");
+        fs::create_directories(Config);
+
+        TrackSpec intro = Track(101, u"Intro", u":iPod_Control:Music:F00:AAAA.mp3", u"First", u"Band");
+        intro.TrackNumber = 1;
+        intro.BitRate = 128;
+        intro.SampleRate = static_cast<std::int32_t>(44100u * 65536u);
+        intro.LengthMs = 61000;
+        TrackSpec quoted = Track(102, u"Song \"Two\", live", u":iPod_Control:Music:F01:BBBB.m4a", u"First", u"Up/Down");
+        quoted.TrackNumber = 2;
+        // Its album is nothing but the zero units some players pad their texts with.
+        TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3",
+                               std::u16string_view(u"\0\0", 2), u"Band");
+        wide.TrackNumber = 3;
+        Db.AddTracks({intro, quoted, wide});
+        Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Road", false, {103, 999, 101}),
+                         Playlist(u"Gone", false, {999})});
+        WriteDatabase();
+        WriteText(Root / "iPod_Control/Music/F00/AAAA.mp3", "intro audio");
+        WriteText(Root / "iPod_Control/Music/F01/BBBB.m4a", "second song");
+        WriteText(Root / "iPod_Control/Music/F02/CCCC.mp3", "third");
+    }
+
+    void WriteDatabase()
+    {
+        fs::create_directories(fs::path(DatabasePath()).parent_path());
+        ASSERT_TRUE(Db.WriteTo(DatabasePath()));
+    }
+    std::string DatabasePath() const { return (Root / "iPod_Control/iTunes/iTunesDB").string(); }
+
+    ProgramResult Run(const std::vector<std::string>& args) const
+    {
+        return RunProgram(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string(), "HOME=" + Config.string()});
+    }
+
+    // The settings the window would have saved.
+    void SaveSettings(const std::string& body) const { WriteText(Config / "Mardle Works/Varnel.conf", "[General]\n" + body); }
+
+    // What the shared writer makes of the rows of these tracks.
+    std::string ExportOf(std::initializer_list<std::int32_t> ids) const
+    {
+        ITDBParser reader(DatabasePath());
+        reader.Parse(-1);
+        std::vector<const OneTrack*> rows;
+        for (std::int32_t id : ids)
+            rows.push_back(reader.FindTrack(id));
+        std::ostringstream bytes;
+        WriteTrackListCsv(bytes, rows);
+        return bytes.str();
+    }
+
+    TempDir Temp;
+    fs::path Root;
+    fs::path Config;
+    Database Db;
+};
+
+TEST_F(VarnelCliTest, UsageAndUnreadableInputExitWithTwoAndOneLine)
+{
+    const fs::path notDatabase = Temp.File("notes.txt");
+    WriteText(notDatabase, "not a database");
+    const fs::path emptyFolder = Temp.File("empty");
+    fs::create_directories(emptyFolder);
+
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"tracks"},
+        {"tracks", Root.string(), "--format", "xml"},
+        {"tracks", Root.string(), "--limit", "-3"},
+        {"tracks", Root.string(), "--playlist", "No such list"},
+        {"tracks", Temp.File("missing")},
+        {"tracks", notDatabase.string()},
+        {"playlists", emptyFolder.string()},
+        {"playlists", Root.string(), "surplus"},
+    };
+    for (const auto& args : cases) {
+        const ProgramResult run = Run(args);
+        const std::string shown = args.empty() ? "(none)" : args.front() + " " + (args.size() > 1 ? args[1] : "");
+        EXPECT_EQ(run.ExitCode, 2) << shown;
+        EXPECT_EQ(LineCount(run.Err), 1) << shown << ": " << run.Err;
+        EXPECT_EQ(run.Err.rfind("varnel-cli: ", 0), 0u) << run.Err;
+        EXPECT_TRUE(run.Out.empty()) << shown;
+    }
+    EXPECT_NE(Run({"tracks", notDatabase.string()}).Err.find("An error occurred while reading iPod database."),
+              std::string::npos);
+
+    const ProgramResult version = Run({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out, "varnel-cli " VARNEL_VERSION "\n");
+    for (const char* command : {"tracks", "playlists", "extract", "export"}) {
+        const ProgramResult help = Run({command, "--help"});
+        EXPECT_EQ(help.ExitCode, 0) << command;
+        EXPECT_NE(help.Out.find("PATH"), std::string::npos) << command;
+    }
+}
+
+TEST_F(VarnelCliTest, TracksShowTheWindowsRowsOfAPlaylist)
+{
+    ITDBParser reader(DatabasePath());
+    ASSERT_EQ(reader.Parse(-1), 3);
+    auto expected = [&](std::initializer_list<std::int32_t> ids) {
+        nlohmann::json rows = nlohmann::json::array();
+        for (std::int32_t id : ids) {
+            std::vector<std::string> texts;
+            for (const std::u16string& text : TrackRowTexts(*reader.FindTrack(id)))
+                texts.push_back(NarrowFromWide(text));
+            rows.push_back(texts);
+        }
+        return rows;
+    };
+    auto shown = [](const std::string& json) {
+        nlohmann::json rows = nlohmann::json::array();
+        for (const auto& object : nlohmann::json::parse(json)) {
+            std::vector<std::string> texts;
+            for (const char* key : {"track_number", "title", "artist", "album", "length", "track_type", "encoding",
+                                    "bit_rate", "sample_rate"})
+                texts.push_back(object.at(key).get<std::string>());
+            rows.push_back(texts);
+        }
+        return rows;
+    };
+
+    // The mount point and the database file itself name the same database.
+    for (const std::string& path : {Root.string(), DatabasePath()}) {
+        const ProgramResult run = Run({"tracks", path, "--format", "json"});
+        ASSERT_EQ(run.ExitCode, 0) << run.Err;
+        EXPECT_EQ(shown(run.Out), expected({101, 102, 103}));
+    }
+    // Member order; an id without a track gives no row.
+    EXPECT_EQ(shown(Run({"tracks", Root.string(), "--playlist", "Road", "--format", "json"}).Out), expected({103, 101}));
+    // The limit reads only the first tracks of the file, so the playlist shrinks with it.
+    EXPECT_EQ(shown(Run({"tracks", Root.string(), "--limit", "1", "--format", "json"}).Out), expected({101}));
+
+    const ProgramResult csv = Run({"tracks", Root.string(), "--playlist", "Road", "--format", "csv"});
+    EXPECT_EQ(csv.Out,
+              "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n"
+              "3,\"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC\",\"Band\",\"\",\"3:35\",\"Audio\",\"MPEG audio file\",\"192 kBps\",\"44100 Hz\"\n"
+              "1,\"Intro\",\"Band\",\"First\",\"1:01\",\"Audio\",\"MPEG audio file\",\"128 kBps\",\"44100 Hz\"\n");
+    const ProgramResult quoted = Run({"tracks", Root.string(), "--limit", "2", "--format", "csv"});
+    EXPECT_NE(quoted.Out.find("2,\"Song \"\"Two\"\", live\",\"Up/Down\","), std::string::npos) << quoted.Out;
+
+    // The table: a caption line, then one line per row with the columns lined up; the
+    // two-cell-wide characters count twice.
+    const ProgramResult table = Run({"tracks", Root.string()});
+    ASSERT_EQ(LineCount(table.Out), 4);
+    EXPECT_EQ(table.Out.rfind("Track #  Title", 0), 0u) << table.Out;
+    EXPECT_NE(table.Out.find("      3  \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC         Band"), std::string::npos) << table.Out;
+}
+
+TEST_F(VarnelCliTest, PlaylistsShowItemCountsAndTheMaster)
+{
+    const ProgramResult json = Run({"playlists", Root.string(), "--format", "json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err;
+    EXPECT_EQ(nlohmann::json::parse(json.Out),
+              nlohmann::json::parse(R"([{"name":"My iPod","items":3,"master":true},
+                                        {"name":"Road","items":3,"master":false},
+                                        {"name":"Gone","items":1,"master":false}])"));
+    const ProgramResult table = Run({"playlists", Root.string()});
+    EXPECT_EQ(table.Out, "Master  Items  Playlist\n"
+                         "*           3  My iPod\n"
+                         "            3  Road\n"
+                         "            1  Gone\n");
+}
+
+TEST_F(VarnelCliTest, EmptyDatabaseIsNotAnError)
+{
+    Db = Database();
+    Db.AddTracks({});
+    Db.AddPlaylists({Playlist(u"My iPod", true, {})});
+    WriteDatabase();
+    const ProgramResult run = Run({"tracks", Root.string(), "--format", "json"});
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.Out, "[]\n");
+    EXPECT_NE(run.Err.find("iPod database is empty."), std::string::npos);
+}
+
+TEST_F(VarnelCliTest, ExtractCopiesEveryTrackUnderTheSavedTemplate)
+{
+    const fs::path dest = Temp.File("music");
+    const std::map<std::string, std::string> byDefault = {
+        {"1 - Intro - Band.mp3", "intro audio"},
+        {"2 - Song _Two_, live - Up_Down.m4a", "second song"},
+        {"3 - \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC - Band.mp3", "third"},
+    };
+    // Nothing saved yet: the default template; a template holding "/" is not a valid setting and
+    // also gives the default.
+    for (const std::string& settings : {std::string(), std::string("FileFormat=%title%/x\nOverwriteFiles=0\n")}) {
+        fs::remove_all(dest);
+        SaveSettings(settings);
+        const ProgramResult run = Run({"extract", Root.string(), dest.string(), "--overwrite", "never"});
+        EXPECT_EQ(run.ExitCode, 0) << run.Err;
+        EXPECT_EQ(FilesBelow(dest), byDefault);
+        EXPECT_TRUE(run.Out.empty());
+        EXPECT_NE(run.Err.find("copied 3/3: "), std::string::npos) << run.Err; // plain lines off a terminal
+    }
+
+    // The saved template and overwrite policy apply when no option says otherwise.
+    fs::remove_all(dest);
+    SaveSettings("FileFormat=%autonumber% %TITLE%\nOverwriteFiles=1\n");
+    WriteText(dest / "1 Intro.mp3", "kept");
+    const ProgramResult run = Run({"extract", Root.string(), dest.string(), "--playlist", "Road"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{
+                                    {"1 Intro.mp3", "kept"}, {"3 \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
+
+    // Asking needs a terminal: without one nothing is copied.
+    fs::remove_all(dest);
+    SaveSettings("");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"extract", Root.string(), dest.string()},
+                                                 {"extract", Root.string(), dest.string(), "--overwrite", "ask"}}) {
+        const ProgramResult refused = Run(args);
+        EXPECT_EQ(refused.ExitCode, 2);
+        EXPECT_EQ(LineCount(refused.Err), 1) << refused.Err;
+        EXPECT_FALSE(fs::exists(dest));
+    }
+}
+
+TEST_F(VarnelCliTest, TemplateFoldersStayInsideTheDestination)
+{
+    const fs::path dest = Temp.File("music");
+    ProgramResult run = Run({"extract", Root.string(), dest.string(), "--overwrite", "never", "--template",
+                             "%artist%/%album%/%tracknumber% - %title%"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    // A "/" in a title or artist is no folder; an empty album names its folder "_".
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{
+                                    {"Band/First/1 - Intro.mp3", "intro audio"},
+                                    {"Up_Down/First/2 - Song _Two_, live.m4a", "second song"},
+                                    {"Band/_/3 - \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"},
+                                }));
+
+    fs::remove_all(dest);
+    run = Run({"extract", Root.string(), dest.string(), "--overwrite", "never", "--limit", "1", "--template", "../..//x"});
+    EXPECT_EQ(run.ExitCode, 2);
+    run = Run({"extract", Root.string(), dest.string(), "--overwrite", "never", "--limit", "1", "--template", "../%title%"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(Temp.File("")).count("music/_/Intro.mp3"), 1u);
+    EXPECT_FALSE(fs::exists(Temp.File("Intro.mp3")));
+}
+
+TEST_F(VarnelCliTest, FailedCopiesAreReportedAndTheRunGoesOn)
+{
+    // The second track's file is missing; a fourth track points out of the player.
+    fs::remove(Root / "iPod_Control/Music/F01/BBBB.m4a");
+    WriteText(Temp.File("outside.mp3"), "not the player's");
+    Db = Database();
+    Db.AddTracks({Track(101, u"One", u":iPod_Control:Music:F00:AAAA.mp3"), Track(102, u"Two", u":iPod_Control:Music:F01:BBBB.m4a"),
+                  Track(103, u"Three", u":iPod_Control:Music:F02:CCCC.mp3"), Track(104, u"Four", u":iPod_Control:..:..:outside.mp3")});
+    Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103, 104})});
+    WriteDatabase();
+    const fs::path dest = Temp.File("music");
+
+    const ProgramResult dry = Run({"extract", Root.string(), dest.string(), "--overwrite", "ask", "--dry-run",
+                                   "--template", "%title%/%title%"});
+    EXPECT_EQ(dry.ExitCode, 1);
+    EXPECT_FALSE(fs::exists(dest));
+    EXPECT_EQ(dry.Out, (Root / "iPod_Control/Music/F00/AAAA.mp3").string() + " -> " + (dest / "One/One.mp3").string() + "\n" +
+                           (Root / "iPod_Control/Music/F02/CCCC.mp3").string() + " -> " + (dest / "Three/Three.mp3").string() + "\n");
+
+    const ProgramResult run = Run({"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%/%title%"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"One/One.mp3", "intro audio"}, {"Three/Three.mp3", "third"}}));
+    EXPECT_FALSE(fs::exists(dest / "Two")) << "a folder made for a failed copy stays";
+    for (const std::string& err : {dry.Err, run.Err}) {
+        EXPECT_NE(err.find("Error extracting " + (Root / "iPod_Control/Music/F01/BBBB.m4a").string() + " to " +
+                           (dest / "Two/Two.m4a").string() + ": No such file or directory\n"),
+                  std::string::npos)
+            << err;
+        EXPECT_NE(err.find("Four.mp3: The track's location leads out of the player's folder."), std::string::npos) << err;
+    }
+}
+
+TEST_F(VarnelCliTest, OverwritePolicyAndDryRun)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> base = {"extract", Root.string(), dest.string(), "--template", "%title%", "--limit", "1"};
+    auto with = [&](std::initializer_list<std::string> more) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), more);
+        return args;
+    };
+
+    const ProgramResult dry = Run(with({"--dry-run", "--overwrite", "always"}));
+    EXPECT_EQ(dry.ExitCode, 0);
+    EXPECT_NE(dry.Out.find("Intro.mp3 (exists, would be replaced)"), std::string::npos) << dry.Out;
+    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
+
+    EXPECT_EQ(Run(with({"--overwrite", "never"})).ExitCode, 0);
+    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
+    EXPECT_EQ(Run(with({"--overwrite", "always"})).ExitCode, 0);
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
+}
+
+TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
+{
+    const fs::path file = Temp.File("tracks.csv");
+    WriteText(file, "an older export");
+    ProgramResult run = Run({"export", Root.string(), file.string()});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(ReadFile(file), ExportOf({101, 102, 103}));
+    run = Run({"export", DatabasePath(), file.string(), "--playlist", "Road"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(ReadFile(file), ExportOf({103, 101}));
+    EXPECT_EQ(FilesBelow(Temp.File("")).size(), 5u) << "no temporary file stays beside the export";
+
+    // A folder that is not there, a playlist without rows: exit 2, nothing written.
+    run = Run({"export", Root.string(), Temp.File("missing/tracks.csv")});
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+    EXPECT_FALSE(fs::exists(Temp.File("missing")));
+    run = Run({"export", Root.string(), Temp.File("none.csv"), "--playlist", "Gone"});
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_NE(run.Err.find("There are no tracks to export."), std::string::npos) << run.Err;
+    EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
+}
+
+TEST_F(VarnelCliTest, AsksOnATerminal)
+{
+    const fs::path dest = Temp.File("music");
+    const std::string older = "older copy";
+    for (const char* name : {"Intro.mp3", "Song _Two_, live.m4a", "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3"})
+        WriteText(dest / name, older);
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite", "ask"};
+    const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + Config.string()};
+    auto questions = [](const std::string& shown) {
+        int count = 0;
+        for (std::size_t at = shown.find("File already exists.  Overwirte?"); at != std::string::npos;
+             at = shown.find("File already exists.  Overwirte?", at + 1))
+            ++count;
+        return count;
+    };
+
+    // Cancel at the first question: nothing is copied.
+    ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "c\n");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out;
+    EXPECT_EQ(questions(run.Out), 1);
+    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
+
+    // No for the first; an answer it does not know asks again; yes to all settles the third.
+    run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "n\nmaybe\na\n");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(questions(run.Out), 3) << run.Out;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{
+                                    {"Intro.mp3", older},
+                                    {"Song _Two_, live.m4a", "second song"},
+                                    {"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
+    // On a terminal the progress is one line redrawn in place, not a line per file.
+    EXPECT_NE(run.Out.find("2/2 files, "), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("copied 1/"), std::string::npos) << run.Out;
+}
+
+} // namespace
