@@ -80,6 +80,9 @@ void TMainForm::ExtractTracks()
     // One long task at a time: a second one would run inside the first one's event handling.
     if (IsBusy())
         return;
+    // From here to the end events run (the chooser, the status line): the tracks taken now must
+    // stay until the run is over.
+    const DatabaseTask task(*this);
     // The run works on the tracks selected now, whatever happens to the list meanwhile.
     const std::vector<const OneTrack*> tracks = SelectedTracks();
     if (tracks.empty()) {

@@ -247,3 +247,22 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     EXPECT_FALSE(form->Database);
     EXPECT_FALSE(form->IsBusy());
 }
+
+TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    // Chosen just as the folder chooser went away: it reaches the window once the run lets
+    // events run, and must not free the tracks the run is about to copy.
+    QMetaObject::invokeMethod(&form, &TMainForm::ActionFileCloseExecute, Qt::QueuedConnection);
+    Extract(form, player);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(FakePlayer::Read(player.Out("Three")), "third, no extension");
+    EXPECT_EQ(FakePlayer::Read(player.Out("Two.M4A")), "second song");
+    EXPECT_EQ(FakePlayer::Read(player.Out("One.mp3")), "first song");
+    EXPECT_TRUE(form.Database);
+    EXPECT_EQ(form.TrackListItems->rowCount(), 3);
+    ExpectIdle(form);
+}
