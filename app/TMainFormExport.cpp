@@ -79,6 +79,7 @@ void TMainForm::ExportTrackList()
     flush();
     if (!written || !file.commit()) {
         file.cancelWriting();
+        const NormalCursor reporting;
         UserDialogs::ShowError(this, "Error writing file:\n" + fileName);
     }
 

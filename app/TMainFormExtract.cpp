@@ -115,7 +115,10 @@ void TMainForm::ExtractTracks()
             if (mode == NeverOverwrite)
                 continue;
             if (mode == AlwaysPrompt) {
-                const OverwriteAnswer answer = OverwritePromptForm->AskOverwrite(destination);
+                const OverwriteAnswer answer = [&] {
+                    const NormalCursor asking;
+                    return OverwritePromptForm->AskOverwrite(destination);
+                }();
                 if (answer == AnswerCancel)
                     break;
                 if (answer == AnswerYesToAll)
@@ -143,6 +146,7 @@ void TMainForm::ExtractTracks()
         }
         const QString text = "Error extracting " + Shown(plan.Source) + "\nto " + destination + "\n" + Shown(reason) +
                              "\nDo you want to extract remaining files?";
+        const NormalCursor asking;
         const UserDialogs::Answer goOn = UserDialogs::Current().Message(
             this, QCoreApplication::applicationName(), text, UserDialogs::Icon::Error, UserDialogs::Buttons::YesNo);
         if (goOn != UserDialogs::Answer::Yes)

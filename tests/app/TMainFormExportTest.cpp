@@ -123,6 +123,7 @@ TEST_F(ExportTest, AFullDiskIsReportedAndTheEarlierFileStays)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text.toStdString(), "Error writing file:\n" + file);
     EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_FALSE(dialogs.messages[0].busyCursor);
     EXPECT_EQ(FakePlayer::Read(file), "an older export");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), {}), 1) << "no temporary left";
     EXPECT_FALSE(form.IsBusy());
