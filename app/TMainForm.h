@@ -46,7 +46,7 @@ public:
     void PlaceStatusDetail();
 
     // True while a long task runs: between ShowProgress(true) and ShowProgress(false), and while
-    // a database is loaded or the track list rebuilt.
+    // a database is loaded, the track list rebuilt, or an extraction or export command runs.
     bool IsBusy() const { return Busy.has_value() || DatabaseTasks > 0; }
     // The status line text shown when no task runs: "Varnel Ready".
     static std::string IdleStatusText();
@@ -192,6 +192,18 @@ private:
     void CloseDatabase();
     void BeginDatabaseTask();
     void EndDatabaseTask();
+    // While it lives, commands that would replace or free the open database do nothing, and
+    // closing the window waits.
+    class DatabaseTask {
+    public:
+        explicit DatabaseTask(TMainForm& form) : Form(form) { Form.BeginDatabaseTask(); }
+        ~DatabaseTask() { Form.EndDatabaseTask(); }
+        DatabaseTask(const DatabaseTask&) = delete;
+        DatabaseTask& operator=(const DatabaseTask&) = delete;
+
+    private:
+        TMainForm& Form;
+    };
     void ShowSelectedPlaylistWhenIdle();
 
     QSize AppliedClientSize; // the client size that places the outer frame below
@@ -205,7 +217,7 @@ private:
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
     std::chrono::steady_clock::time_point LastEventsRun; // progress lets events run this often
-    int DatabaseTasks = 0; // loads and rebuilds running; the database must stay meanwhile
+    int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
 };

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -28,23 +27,6 @@ std::string LoadedText(int count)
 {
     return "Loaded total " + std::to_string(count) + " song(s)";
 }
-
-// While it lives, commands that would replace or free the open database do nothing, and closing
-// the window waits.
-class DatabaseTask {
-public:
-    DatabaseTask(std::function<void()> begin, std::function<void()> end)
-        : End(std::move(end))
-    {
-        begin();
-    }
-    ~DatabaseTask() { End(); }
-    DatabaseTask(const DatabaseTask&) = delete;
-    DatabaseTask& operator=(const DatabaseTask&) = delete;
-
-private:
-    std::function<void()> End;
-};
 
 } // namespace
 
@@ -127,7 +109,7 @@ void TMainForm::CloseDatabase()
 
 int TMainForm::LoadDatabase(const std::string& path)
 {
-    const DatabaseTask task([this] { BeginDatabaseTask(); }, [this] { EndDatabaseTask(); });
+    const DatabaseTask task(*this);
     CloseDatabase();
     std::optional<BusyCursor> busyCursor(std::in_place);
     QCoreApplication::processEvents();
@@ -210,7 +192,7 @@ void TMainForm::ShowPlaylist(OnePlaylist* playlist)
     ClearTrackList();
     if (!playlist || !Database)
         return;
-    const DatabaseTask task([this] { BeginDatabaseTask(); }, [this] { EndDatabaseTask(); });
+    const DatabaseTask task(*this);
     const long long total = playlist->ItemCount();
     ShowProgress(true);
     std::vector<const OneTrack*> rows;

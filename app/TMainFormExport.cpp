@@ -28,6 +28,9 @@ void TMainForm::ExportTrackList()
 {
     if (IsBusy())
         return;
+    // From here to the end events run (the dialog, the status line): the tracks taken now must
+    // stay until the file is written.
+    const DatabaseTask task(*this);
     // The rows as they are now, in their order; sorting during the export does not change them.
     const std::vector<const OneTrack*> tracks = TrackListItems->Tracks();
     if (tracks.empty()) {
@@ -76,6 +79,7 @@ void TMainForm::ExportTrackList()
     flush();
     if (!written || !file.commit()) {
         file.cancelWriting();
+        const NormalCursor reporting;
         UserDialogs::ShowError(this, "Error writing file:\n" + fileName);
     }
 

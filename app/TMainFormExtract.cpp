@@ -80,6 +80,9 @@ void TMainForm::ExtractTracks()
     // One long task at a time: a second one would run inside the first one's event handling.
     if (IsBusy())
         return;
+    // From here to the end events run (the chooser, the status line): the tracks taken now must
+    // stay until the run is over.
+    const DatabaseTask task(*this);
     // The run works on the tracks selected now, whatever happens to the list meanwhile.
     const std::vector<const OneTrack*> tracks = SelectedTracks();
     if (tracks.empty()) {
@@ -112,7 +115,10 @@ void TMainForm::ExtractTracks()
             if (mode == NeverOverwrite)
                 continue;
             if (mode == AlwaysPrompt) {
-                const OverwriteAnswer answer = OverwritePromptForm->AskOverwrite(destination);
+                const OverwriteAnswer answer = [&] {
+                    const NormalCursor asking;
+                    return OverwritePromptForm->AskOverwrite(destination);
+                }();
                 if (answer == AnswerCancel)
                     break;
                 if (answer == AnswerYesToAll)
@@ -140,6 +146,7 @@ void TMainForm::ExtractTracks()
         }
         const QString text = "Error extracting " + Shown(plan.Source) + "\nto " + destination + "\n" + Shown(reason) +
                              "\nDo you want to extract remaining files?";
+        const NormalCursor asking;
         const UserDialogs::Answer goOn = UserDialogs::Current().Message(
             this, QCoreApplication::applicationName(), text, UserDialogs::Icon::Error, UserDialogs::Buttons::YesNo);
         if (goOn != UserDialogs::Answer::Yes)

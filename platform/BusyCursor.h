@@ -3,12 +3,19 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-// The application-wide busy cursor, shown for exactly as long as an object of this class lives,
-// also when an exception passes. Objects may nest; each takes back only the cursor it set.
-class BusyCursor {
+// An application-wide cursor, shown for exactly as long as an object of this class lives, also
+// when an exception passes. Objects may nest; each takes back only the cursor it set.
+template <Qt::CursorShape Shape>
+class OverrideCursor {
 public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
+    OverrideCursor() { QGuiApplication::setOverrideCursor(QCursor(Shape)); }
+    ~OverrideCursor() { QGuiApplication::restoreOverrideCursor(); }
+    OverrideCursor(const OverrideCursor&) = delete;
+    OverrideCursor& operator=(const OverrideCursor&) = delete;
 };
+
+// The busy cursor of a long task.
+using BusyCursor = OverrideCursor<Qt::WaitCursor>;
+// The normal cursor over a question asked in the middle of a task: the program then waits for
+// the user, not the other way round.
+using NormalCursor = OverrideCursor<Qt::ArrowCursor>;

@@ -119,15 +119,22 @@ int CopyContents(int in, int out, std::uint64_t total, const CopyProgress& progr
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination, const CopyProgress& progress,
                               const CopyOptions& options)
 {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe would wait for a writer that never comes.
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
         return Failure(errno);
     struct stat st {};
-    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(in, &st) != 0) {
+        const int error = errno;
         ::close(in);
         return Failure(error);
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(in);
+        // A device or a pipe has no end to copy up to (a crafted location can name one).
+        return S_ISDIR(st.st_mode) ? Failure(EISDIR) : CopyResult{EINVAL, "Not a regular file"};
+    }
+    ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::string temporary;

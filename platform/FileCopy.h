@@ -23,7 +23,8 @@ struct CopyOptions {
 
 struct CopyResult {
     int Error = 0;       // errno of the failure; 0 when the copy is in place
-    std::string Message; // the system's text for Error; empty on success
+    std::string Message; // the system's text for Error ("Not a regular file" for a device or a
+                         // pipe); empty on success
     explicit operator bool() const { return Error == 0; }
 };
 

@@ -123,7 +123,24 @@ TEST_F(ExportTest, AFullDiskIsReportedAndTheEarlierFileStays)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text.toStdString(), "Error writing file:\n" + file);
     EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_FALSE(dialogs.messages[0].busyCursor);
     EXPECT_EQ(FakePlayer::Read(file), "an older export");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk), {}), 1) << "no temporary left";
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(ExportTest, ACloseThatArrivesAsTheExportStartsWaitsForTheExport)
+{
+    FakePlayer player(kTracks);
+    TMainForm form;
+    player.OpenIn(form, {1, 0});
+    const std::string file = player.Out("list.csv");
+    dialogs.paths.push_back(QString::fromStdString(file));
+    // Chosen just as the save dialog went away: it must not free the tracks being written.
+    QMetaObject::invokeMethod(&form, &TMainForm::ActionFileCloseExecute, Qt::QueuedConnection);
+    form.ActionFileExport->trigger();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_TRUE(form.Database);
+    EXPECT_EQ(FakePlayer::Read(file), Expected(form));
     EXPECT_FALSE(form.IsBusy());
 }

@@ -160,8 +160,13 @@ TEST_F(ExtractTest, PromptAnswersActOnThisFileOrOnTheRestOfTheRun)
         FakePlayer::Write(player.Out("One.mp3"), "old 1");
         TMainForm form;
         Open(form, player, {0, 1, 2});
-        PromptScript prompt(c.answers);
+        bool busyCursor = false; // over a question, the run waits for the user
+        PromptScript prompt(c.answers, [&] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            busyCursor = busyCursor || (cursor && cursor->shape() == Qt::WaitCursor);
+        });
         Extract(form, player);
+        EXPECT_FALSE(busyCursor) << c.what;
         EXPECT_EQ(prompt.Shown.size(), c.questions) << c.what;
         EXPECT_EQ(prompt.Unexpected, 0) << c.what;
         EXPECT_EQ(prompt.Shown.value(0).toStdString(), player.Out("Three")) << c.what;
@@ -213,6 +218,7 @@ TEST_F(ExtractTest, AFailedTrackOffersToGoOn)
         EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
         EXPECT_EQ(dialogs.messages[0].buttons, UserDialogs::Buttons::YesNo);
         EXPECT_EQ(dialogs.messages[0].caption, "Varnel");
+        EXPECT_FALSE(dialogs.messages[0].busyCursor) << "the run waits for the user";
         if (goOn) {
             EXPECT_TRUE(dialogs.messages[1].text.contains("leads out of the player's folder"));
             EXPECT_TRUE(dialogs.messages[1].text.startsWith("Error extracting " + QString::fromStdString(player.Root())));
@@ -246,4 +252,23 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     QTest::qWait(20);
     EXPECT_FALSE(form->Database);
     EXPECT_FALSE(form->IsBusy());
+}
+
+TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    // Chosen just as the folder chooser went away: it reaches the window once the run lets
+    // events run, and must not free the tracks the run is about to copy.
+    QMetaObject::invokeMethod(&form, &TMainForm::ActionFileCloseExecute, Qt::QueuedConnection);
+    Extract(form, player);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(FakePlayer::Read(player.Out("Three")), "third, no extension");
+    EXPECT_EQ(FakePlayer::Read(player.Out("Two.M4A")), "second song");
+    EXPECT_EQ(FakePlayer::Read(player.Out("One.mp3")), "first song");
+    EXPECT_TRUE(form.Database);
+    EXPECT_EQ(form.TrackListItems->rowCount(), 3);
+    ExpectIdle(form);
 }

@@ -1,9 +1,13 @@
 #include "ScriptedDialogs.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+
 UserDialogs::Answer ScriptedDialogs::Message(QWidget*, const QString& caption, const QString& text, Icon icon,
                                              Buttons buttons)
 {
-    messages.push_back({caption, text, icon, buttons});
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    messages.push_back({caption, text, icon, buttons, cursor && cursor->shape() == Qt::WaitCursor});
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (answers.empty()) {

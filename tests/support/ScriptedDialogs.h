@@ -18,6 +18,7 @@ public:
         QString text;
         Icon icon;
         Buttons buttons;
+        bool busyCursor; // the busy cursor was shown over the box
     };
 
     ScriptedDialogs() { Install(this); }
