@@ -110,6 +110,20 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     return copies;
 }
 
+// True when a copy would meet a file that is already there, or one that an earlier track of the
+// run writes: the cases in which the overwrite policy has to decide.
+bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies)
+{
+    std::unordered_set<std::string> planned;
+    for (const PlannedCopy& copy : copies) {
+        if (!copy.Plan.Refusal.empty() || copy.SourceError != 0)
+            continue;
+        if (!planned.insert(copy.Plan.Destination).second || PathExists(copy.Plan.Destination))
+            return true;
+    }
+    return false;
+}
+
 struct RunCounts {
     int Copied = 0;
     int Kept = 0;
@@ -217,11 +231,6 @@ int RunExtract(const ExtractOptions& options)
 {
     const auto [fileFormat, mode] = NamingAndPolicy(options);
     const FolderTemplate naming(fileFormat);
-    if (mode == AlwaysPrompt && !options.DryRun && ::isatty(STDIN_FILENO) != 1) {
-        throw CliError(options.Overwrite ? "--overwrite ask needs a terminal to ask on; give --overwrite always or never"
-                                         : "the saved overwrite setting asks before replacing a file, which needs a "
-                                           "terminal; give --overwrite always or never");
-    }
     struct stat info {};
     const bool destinationThere = ::stat(options.Destination.c_str(), &info) == 0;
     if (destinationThere && !S_ISDIR(info.st_mode))
@@ -232,6 +241,12 @@ int RunExtract(const ExtractOptions& options)
     const std::vector<PlannedCopy> copies = PlanCopies(rows, naming, db.PlayerRoot, options.Destination);
     if (options.DryRun)
         return DryRun(copies, mode);
+    if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
+        // Nothing is copied: a run that stopped at its first question would leave half a job.
+        throw CliError(options.Overwrite ? "--overwrite ask needs a terminal to ask on; give --overwrite always or never"
+                                         : "the saved overwrite setting asks before replacing a file, which needs a "
+                                           "terminal; give --overwrite always or never");
+    }
 
     if (!destinationThere) {
         std::error_code error;

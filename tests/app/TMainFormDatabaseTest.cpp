@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -204,6 +205,34 @@ TEST_F(DatabaseTest, DemoPlayerOpensFromTheDriveDialog)
     // Every track's media file is where the database says.
     for (const OneTrack* track : form->TrackListItems->Tracks())
         EXPECT_TRUE(FindPathNoCase(root, track->GetLocation())) << track->GetLocation();
+}
+
+TEST_F(DatabaseTest, NewerNanosOpenTheirCompressedDatabase)
+{
+    // The player keeps an empty iTunesDB beside the compressed iTunesCDB.
+    const QString itunes = Folder.filePath("nano/IPOD_CONTROL/iTunes");
+    ASSERT_TRUE(QDir().mkpath(itunes));
+    itdbwriter::Database database;
+    database.AddTracks(Tracks(3));
+    database.AddPlaylists({Playlist(u"Library", true, {3, 1, 2})});
+    ASSERT_TRUE(itdbwriter::WriteFile((itunes + "/iTunesCDB").toStdString(), itdbwriter::Compressed(database.Build())));
+    ASSERT_TRUE(itdbwriter::WriteFile((itunes + "/iTunesDB").toStdString(), {}));
+    volumes.volumes = {{Folder.filePath("nano").toStdString(), "NANO"}};
+    const DriveDialogAnswer answer(0);
+    form->ActionFileOpen->trigger();
+    EXPECT_EQ(Status(), "Loaded total 3 song(s)");
+    EXPECT_EQ(form->IPodDrive, Folder.filePath("nano").toStdString());
+    ASSERT_EQ(form->TrackListItems->rowCount(), 3);
+    EXPECT_EQ(form->TrackListItems->TrackAt(0)->GetTrackId(), 3);
+
+    // The real nano 5G database holds no tracks: the empty message, not the error.
+    const std::filesystem::path nano = std::filesystem::path(VARNEL_CORPUS_DIR) / "itunes-nano5g-empty.itcdb";
+    if (std::filesystem::exists(nano)) {
+        dialogs.messages.clear();
+        OpenFile(nano.string());
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].text, "iPod database is empty.");
+    }
 }
 
 TEST_F(DatabaseTest, OpenAndCloseAreRefusedWhileALoadRuns)

@@ -1,3 +1,4 @@
+#include "DemoPlayer.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "ProgramRun.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -264,15 +266,20 @@ TEST_F(VarnelCliTest, ExtractCopiesEveryTrackUnderTheSavedTemplate)
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{
                                     {"1 Intro.mp3", "kept"}, {"3 \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
 
-    // Asking needs a terminal: without one nothing is copied.
+    // Asking needs a terminal, but only when a file is in the way: a fresh folder is filled, and
+    // a folder that holds one of the names is refused before anything is copied.
     fs::remove_all(dest);
     SaveSettings("");
+    const ProgramResult fresh = Run({"extract", Root.string(), dest.string(), "--playlist", "Road"});
+    EXPECT_EQ(fresh.ExitCode, 0) << fresh.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 2u);
+    fs::remove(dest / FilesBelow(dest).begin()->first);
     for (const std::vector<std::string>& args : {std::vector<std::string>{"extract", Root.string(), dest.string()},
                                                  {"extract", Root.string(), dest.string(), "--overwrite", "ask"}}) {
         const ProgramResult refused = Run(args);
         EXPECT_EQ(refused.ExitCode, 2);
         EXPECT_EQ(LineCount(refused.Err), 1) << refused.Err;
-        EXPECT_FALSE(fs::exists(dest));
+        EXPECT_EQ(FilesBelow(dest).size(), 1u);
     }
 }
 
@@ -411,3 +418,38 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
 }
 
 } // namespace
+
+TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
+{
+    // A newer nano: the compressed database beside an empty iTunesDB reads like the plain one.
+    const ProgramResult plain = Run({"tracks", Root.string(), "--format", "json"});
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+    ASSERT_TRUE(WriteFile((Root / "iPod_Control/iTunes/iTunesCDB").string(), Compressed(Db.Build())));
+    WriteText(DatabasePath(), "");
+    const ProgramResult compressed = Run({"tracks", Root.string(), "--format", "json"});
+    EXPECT_EQ(compressed.ExitCode, 0) << compressed.Err;
+    EXPECT_EQ(compressed.Out, plain.Out);
+
+    const fs::path nano = fs::path(VARNEL_CORPUS_DIR) / "itunes-nano5g-empty.itcdb";
+    if (fs::exists(nano)) {
+        const ProgramResult empty = Run({"tracks", nano.string()});
+        EXPECT_EQ(empty.ExitCode, 0) << empty.Err;
+        EXPECT_NE(empty.Err.find("iPod database is empty."), std::string::npos);
+    }
+
+    // Every track of the demo player arrives, each under a name of its own.
+    const fs::path demo = Temp.File("demo");
+    std::string error;
+    ASSERT_TRUE(WriteDemoPlayer(demo.string(), error)) << error;
+    const fs::path dest = Temp.File("demo-copies");
+    const ProgramResult run = Run({"extract", demo.string(), dest.string()});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    const auto copies = FilesBelow(dest);
+    EXPECT_EQ(copies.size(), static_cast<std::size_t>(kDemoTrackCount));
+    std::set<std::string> contents;
+    for (const auto& [name, content] : copies) {
+        EXPECT_EQ(content.rfind("Varnel demo placeholder: ", 0), 0u) << name;
+        contents.insert(content);
+    }
+    EXPECT_EQ(contents.size(), copies.size());
+}
