@@ -187,7 +187,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
         if (PathExists(plan.Destination)) {
             const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, progress);
             if (answer == AnswerCancel || Interrupted()) {
-                counts.Cancelled = answer == AnswerCancel;
+                counts.Cancelled = answer == AnswerCancel && !Interrupted();
                 break;
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {

@@ -1,15 +1,44 @@
 #include "OverwritePrompt.h"
 
+#include "Interrupt.h"
+
+#include <cerrno>
 #include <iostream>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+// One line typed on standard input, without its end; nullopt at the end of the input and when
+// Ctrl+C (or another caught signal) arrives while waiting: the buffered standard stream would
+// take up the read again and leave the question waiting for a line that decides nothing.
+std::optional<std::string> ReadAnswerLine()
+{
+    std::string line;
+    for (;;) {
+        char c = 0;
+        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR && !Interrupted())
+            continue;
+        if (got <= 0 || Interrupted())
+            return got == 0 && !line.empty() ? std::optional<std::string>(line) : std::nullopt;
+        if (c == '\n')
+            return line;
+        line += c;
+    }
+}
+
+} // namespace
 
 OverwriteAnswer AskOverwriteOnTerminal(const std::string& destination)
 {
     std::cerr << destination << '\n';
     for (;;) {
         std::cerr << "File already exists.  Overwirte? [y]es, [n]o, yes to [a]ll, n[o] to all, [c]ancel: " << std::flush;
-        std::string answer;
-        if (!std::getline(std::cin, answer))
+        const std::optional<std::string> line = ReadAnswerLine();
+        if (!line)
             return AnswerCancel;
+        const std::string& answer = *line;
         if (answer == "y" || answer == "Y" || answer == "yes")
             return AnswerYes;
         if (answer == "n" || answer == "N" || answer == "no")

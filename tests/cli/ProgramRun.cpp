@@ -7,6 +7,8 @@
 #include <fstream>
 #include <pty.h>
 #include <iterator>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -55,12 +57,13 @@ struct ChildVectors {
     std::vector<char*> Envp;
 };
 
-int WaitForExit(pid_t pid)
+void WaitForExit(pid_t pid, ProgramResult& result)
 {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
 } // namespace
@@ -82,14 +85,15 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, child.Argv.data(), child.Envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned == 0)
-        result.ExitCode = WaitForExit(pid);
+        WaitForExit(pid, result);
     result.Out = ReadAllAndRemove(outPath);
     result.Err = ReadAllAndRemove(errPath);
     return result;
 }
 
 ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                                   const std::vector<std::string>& extraEnv, const std::string& input)
+                                   const std::vector<std::string>& extraEnv, const std::string& input,
+                                   const std::string& typeOnceShown)
 {
     ChildVectors child(program, args, extraEnv);
     int terminal = -1;
@@ -101,11 +105,24 @@ ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector
         ::_exit(127);
     }
     // The terminal keeps typed lines until the program reads them, one line per read.
-    if (::write(terminal, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-        throw std::runtime_error("cannot type into the pseudo-terminal");
+    bool typed = false;
+    auto type = [&] {
+        if (::write(terminal, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+            throw std::runtime_error("cannot type into the pseudo-terminal");
+        typed = true;
+    };
+    if (typeOnceShown.empty())
+        type();
     ProgramResult result;
     char buffer[4096];
     for (;;) {
+        if (!typed && result.Out.find(typeOnceShown) != std::string::npos)
+            type();
+        pollfd ready{terminal, POLLIN, 0};
+        if (::poll(&ready, 1, 30'000) == 0) {
+            ::kill(pid, SIGKILL); // it hangs
+            break;
+        }
         const ssize_t got = ::read(terminal, buffer, sizeof buffer);
         if (got > 0)
             result.Out.append(buffer, static_cast<std::size_t>(got));
@@ -113,6 +130,6 @@ ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector
             break; // EIO once the program has closed its side
     }
     ::close(terminal);
-    result.ExitCode = WaitForExit(pid);
+    WaitForExit(pid, result);
     return result;
 }

@@ -6,6 +6,7 @@
 // One run of a program: what it wrote and how it ended.
 struct ProgramResult {
     int ExitCode = -1; // -1 when it did not exit normally
+    int Signal = 0;    // the signal that ended it, if one did
     std::string Out;
     std::string Err;
 };
@@ -16,6 +17,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::vector<std::string>& extraEnv = {});
 
 // Runs `program` on a new pseudo-terminal that is its standard input, output and error, typing
-// `input` into it. Out holds everything the terminal showed, Err stays empty.
+// `input` into it: at once, or once the terminal has shown `typeOnceShown`. Out holds everything
+// the terminal showed, Err stays empty. A program that shows nothing for half a minute is killed.
 ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                                   const std::vector<std::string>& extraEnv, const std::string& input);
+                                   const std::vector<std::string>& extraEnv, const std::string& input,
+                                   const std::string& typeOnceShown = {});

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -402,6 +403,12 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
     ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "c\n");
     EXPECT_EQ(run.ExitCode, 1) << run.Out;
     EXPECT_EQ(questions(run.Out), 1);
+    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
+
+    // Ctrl+C at the question ends the run there and then, as the signal does, changing nothing.
+    run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "\x03", "Overwirte?");
+    EXPECT_EQ(run.Signal, SIGINT) << run.Out;
+    EXPECT_EQ(FilesBelow(dest).size(), 3u);
     EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
 
     // No for the first; an answer it does not know asks again; yes to all settles the third.
