@@ -1,6 +1,6 @@
 #include "ExportCommand.h"
 
-#include "AtomicFileWrite.h"
+#include "FileCopy.h"
 #include "CliError.h"
 #include "Interrupt.h"
 #include "PlayerDatabase.h"

@@ -1,7 +1,8 @@
 #include "TOverwritePromptForm.h"
 
-#include <QCoreApplication>
-#include <QFontMetrics>
+#include "AppTitle.h"
+#include "ElidedLabel.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -19,7 +20,7 @@ TOverwritePromptForm::TOverwritePromptForm(QWidget* owner)
                          | Qt::WindowCloseButtonHint)
 {
     setObjectName("OverwritePromptForm");
-    setWindowTitle(QCoreApplication::applicationName());
+    setWindowTitle(QString::fromLatin1(kAppTitle));
     setModal(true);
 
     QuestionIcon = new QLabel(this);
@@ -27,9 +28,8 @@ TOverwritePromptForm::TOverwritePromptForm(QWidget* owner)
     QuestionIcon->setFixedSize(32, 32);
     QuestionIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(32, 32));
 
-    FileNameLabel = new QLabel(this);
+    FileNameLabel = new ElidedLabel(this);
     FileNameLabel->setObjectName("FileNameLabel");
-    FileNameLabel->setTextFormat(Qt::PlainText);
     FileNameLabel->setFixedWidth(kPathWidth);
 
     Label1 = new QLabel("File already exists.  Overwirte?", this);
@@ -81,9 +81,8 @@ QPushButton* TOverwritePromptForm::MakeButton(const char* name, const QString& c
 OverwriteAnswer TOverwritePromptForm::AskOverwrite(const QString& path)
 {
     Path = path;
-    const QString shown = FileNameLabel->fontMetrics().elidedText(path, Qt::ElideMiddle, kPathWidth);
-    FileNameLabel->setText(shown);
-    FileNameLabel->setToolTip(shown == path ? QString() : path);
+    FileNameLabel->SetFullText(path);
+    FileNameLabel->setToolTip(FileNameLabel->text() == path ? QString() : path);
     Chosen = AnswerCancel;
     exec();
     return Chosen;

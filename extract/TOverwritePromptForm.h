@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class ElidedLabel;
 class QLabel;
 class QPushButton;
 
@@ -34,7 +35,7 @@ public:
 
     QLabel* QuestionIcon = nullptr;
     // The whole path, shortened in the middle when it does not fit; an ampersand shows as itself.
-    QLabel* FileNameLabel = nullptr;
+    ElidedLabel* FileNameLabel = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* BtnYes = nullptr;
     QPushButton* BtnNo = nullptr;

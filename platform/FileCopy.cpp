@@ -165,6 +165,34 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
     return {};
 }
 
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)())
+{
+    std::string temporary;
+    const int fd = CreateTemporary(FolderOf(path), temporary);
+    if (fd < 0)
+        return std::strerror(errno);
+
+    int error = 0;
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        error = errno;
+    if (error == 0 && !WriteAll(fd, bytes.data(), bytes.size()))
+        error = errno;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && stop && stop())
+        error = ECANCELED;
+    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return std::strerror(error);
+    }
+    return {};
+}
+
 int CopyPercent(std::uint64_t total, std::uint64_t transferred)
 {
     if (total == 0 || transferred >= total)

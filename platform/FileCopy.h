@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Copies one file so that the destination is either the complete copy or untouched: the bytes
 // go into a short hidden temporary file in the destination's folder, which is flushed to disk,
@@ -30,6 +31,12 @@ struct CopyResult {
 
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,
                               const CopyProgress& progress = {}, const CopyOptions& options = {});
+
+// Writes `bytes` to `path` the same way: complete or not at all. A file that is replaced keeps its
+// permissions; a new one gets those of the user's file creation mask. Returns an empty text, or
+// the system's reason for the failure, in which case nothing is left behind. Stops before the
+// rename, as a failure, when `stop` returns true.
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)() = nullptr);
 
 // transferred × 100 / total, truncated, within 0 to 100; an empty file counts as complete.
 int CopyPercent(std::uint64_t total, std::uint64_t transferred);

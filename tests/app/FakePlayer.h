@@ -41,15 +41,15 @@ public:
               ("varnel-player-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(Dir);
         std::filesystem::create_directories(Dir / "out");
-        std::vector<itdbwriter::TrackSpec> specs;
+        std::vector<itdbwriter::TrackSpec> records;
         std::vector<std::int32_t> ids;
         for (std::size_t i = 0; i < tracks.size(); ++i) {
             const FakeTrack& t = tracks[i];
             const auto id = static_cast<std::int32_t>(100 + i);
-            itdbwriter::TrackSpec spec =
+            itdbwriter::TrackSpec record =
                 itdbwriter::Track(id, t.Title, std::u16string(t.Location.begin(), t.Location.end()), u"Album", u"Band");
-            spec.TrackNumber = t.Number;
-            specs.push_back(spec);
+            record.TrackNumber = t.Number;
+            records.push_back(record);
             ids.push_back(id);
             if (!t.Missing) {
                 std::string relative = t.Location;
@@ -58,7 +58,7 @@ public:
             }
         }
         itdbwriter::Database db;
-        db.AddTracks(specs);
+        db.AddTracks(records);
         db.AddPlaylists({itdbwriter::Playlist(u"iPod", true, ids)});
         DatabasePath = Root() + "/iPod_Control/iTunes/iTunesDB";
         std::filesystem::create_directories(Root() + "/iPod_Control/iTunes");

@@ -1,5 +1,7 @@
 #include "TOverwritePromptForm.h"
 
+#include "ElidedLabel.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
