@@ -67,21 +67,21 @@ int MakePlayer(const std::string& root, int largeFiles, int mib)
                            ":iPod_Control:Music:F03:" + name, number + " - Concert film part - Band.m4v",
                            static_cast<std::size_t>(mib) * 1024 * 1024});
     }
-    std::vector<itdbwriter::TrackSpec> specs;
+    std::vector<itdbwriter::TrackSpec> records;
     std::vector<std::int32_t> ids;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& e = entries[i];
         const auto id = static_cast<std::int32_t>(1000 + i);
-        itdbwriter::TrackSpec spec = itdbwriter::Track(id, e.title, std::u16string(e.stored.begin(), e.stored.end()),
+        itdbwriter::TrackSpec record = itdbwriter::Track(id, e.title, std::u16string(e.stored.begin(), e.stored.end()),
                                                        u"Album", e.artist);
-        spec.TrackNumber = e.number;
-        specs.push_back(spec);
+        record.TrackNumber = e.number;
+        records.push_back(record);
         ids.push_back(id);
         WriteContent(root + "/" + e.location, e.bytes, static_cast<unsigned>(i));
         std::printf("%s/%s\t%s\n", root.c_str(), e.location.c_str(), e.copyName.c_str());
     }
     itdbwriter::Database db;
-    db.AddTracks(specs);
+    db.AddTracks(records);
     db.AddPlaylists({itdbwriter::Playlist(u"Demo iPod", true, ids)});
     std::filesystem::create_directories(root + "/iPod_Control/iTunes");
     return db.WriteTo(root + "/iPod_Control/iTunes/iTunesDB") ? 0 : 1;
