@@ -16,10 +16,13 @@ OneTrack::~OneTrack()
 
 OneTrack::OneTrack(OneTrack&& other) noexcept
     : Texts(other.Texts), Title(std::exchange(other.Title, {})), Artist(std::exchange(other.Artist, {})),
-      Album(std::exchange(other.Album, {})), Encoding(std::exchange(other.Encoding, {})),
+      Album(std::exchange(other.Album, {})), Genre(std::exchange(other.Genre, {})),
+      Composer(std::exchange(other.Composer, {})), AlbumArtist(std::exchange(other.AlbumArtist, {})),
+      Comment(std::exchange(other.Comment, {})), Encoding(std::exchange(other.Encoding, {})),
       Location(std::exchange(other.Location, {})), TrackType(other.TrackType), LengthTextSize(other.LengthTextSize),
       LengthSeconds(other.LengthSeconds), BitRate(other.BitRate), SampleRate(other.SampleRate),
-      TrackNumber(other.TrackNumber), TrackId(other.TrackId), Ordinal(other.Ordinal)
+      TrackNumber(other.TrackNumber), TrackId(other.TrackId), Ordinal(other.Ordinal),
+      Details(other.Details), Source(other.Source)
 {
     std::memcpy(LengthText, other.LengthText, sizeof LengthText);
 }
@@ -32,6 +35,10 @@ OneTrack& OneTrack::operator=(OneTrack&& other) noexcept
         Title = std::exchange(other.Title, {});
         Artist = std::exchange(other.Artist, {});
         Album = std::exchange(other.Album, {});
+        Genre = std::exchange(other.Genre, {});
+        Composer = std::exchange(other.Composer, {});
+        AlbumArtist = std::exchange(other.AlbumArtist, {});
+        Comment = std::exchange(other.Comment, {});
         Encoding = std::exchange(other.Encoding, {});
         Location = std::exchange(other.Location, {});
         TrackType = other.TrackType;
@@ -43,6 +50,8 @@ OneTrack& OneTrack::operator=(OneTrack&& other) noexcept
         TrackNumber = other.TrackNumber;
         TrackId = other.TrackId;
         Ordinal = other.Ordinal;
+        Details = other.Details;
+        Source = other.Source;
     }
     return *this;
 }
@@ -75,6 +84,10 @@ void OneTrack::ReleaseAll()
     Release(Title);
     Release(Artist);
     Release(Album);
+    Release(Genre);
+    Release(Composer);
+    Release(AlbumArtist);
+    Release(Comment);
     Release(Encoding);
     Release(Location);
 }
@@ -82,6 +95,10 @@ void OneTrack::ReleaseAll()
 void OneTrack::SetTitle(std::u16string_view title) { Assign(Title, title); }
 void OneTrack::SetArtist(std::u16string_view artist) { Assign(Artist, artist); }
 void OneTrack::SetAlbum(std::u16string_view album) { Assign(Album, album); }
+void OneTrack::SetGenre(std::u16string_view genre) { Assign(Genre, genre); }
+void OneTrack::SetComposer(std::u16string_view composer) { Assign(Composer, composer); }
+void OneTrack::SetAlbumArtist(std::u16string_view albumArtist) { Assign(AlbumArtist, albumArtist); }
+void OneTrack::SetComment(std::u16string_view comment) { Assign(Comment, comment); }
 void OneTrack::SetEncoding(std::string_view encoding) { Assign(Encoding, encoding); }
 
 void OneTrack::SetLocation(std::string_view location)

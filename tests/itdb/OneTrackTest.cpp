@@ -138,12 +138,18 @@ TEST(OneTrackTest, TextsSurviveReplacementAndMovesAndAreAllReturned)
         track.SetLocation(":iPod_Control:Music:F01:AB.mp3");
         track.SetLocation(track.GetLocation().substr(1));
         track.SetLength(754000);
+        track.SetGenre(u"Rock");
+        track.SetComposer(u"Composer");
+        track.SetAlbumArtist(u"Various");
+        track.SetComment(u"Comment");
+        track.SetDetails(TrackDetails{.Year = 1999, .DateAdded = 86400, .Compilation = true});
+        track.SetSource(TrackSource::Tags);
         EXPECT_EQ(track.GetTitle(), u"nach Süden");
         EXPECT_EQ(track.GetArtist(), u"Art");
         EXPECT_EQ(track.GetAlbum(), u"Album");
         EXPECT_EQ(track.GetEncoding(), "audio file");
         EXPECT_EQ(track.GetLocation(), "iPod_Control\\Music\\F01\\AB.mp3");
-        EXPECT_EQ(heap.Outstanding, 5);
+        EXPECT_EQ(heap.Outstanding, 9);
 
         OneTrack target(&other);
         target.SetTitle(u"replaced by the move");
@@ -154,6 +160,9 @@ TEST(OneTrackTest, TextsSurviveReplacementAndMovesAndAreAllReturned)
         EXPECT_EQ(target.GetAlbum(), u"Album");
         EXPECT_EQ(target.GetLocation(), "iPod_Control\\Music\\F01\\AB.mp3");
         EXPECT_EQ(target.GetLengthText(), "12:34");
+        EXPECT_EQ(target.GetAlbumArtist(), u"Various");
+        EXPECT_EQ(target.GetDetails().DateAdded, 86400);
+        EXPECT_EQ(target.GetSource(), TrackSource::Tags);
         EXPECT_EQ(track.GetTitle(), u"");
         EXPECT_EQ(track.GetEncoding(), "");
 
@@ -161,9 +170,12 @@ TEST(OneTrackTest, TextsSurviveReplacementAndMovesAndAreAllReturned)
         EXPECT_EQ(moved.GetTitle(), u"nach Süden");
         EXPECT_EQ(moved.GetEncoding(), "audio file");
         EXPECT_EQ(moved.GetLengthSeconds(), 754);
+        EXPECT_EQ(moved.GetComment(), u"Comment");
+        EXPECT_EQ(moved.GetDetails().Year, 1999);
+        EXPECT_TRUE(moved.GetDetails().Compilation);
         moved.SetArtist(u"");
         EXPECT_TRUE(moved.GetArtist().empty());
-        EXPECT_EQ(heap.Outstanding, 4);
+        EXPECT_EQ(heap.Outstanding, 8);
     }
     EXPECT_EQ(heap.Outstanding, 0);
     EXPECT_EQ(other.Outstanding, 0);
