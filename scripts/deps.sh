@@ -5,10 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libicu-dev
-  zlib1g-dev
+  zlib1g-dev libtag1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
+  fusefat dosfstools
+  desktop-file-utils appstream dpkg-dev man-db groff-base
 )
 if [ "${1:-}" = "--with-display" ]; then
   packages+=(xvfb xauth xdotool imagemagick)
