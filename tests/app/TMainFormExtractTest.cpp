@@ -249,8 +249,7 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     EXPECT_FALSE(std::filesystem::exists(player.Out("Two.M4A")));
     // The window closes once the run has ended: the database is closed with it.
     ASSERT_TRUE(form->Database);
-    QTest::qWait(20);
-    EXPECT_FALSE(form->Database);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }, 5000));
     EXPECT_FALSE(form->IsBusy());
 }
 

@@ -96,8 +96,33 @@ TEST_F(OrderTest, DirectionAlternatesPerColumnAndResetsOnRebuild)
                 EXPECT_TRUE(OrderedBy(ByTitle, step.titleAscending)) << step.titleAscending;
         }
     }
-    EXPECT_EQ(form->CompareTracks(form->TrackListItems->TrackAt(0), form->TrackListItems->TrackAt(15), ColTitle),
-              -form->CompareTracks(form->TrackListItems->TrackAt(15), form->TrackListItems->TrackAt(0), ColTitle));
+}
+
+TEST_F(OrderTest, CompareTracksGivesTheSignOfEachColumnsOrder)
+{
+    const struct {
+        int column;
+        int a, b;
+        int sign;
+    } cases[] = {
+        {ColTrackNumber, 101, 103, 1},  {ColTrackNumber, 103, 106, 0},
+        {ColTitle, 109, 101, -1},       {ColTitle, 110, 111, 0},   // "Águas" before "Jóga"; letter case only
+        {ColArtist, 104, 107, 1},       {ColAlbum, 110, 112, 0},   // Cyrillic after Latin
+        {ColLength, 112, 101, 1},       {ColLength, 107, 108, 0},  // 61.2 and 61.9 s: whole seconds
+        {ColTrackType, 101, 115, -1},   {ColEncoding, 101, 102, 1}, // "Audio", "Video"; "MPEG ..." after "AAC ..."
+        {ColBitRate, 115, 101, 1},      {ColSampleRate, 101, 104, -1}, // 1200 after 192 kBps
+    };
+    const auto sign = [](int value) { return (value > 0) - (value < 0); };
+    const auto compare = [&](int a, int b, int column) {
+        return sign(form->CompareTracks(form->Database->FindTrack(a), form->Database->FindTrack(b), column));
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(compare(c.a, c.b, c.column), c.sign) << c.column << ": " << c.a << ", " << c.b;
+        EXPECT_EQ(compare(c.b, c.a, c.column), -c.sign) << c.column << ": " << c.b << ", " << c.a;
+    }
+    // Right after an ascending sort by a column its comparison turns round, as the next sort will.
+    form->ActionSortTrackNumber->trigger();
+    EXPECT_EQ(compare(101, 103, ColTrackNumber), -1);
 }
 
 TEST_F(OrderTest, KeysCompareAsNumbersWholeSecondsAndCaselessText)
@@ -118,12 +143,37 @@ TEST_F(OrderTest, KeysCompareAsNumbersWholeSecondsAndCaselessText)
             EXPECT_EQ(b, a + 1) << sort->objectName().toStdString() << " " << i;
         }
     }
-    // Out of range: nothing moves.
-    form->ShowPlaylist(form->Database->GetPlaylist(0));
-    const auto before = Rows();
-    form->SortTrackList(42);
-    EXPECT_EQ(Rows(), before);
-    EXPECT_EQ(form->LastSortColumn, 42);
+}
+
+// 40 equal titles (more than a sort orders by insertion alone) among three that share more than
+// the first eight bytes of their sort keys.
+TEST_F(MainFormFixture, EqualTitlesKeepTheirOrderAndLongKeysCompareInFull)
+{
+    QLocale::setDefault(QLocale("en_US"));
+    std::vector<itdbwriter::TrackSpec> tracks;
+    std::vector<std::int32_t> same;
+    for (int i = 0; i < 40; ++i) {
+        const int id = 1 + (i * 17) % 40; // a playlist order that is not the order of the ids
+        tracks.push_back(itdbwriter::Track(id, u"Same"));
+        same.push_back(id);
+    }
+    tracks.push_back(itdbwriter::Track(41, u"Symphony Number 2"));
+    tracks.push_back(itdbwriter::Track(42, u"symphony number 1"));
+    tracks.push_back(itdbwriter::Track(43, u"Symphony Number 3"));
+    std::vector<std::int32_t> order = {41, 42, 43};
+    order.insert(order.begin() + 1, same.begin(), same.end());
+    OpenFile(Write(tracks, {itdbwriter::Playlist(u"iPod", true, order)}));
+    ASSERT_EQ(form->TrackListItems->rowCount(), 43);
+
+    std::vector<int> ascending(same.begin(), same.end());
+    ascending.insert(ascending.end(), {42, 41, 43});
+    std::vector<int> descending = {43, 41, 42};
+    descending.insert(descending.end(), same.begin(), same.end());
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(Rows(), ascending);
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(Rows(), descending);
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST_F(OrderTest, SelectionMovesWithItsRowsAndTheCommandsChangeOnlyIt)
