@@ -81,20 +81,10 @@ bool StatFile(const std::string& path, struct stat& st)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-} // namespace
-
-bool HasDotComponent(std::string_view relative)
-{
-    const auto parts = Components(relative);
-    return std::any_of(parts.begin(), parts.end(), [](std::string_view p) { return p == "." || p == ".."; });
-}
-
-namespace {
-
 // `parts` below `path`: the exact spelling of each component first, then each other spelling
-// that matches it, going back to the next spelling when a later component finds nothing. The
-// folder is read only when the exact spelling fails, so a path spelled right costs one lstat
-// per component.
+// that matches it, going back to the next spelling when a later component finds nothing. A
+// folder is read only when its exact spelling does not lead to the path, so a path spelled right
+// costs one lstat per component.
 std::optional<std::string> FindBelow(const std::string& path, std::span<const std::string_view> parts)
 {
     if (parts.empty())
@@ -112,6 +102,12 @@ std::optional<std::string> FindBelow(const std::string& path, std::span<const st
 }
 
 } // namespace
+
+bool HasDotComponent(std::string_view relative)
+{
+    const auto parts = Components(relative);
+    return std::any_of(parts.begin(), parts.end(), [](std::string_view p) { return p == "." || p == ".."; });
+}
 
 std::optional<std::string> FindPathNoCase(const std::string& root, std::string_view relative)
 {
