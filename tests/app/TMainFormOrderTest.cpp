@@ -150,6 +150,9 @@ TEST_F(OrderTest, KeysCompareAsNumbersWholeSecondsAndCaselessText)
 TEST_F(MainFormFixture, EqualTitlesKeepTheirOrderAndLongKeysCompareInFull)
 {
     QLocale::setDefault(QLocale("en_US"));
+    struct RestoreLocale {
+        ~RestoreLocale() { QLocale::setDefault(QLocale::system()); }
+    } restore;
     std::vector<itdbwriter::TrackSpec> tracks;
     std::vector<std::int32_t> same;
     for (int i = 0; i < 40; ++i) {
@@ -173,7 +176,6 @@ TEST_F(MainFormFixture, EqualTitlesKeepTheirOrderAndLongKeysCompareInFull)
     EXPECT_EQ(Rows(), ascending);
     form->ActionSortTitle->trigger();
     EXPECT_EQ(Rows(), descending);
-    QLocale::setDefault(QLocale::system());
 }
 
 TEST_F(OrderTest, SelectionMovesWithItsRowsAndTheCommandsChangeOnlyIt)
