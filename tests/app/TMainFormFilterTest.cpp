@@ -14,25 +14,8 @@
 
 namespace {
 
-// The demo player open on its master playlist (ids 101 to 116).
-class FilterTest : public MainFormFixture {
+class FilterTest : public DemoPlayerFixture {
 protected:
-    void SetUp() override
-    {
-        QLocale::setDefault(QLocale("en_US"));
-        MainFormFixture::SetUp();
-        const std::string root = Folder.filePath("demo").toStdString();
-        std::string error;
-        ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
-        OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
-        ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
-    }
-    void TearDown() override
-    {
-        MainFormFixture::TearDown();
-        QLocale::setDefault(QLocale::system());
-    }
-
     void Type(const QString& text) { form->TrackFilter->setText(text); }
     std::vector<int> SortedRows() const
     {

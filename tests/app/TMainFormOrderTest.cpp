@@ -14,28 +14,11 @@
 
 namespace {
 
-// The demo player open on its master playlist (ids 101 to 116 in order). It holds titles that
+// The demo player (see DemoPlayerFixture) holds titles that
 // differ only in letter case (110, 111), lengths of 61.2 and 61.9 seconds (107, 108) and bit
 // rates of 96 and 128 and more.
-class OrderTest : public MainFormFixture {
+class OrderTest : public DemoPlayerFixture {
 protected:
-    void SetUp() override
-    {
-        // The checks below collate with Qt's own collator, which has no ICU order for "C".
-        QLocale::setDefault(QLocale("en_US"));
-        MainFormFixture::SetUp();
-        const std::string root = Folder.filePath("demo").toStdString();
-        std::string error;
-        ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
-        OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
-        ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
-    }
-    void TearDown() override
-    {
-        MainFormFixture::TearDown();
-        QLocale::setDefault(QLocale::system());
-    }
-
     // True when the rows are ordered by `less` (ascending) or its reverse.
     bool OrderedBy(const std::function<int(const OneTrack&, const OneTrack&)>& compare, bool ascending) const
     {
