@@ -1,6 +1,7 @@
 #include "MainFormFixture.h"
 
 #include "DemoPlayer.h"
+#include "TrackSortKeys.h"
 
 #include <QAction>
 #include <QCollator>
@@ -239,6 +240,32 @@ TEST_F(ScatteredSelectionTest, CommandsSelectExactlyTheRightRows)
     EXPECT_EQ(RangedIds().size(), 60u);
     form->ActionEditInvert->trigger();
     EXPECT_FALSE(selection().hasSelection());
+}
+
+TEST(CollatorNameTest, KeepsTheScriptAndTheRootOrderForC)
+{
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::Serbian, QLocale::LatinScript, QLocale::Serbia), "sr_Latn"},
+        {QLocale(QLocale::Serbian, QLocale::CyrillicScript, QLocale::Serbia), "sr"},
+        {QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan), "zh_TW"},
+        {QLocale("de_DE"), "de"},
+        {QLocale::c(), ""},
+    };
+    for (const auto& [locale, name] : cases)
+        EXPECT_EQ(CollatorName(locale), name) << locale.name().toStdString();
+}
+
+// Serbian in Latin letters sorts "ć" as a letter of its own after "c"; the Cyrillic tailoring,
+// which the name without its script would open, sorts it as an accented "c".
+TEST_F(MainFormFixture, TheListSortsByTheCollationOfTheLocalesScript)
+{
+    QLocale::setDefault(QLocale(QLocale::Serbian, QLocale::LatinScript, QLocale::Serbia));
+    Restart(-1);
+    OpenFile(Write({itdbwriter::Track(1, u"ćuk"), itdbwriter::Track(2, u"cvet"), itdbwriter::Track(3, u"dan")},
+                   {itdbwriter::Playlist(u"iPod", true, {1, 2, 3})}));
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(Rows(), (std::vector<int>{2, 1, 3}));
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace
