@@ -15,6 +15,7 @@
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "BenchSetup.h"
+#include "WindowBench.h"
 #include "TMainForm.h"
 #include "TrackListModel.h"
 
@@ -111,22 +112,10 @@ int main(int argc, char** argv)
     std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
-    // Settings of their own, never the user's: all tracks, no first-run question.
     QTemporaryDir config;
     if (!config.isValid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName("Varnel");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Mardle Works", "Varnel");
-        store.setValue("FirstRun", "0");
-        store.setValue("TrackLimit", "-1");
-    }
+    const auto app = MakeBenchApplication(config, argv);
 
     gPath = config.filePath("iTunesDB").toStdString();
     const auto written = WriteBenchDatabase(gPath, gTracks);

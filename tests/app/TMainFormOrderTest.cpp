@@ -1,40 +1,25 @@
 #include "MainFormFixture.h"
 
 #include "DemoPlayer.h"
+#include "TrackSortKeys.h"
 
 #include <QAction>
 #include <QCollator>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTreeView>
 
 #include <functional>
 
 namespace {
 
-// The demo player open on its master playlist (ids 101 to 116 in order). It holds titles that
+// The demo player (see DemoPlayerFixture) holds titles that
 // differ only in letter case (110, 111), lengths of 61.2 and 61.9 seconds (107, 108) and bit
 // rates of 96 and 128 and more.
-class OrderTest : public MainFormFixture {
+class OrderTest : public DemoPlayerFixture {
 protected:
-    void SetUp() override
-    {
-        // The checks below collate with Qt's own collator, which has no ICU order for "C".
-        QLocale::setDefault(QLocale("en_US"));
-        MainFormFixture::SetUp();
-        const std::string root = Folder.filePath("demo").toStdString();
-        std::string error;
-        ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
-        OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
-        ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
-    }
-    void TearDown() override
-    {
-        MainFormFixture::TearDown();
-        QLocale::setDefault(QLocale::system());
-    }
-
     // True when the rows are ordered by `less` (ascending) or its reverse.
     bool OrderedBy(const std::function<int(const OneTrack&, const OneTrack&)>& compare, bool ascending) const
     {
@@ -215,6 +200,124 @@ TEST_F(OrderTest, SelectionMovesWithItsRowsAndTheCommandsChangeOnlyIt)
     // An empty list still counts the sort: Title was sorted ascending last.
     form->ActionSortTitle->trigger();
     EXPECT_EQ(form->LastSortColumn, -1);
+}
+
+// Sorted by Artist, the first half selected as one block, then sorted by Title: the selection is
+// scattered over many ranges, as on a large player.
+class ScatteredSelectionTest : public MainFormFixture {
+protected:
+    void SetUp() override
+    {
+        MainFormFixture::SetUp();
+        std::vector<itdbwriter::TrackSpec> tracks;
+        std::vector<std::int32_t> ids;
+        for (int i = 0; i < 60; ++i) {
+            const std::u16string title = u"Title " + std::u16string(1, char16_t(u'A' + (i * 7) % 26)) + char16_t(u'a' + i % 26);
+            const std::u16string artist = u"Artist " + std::u16string(1, char16_t(u'A' + i % 10));
+            // Each location names its track; no file is there, so extraction reports each one.
+            std::u16string location = u":iPod_Control:Music:F00:";
+            for (const char c : std::to_string(i + 1) + ".mp3")
+                location += static_cast<char16_t>(c);
+            tracks.push_back(itdbwriter::Track(i + 1, title, location, u"Album", artist));
+            ids.push_back(i + 1);
+        }
+        OpenFile(Write(tracks, {itdbwriter::Playlist(u"iPod", true, ids)}));
+        ASSERT_EQ(form->TrackListItems->rowCount(), 60);
+        form->ActionSortArtist->trigger();
+        for (int row = 0; row < 30; ++row)
+            firstHalf.push_back(form->TrackListItems->TrackAt(row)->GetTrackId());
+        selection().select(QItemSelection(form->TrackListItems->index(0, 0), form->TrackListItems->index(29, 0)),
+                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        form->ActionSortTitle->trigger();
+        std::sort(firstHalf.begin(), firstHalf.end());
+    }
+    QItemSelectionModel& selection() const { return *form->TrackList->selectionModel(); }
+
+    // The selected track ids as the ranges say, after checking that the ranges are whole rows,
+    // apart from each other and each as long as it can be (none could merge with the next).
+    std::vector<int> RangedIds() const
+    {
+        std::vector<int> ids;
+        int lastBottom = -2;
+        for (const QItemSelectionRange& range : selection().selection()) {
+            EXPECT_EQ(range.left(), 0);
+            EXPECT_EQ(range.right(), TrackColumnCount - 1);
+            EXPECT_GT(range.top(), lastBottom + 1) << "ranges overlap, are out of order or could merge";
+            lastBottom = range.bottom();
+            for (int row = range.top(); row <= range.bottom(); ++row)
+                ids.push_back(form->TrackListItems->TrackAt(row)->GetTrackId());
+        }
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    std::vector<int> firstHalf;
+};
+
+TEST_F(ScatteredSelectionTest, CommandsSelectExactlyTheRightRows)
+{
+    ASSERT_GT(selection().selection().size(), 5) << "the sort did not scatter the selection";
+    EXPECT_EQ(RangedIds(), firstHalf) << "the selection did not move with its rows";
+
+    form->ActionEditInvert->trigger();
+    std::vector<int> secondHalf;
+    for (int id = 1; id <= 60; ++id) {
+        if (!std::binary_search(firstHalf.begin(), firstHalf.end(), id))
+            secondHalf.push_back(id);
+    }
+    EXPECT_EQ(RangedIds(), secondHalf);
+    form->ActionEditInvert->trigger();
+    EXPECT_EQ(RangedIds(), firstHalf);
+
+    // Extraction takes the selected rows in list order: each missing file is reported in turn.
+    std::vector<int> listOrder;
+    for (int row = 0; row < 60; ++row) {
+        if (selection().isRowSelected(row, {}))
+            listOrder.push_back(form->TrackListItems->TrackAt(row)->GetTrackId());
+    }
+    dialogs.paths.push_back(Folder.path());
+    dialogs.answers.assign(listOrder.size(), UserDialogs::Answer::Yes);
+    form->ActionFileExtract->trigger();
+    std::vector<int> reported;
+    for (const auto& message : dialogs.messages) {
+        const QRegularExpressionMatch match = QRegularExpression("F00/(\\d+)\\.mp3").match(message.text);
+        reported.push_back(match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    EXPECT_EQ(reported, listOrder);
+
+    form->ActionSortTrackNumber->trigger();
+    EXPECT_EQ(RangedIds(), firstHalf);
+    form->ActionEditAll->trigger();
+    EXPECT_EQ(selection().selection().size(), 1);
+    EXPECT_EQ(RangedIds().size(), 60u);
+    form->ActionEditInvert->trigger();
+    EXPECT_FALSE(selection().hasSelection());
+}
+
+TEST(CollatorNameTest, KeepsTheScriptAndTheRootOrderForC)
+{
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::Serbian, QLocale::LatinScript, QLocale::Serbia), "sr_Latn"},
+        {QLocale(QLocale::Serbian, QLocale::CyrillicScript, QLocale::Serbia), "sr"},
+        {QLocale(QLocale::Chinese, QLocale::TraditionalChineseScript, QLocale::Taiwan), "zh_TW"},
+        {QLocale("de_DE"), "de"},
+        {QLocale::c(), ""},
+    };
+    for (const auto& [locale, name] : cases)
+        EXPECT_EQ(CollatorName(locale), name) << locale.name().toStdString();
+}
+
+// Serbian in Latin letters sorts "ć" as a letter of its own after "c"; the Cyrillic tailoring,
+// which the name without its script would open, sorts it as an accented "c".
+TEST_F(MainFormFixture, TheListSortsByTheCollationOfTheLocalesScript)
+{
+    QLocale::setDefault(QLocale(QLocale::Serbian, QLocale::LatinScript, QLocale::Serbia));
+    Restart(-1);
+    OpenFile(Write({itdbwriter::Track(1, u"ćuk"), itdbwriter::Track(2, u"cvet"), itdbwriter::Track(3, u"dan")},
+                   {itdbwriter::Playlist(u"iPod", true, {1, 2, 3})}));
+    form->ActionSortTitle->trigger();
+    EXPECT_EQ(Rows(), (std::vector<int>{2, 1, 3}));
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace
