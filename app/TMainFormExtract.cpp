@@ -1,6 +1,7 @@
 // Extraction: copying the selected tracks to a folder under names from the template.
 #include "TMainForm.h"
 
+#include "ExtractCopies.h"
 #include "FileCopy.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
@@ -104,6 +105,7 @@ void TMainForm::ExtractTracks()
     SetStatusText("Extracting tracks:");
     RunGuard run(*this);
     LastEventsRun = std::chrono::steady_clock::now();
+    ExtractCopies copies(*this, IPodDrive, mode);
     for (const OneTrack* track : tracks) {
         if (CloseWhenIdle)
             break;
@@ -111,10 +113,15 @@ void TMainForm::ExtractTracks()
         const QString destination = Shown(plan.Destination);
         SetStatusDetail(destination.toStdU16String());
 
+        bool replace = mode == AlwaysOverwrite;
         if (PathExists(plan.Destination)) {
             if (mode == NeverOverwrite)
                 continue;
             if (mode == AlwaysPrompt) {
+                // The copies made so far go in place first: the answer may take long, and the
+                // window may be closed meanwhile.
+                if (!copies.Flush())
+                    break;
                 const OverwriteAnswer answer = [&] {
                     const NormalCursor asking;
                     return OverwritePromptForm->AskOverwrite(destination);
@@ -128,30 +135,20 @@ void TMainForm::ExtractTracks()
                 if (answer == AnswerNo || answer == AnswerNoToAll)
                     continue;
             }
+            replace = true;
         }
         if (CloseWhenIdle)
             break;
 
         SetStatusDetail(destination.toStdU16String());
-        std::string reason = plan.Refusal;
-        if (reason.empty()) {
-            const CopyResult copied = CopyFileAtomically(
-                plan.Source, plan.Destination,
-                [this](std::uint64_t total, std::uint64_t transferred) { return ExtractCopyProgress(total, transferred); });
-            if (copied)
-                continue;
-            if (copied.Error == ECANCELED && CloseWhenIdle)
-                break;
-            reason = copied.Message;
-        }
-        const QString text = "Error extracting " + Shown(plan.Source) + "\nto " + destination + "\n" + Shown(reason) +
-                             "\nDo you want to extract remaining files?";
-        const NormalCursor asking;
-        const UserDialogs::Answer goOn = UserDialogs::Current().Message(
-            this, QCoreApplication::applicationName(), text, UserDialogs::Icon::Error, UserDialogs::Buttons::YesNo);
-        if (goOn != UserDialogs::Answer::Yes)
+        if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace))
             break;
     }
+    // Closing the window ends the run at once: what is not in place yet stays out.
+    if (CloseWhenIdle)
+        copies.Abandon();
+    else
+        copies.Flush();
 }
 
 bool TMainForm::ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred)
