@@ -15,7 +15,7 @@ enum class CopyStep {
 
 struct CopyHooks {
     std::function<void(CopyStep, const std::string& destination)> AtStep;
-    // Takes the place of the flush of one temporary's data: 0 or an errno.
+    // Takes the place of the flush of a group's data, given one of its temporaries: 0 or an errno.
     std::function<int(int fd)> Flush;
     bool NoUnnamedTemporary = false; // as vfat, exFAT and FUSE file systems
     bool NoExclusiveRename = false;  // as FUSE file systems (RENAME_NOREPLACE fails with EINVAL)

@@ -33,7 +33,7 @@ struct CopyOptions {
     std::string SourceRoot;
     // A group is due to be put in place once it holds this many copies, or this many bytes: the
     // bound on the open files, the unflushed data, and the work lost to an interruption.
-    std::size_t GroupFiles = 64;
+    std::size_t GroupFiles = 256;
     std::uint64_t GroupBytes = 128ull * 1024 * 1024;
 };
 
