@@ -274,3 +274,43 @@ TEST_F(CopyPromisesTest, AGroupIsPutInPlaceOnlyOnceFlushedAndAFailedFlushKeepsEv
     EXPECT_TRUE(group.Commit().empty());
     EXPECT_FALSE(fs::exists(Out("a.mp3")));
 }
+
+// A FAT disk under FUSE offers no unnamed temporaries, no exclusive rename and no modes: the
+// fallbacks must keep the same promises as far as it allows.
+TEST_F(CopyPromisesTest, OnAFatDiskTheFallbacksKeepThePromises)
+{
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0 ||
+        std::system("command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null") != 0)
+        GTEST_SKIP() << "a FAT image under fusefat needs root, /dev/fuse, fusefat and mkfs.vfat";
+    const std::string image = (Dir / "fat.img").string();
+    const std::string mount = "truncate -s 8M '" + image + "' && mkfs.vfat '" + image + "' >/dev/null && fusefat -o rw+ '" +
+                              image + "' '" + (Dir / "out").string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(mount.c_str()), 0);
+    Mounted = true;
+
+    const std::string source = Make("src.mp3", Bytes(200 * 1024, 5));
+    std::vector<std::string> whileWritten;
+    CopyHooks hooks;
+    hooks.AtStep = [&](CopyStep step, const std::string& destination) {
+        if (step == CopyStep::ContentsCopied)
+            whileWritten = Entries();
+        if (step == CopyStep::PuttingInPlace && destination == Out("late.mp3"))
+            Make("out/late.mp3", "theirs");
+    };
+    Hook(hooks);
+
+    const CopyResult fresh = CopyFileAtomically(source, Out("song.mp3"), {}, {}, false);
+    ASSERT_TRUE(fresh) << fresh.Message;
+    ASSERT_EQ(whileWritten.size(), 1u);
+    EXPECT_TRUE(IsTemporary(whileWritten[0])) << whileWritten[0];
+    EXPECT_EQ(CopyFileAtomically(source, Out("late.mp3"), {}, {}, false).Error, EEXIST);
+    EXPECT_EQ(Read(Out("late.mp3")), "theirs");
+    // Replacing, where modes are made up and cannot be set, never fails for a mode.
+    const CopyResult replaced = CopyFileAtomically(source, Out("late.mp3"));
+    EXPECT_TRUE(replaced) << replaced.Message;
+    EXPECT_EQ(Read(Out("late.mp3")), Read(source));
+    EXPECT_EQ(WriteFileAtomically(Out("list.csv"), "first"), "");
+    EXPECT_EQ(WriteFileAtomically(Out("list.csv"), "second"), "");
+    EXPECT_EQ(Read(Out("list.csv")), "second");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"late.mp3", "list.csv", "song.mp3"}));
+}
