@@ -15,7 +15,7 @@
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "BenchSetup.h"
-#include "WindowBench.h"
+#include "BenchWindow.h"
 #include "TMainForm.h"
 #include "TrackListModel.h"
 
@@ -112,12 +112,11 @@ int main(int argc, char** argv)
     std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
-    QTemporaryDir config;
-    if (!config.isValid())
+    const BenchApplication app(argv);
+    if (!app.Valid())
         return 1;
-    const auto app = MakeBenchApplication(config, argv);
 
-    gPath = config.filePath("iTunesDB").toStdString();
+    gPath = (app.Folder() + "/iTunesDB").toStdString();
     const auto written = WriteBenchDatabase(gPath, gTracks);
     if (!written)
         return 1;

@@ -18,7 +18,7 @@
 //   - FilterKey: each further keystroke of "lumiere river", then the Escape that clears it.
 
 #include "BenchSetup.h"
-#include "WindowBench.h"
+#include "BenchWindow.h"
 #include "ITDBParser.h"
 #include "RowSelection.h"
 #include "TMainForm.h"
@@ -92,12 +92,11 @@ int main(int argc, char** argv)
             runs = std::max(1, std::atoi(args[i + 1]));
     }
 
-    QTemporaryDir config;
-    if (!config.isValid())
+    const BenchApplication app(argv);
+    if (!app.Valid())
         return 1;
-    const auto app = MakeBenchApplication(config, argv);
 
-    const std::string path = config.filePath("iTunesDB").toStdString();
+    const std::string path = (app.Folder() + "/iTunesDB").toStdString();
     const auto written = WriteBenchDatabase(path, tracks);
     if (!written)
         return 1;

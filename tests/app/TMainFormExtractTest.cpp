@@ -2,6 +2,7 @@
 #include "ScriptedDialogs.h"
 #include "TPreferencesForm.h"
 
+#include "CopyHooks.h"
 #include "ElidedLabel.h"
 
 #include <QLabel>
@@ -251,6 +252,65 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     ASSERT_TRUE(form->Database);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }, 5000));
     EXPECT_FALSE(form->IsBusy());
+}
+
+TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsNothingMoreInPlaceAndLeavesNoTemporary)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    // At the bar's first move, or as the second file opens while the first, written whole, waits
+    // for its group.
+    for (const bool atSecondFile : {false, true}) {
+        for (const bool unnamed : {true, false}) {
+            FakePlayer player(kTracks);
+            auto form = std::make_unique<TMainForm>();
+            Open(*form, player, {0, 1, 2});
+            int opened = 0;
+            CopyHooks hooks;
+            hooks.NoUnnamedTemporary = !unnamed;
+            hooks.AtStep = [&](CopyStep step, const std::string&) {
+                if (atSecondFile && step == CopyStep::SourceOpened && ++opened == 2)
+                    form->close();
+            };
+            SetCopyHooks(&hooks);
+            QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, form.get(), [&](int value) {
+                if (!atSecondFile && value > 0)
+                    form->close();
+            });
+            Extract(*form, player);
+            SetCopyHooks(nullptr);
+            EXPECT_TRUE(std::filesystem::is_empty(player.Out())) << atSecondFile << unnamed;
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }));
+        }
+    }
+}
+
+TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    std::vector<FakeTrack> tracks = kTracks;
+    FakePlayer player(tracks);
+    // The third track's file is a link out of the player.
+    std::filesystem::remove(player.Root() + "/iPod_Control/Music/F00/AAAA.mp3");
+    std::filesystem::create_symlink(player.Out() + "/../secret", player.Root() + "/iPod_Control/Music/F00/AAAA.mp3");
+    FakePlayer::Write(player.Out() + "/../secret", "not the player's");
+    CopyHooks hooks;
+    hooks.Flush = [](int) { return EIO; };
+    SetCopyHooks(&hooks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    dialogs.answers = {UserDialogs::Answer::Yes, UserDialogs::Answer::Yes};
+    Extract(form, player);
+    SetCopyHooks(nullptr);
+
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(),
+              "Error extracting " + player.Root() + "/iPod_Control/Music/F00/AAAA.mp3\nto " + player.Out("One.mp3") +
+                  "\nThe track's location leads out of the player's folder.\nDo you want to extract remaining files?");
+    EXPECT_EQ(dialogs.messages[1].text.toStdString(),
+              "Error extracting " + player.Root() + "/iPod_Control/Music/F02/CCCC\nto " + player.Out("Three") +
+                  "\nInput/output error\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
+    EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
+    ExpectIdle(form);
 }
 
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)

@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/mount.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -389,6 +390,79 @@ TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_NE(run.Err.find("There are no tracks to export."), std::string::npos) << run.Err;
     EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
+}
+
+TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "never",
+                                           "--template", "%title%"};
+    auto runWith = [&](const std::string& fault, int at) {
+        return RunProgram(VARNEL_CLI_PROGRAM, args,
+                          {"XDG_CONFIG_HOME=" + Config.string(), std::string("LD_PRELOAD=") + COPY_FAULTS_LIBRARY,
+                           "ASAN_OPTIONS=verify_asan_link_order=0", "VARNEL_FAULT=" + fault,
+                           "VARNEL_FAULT_AT=" + std::to_string(at)});
+    };
+
+    // Ctrl+C in the middle of the first copy: nothing is put in place, and the program ends by
+    // the signal.
+    ProgramResult run = runWith("sigint", 1);
+    EXPECT_EQ(run.Signal, SIGINT) << run.Err;
+    EXPECT_TRUE(FilesBelow(dest).empty());
+    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 left when the run was interrupted"), std::string::npos) << run.Err;
+
+    // A file of a player that is still there cannot be read: that track fails, the others come.
+    fs::remove_all(dest);
+    run = runWith("eio", 2);
+    EXPECT_EQ(run.ExitCode, 1) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 2u);
+    EXPECT_NE(run.Err.find("Song _Two_, live.m4a: Input/output error\n"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
+}
+
+TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "read-only, full and pulled-out file systems need mounts of their own";
+    const fs::path dest = Temp.File("music");
+    const fs::path stash = Temp.File("stash");
+    fs::copy(Root, stash, fs::copy_options::recursive);
+    for (const char* file : {"iPod_Control/Music/F00/AAAA.mp3", "iPod_Control/Music/F01/BBBB.m4a"})
+        WriteText(stash / file, std::string(300 * 1024, 'x'));
+    struct Case {
+        const char* what;
+        const char* mountOn; // "dest" or "player"
+        const char* options;
+        std::string fault;
+        const char* summary;
+        std::size_t copied;
+    };
+    const Case cases[] = {
+        {"read-only destination", "dest", "ro", "", "0 of 3 tracks copied, 1 failed, 2 left because the destination is read-only", 0},
+        {"full destination", "dest", "size=128k", "", "0 of 3 tracks copied, 1 failed, 2 left because the destination is full", 0},
+        {"player pulled out", "player", "", "detach:" + Root.string(),
+         "1 of 3 tracks copied, 1 failed, 1 left because the player is no longer there", 1},
+    };
+    for (const Case& c : cases) {
+        const fs::path target = std::string(c.mountOn) == "dest" ? dest : Root;
+        fs::create_directories(target);
+        ASSERT_EQ(::mount("tmpfs", target.c_str(), "tmpfs", 0, c.options), 0) << c.what;
+        if (target == Root)
+            fs::copy(stash, Root, fs::copy_options::recursive);
+        else
+            fs::copy(stash, Root, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        const ProgramResult run = RunProgram(
+            VARNEL_CLI_PROGRAM, {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%"},
+            {"XDG_CONFIG_HOME=" + Config.string(), std::string("LD_PRELOAD=") + COPY_FAULTS_LIBRARY,
+             "ASAN_OPTIONS=verify_asan_link_order=0", "VARNEL_FAULT=" + (c.fault.empty() ? "none" : c.fault),
+             "VARNEL_FAULT_AT=2"});
+        EXPECT_EQ(run.ExitCode, 2) << c.what << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - static_cast<long>(c.copied), 2) << c.what << run.Err;
+        EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << c.what << run.Err;
+        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what;
+        ::umount2(target.c_str(), MNT_DETACH);
+        fs::remove_all(dest);
+    }
 }
 
 TEST_F(VarnelCliTest, AsksOnATerminal)
