@@ -7,3 +7,8 @@ void CatchInterrupts();
 bool Interrupted();
 // Ends the program with the caught signal; returns only when none was caught.
 void EndIfInterrupted();
+
+// Waits until `fd` has something to read (or its end); false, without waiting, as soon as a
+// caught signal has arrived, before the call or during the wait. A signal cannot slip in between
+// the check and the wait: the handler also wakes the wait through a pipe.
+bool WaitForInputUnlessInterrupted(int fd);
