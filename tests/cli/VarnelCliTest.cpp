@@ -1,4 +1,5 @@
 #include "DemoPlayer.h"
+#include "FatMount.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "ProgramRun.h"
@@ -111,6 +112,9 @@ protected:
         WriteTrackListCsv(bytes, rows);
         return bytes.str();
     }
+
+    void WriteTwins();
+    std::map<std::string, std::string> CopyTwins(const fs::path& dest);
 
     TempDir Temp;
     fs::path Root;
@@ -358,6 +362,83 @@ TEST_F(VarnelCliTest, OverwritePolicyAndDryRun)
     EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
     EXPECT_EQ(Run(with({"--overwrite", "always"})).ExitCode, 0);
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
+}
+
+// Two "Intro"s by one band with one number, and two titles that differ only in letter case:
+// listed in an order other than the database's, so that the names follow the database.
+void VarnelCliTest::WriteTwins()
+{
+    Db = Database();
+    const char16_t* titles[] = {u"Intro", u"Intro", u"road song", u"Road Song"};
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < 4; ++i) {
+        const std::string file = "T" + std::to_string(i) + ".mp3";
+        tracks.push_back(Track(201 + i, titles[i], u":iPod_Control:Music:F00:" + WideFromNarrow(file), u"First", u"Band"));
+        WriteText(Root / "iPod_Control/Music/F00" / file, "track " + std::to_string(i));
+    }
+    Db.AddTracks(tracks);
+    Db.AddPlaylists({Playlist(u"My iPod", true, {204, 202, 203, 201}), Playlist(u"Second", false, {202})});
+    WriteDatabase();
+}
+
+// The dry run foresees the names the run uses, and the run keeps every track: "Copied" counts
+// files that hold their track afterwards. Returns the files the run left.
+std::map<std::string, std::string> VarnelCliTest::CopyTwins(const fs::path& dest)
+{
+    std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite",
+                                     "always", "--dry-run"};
+    const ProgramResult dry = Run(args);
+    EXPECT_EQ(dry.ExitCode, 0) << dry.Err;
+    EXPECT_NE(dry.Err.find("4 of 4 tracks would be copied"), std::string::npos) << dry.Err;
+    args.pop_back();
+    const ProgramResult run = Run(args);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("4 of 4 tracks copied"), std::string::npos) << run.Err;
+
+    std::vector<std::string> foreseen;
+    std::istringstream lines(dry.Out);
+    for (std::string line; std::getline(lines, line);)
+        foreseen.push_back(line.substr(line.find(" -> ") + 4));
+    std::sort(foreseen.begin(), foreseen.end());
+    const std::map<std::string, std::string> files = FilesBelow(dest);
+    std::vector<std::string> written;
+    std::set<std::string> contents;
+    for (const auto& [name, content] : files) {
+        written.push_back((dest / name).string());
+        contents.insert(content);
+    }
+    EXPECT_EQ(foreseen, written) << "the dry run showed other names";
+    EXPECT_EQ(contents.size(), 4u) << "a track was lost";
+    return files;
+}
+
+TEST_F(VarnelCliTest, TracksWithOneNameKeepACopyEach)
+{
+    WriteTwins();
+    const fs::path dest = Temp.File("music");
+    // The first track of the database keeps the plain name, whatever the playlist's order.
+    EXPECT_EQ(CopyTwins(dest), (std::map<std::string, std::string>{{"Intro.mp3", "track 0"},
+                                                                     {"Intro (2).mp3", "track 1"},
+                                                                     {"road song.mp3", "track 2"},
+                                                                     {"Road Song.mp3", "track 3"}}));
+    // A run of the second twin alone finds the same name, and meets its own earlier copy.
+    const ProgramResult alone = Run({"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite",
+                                     "never", "--playlist", "Second", "--dry-run"});
+    EXPECT_NE(alone.Out.find((dest / "Intro (2).mp3").string() + " (exists, would be kept)"), std::string::npos) << alone.Out;
+}
+
+// On a FAT file system "road song" and "Road Song" are one name: the second gets a number, and
+// the dry run, which may not probe, foresees it.
+TEST_F(VarnelCliTest, TracksWithOneNameOnACaseInsensitiveDestination)
+{
+    const FatMount fat(Temp.File(""));
+    if (!fat.Ready())
+        GTEST_SKIP() << fat.Why();
+    WriteTwins();
+    EXPECT_EQ(CopyTwins(fat.Root() + "/music"), (std::map<std::string, std::string>{{"Intro.mp3", "track 0"},
+                                                                                   {"Intro (2).mp3", "track 1"},
+                                                                                   {"road song.mp3", "track 2"},
+                                                                                   {"Road Song (2).mp3", "track 3"}}));
 }
 
 TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
