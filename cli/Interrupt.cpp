@@ -36,8 +36,12 @@ void CatchInterrupts()
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a blocking read of an answer on the terminal returns at once.
     action.sa_flags = 0;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue; // nohup, or a background job of a shell without job control
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 bool Interrupted()

@@ -513,6 +513,51 @@ TEST_F(VarnelCliTest, CtrlCAtTheQuestionEndsTheRun)
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "older copy"}}));
 }
 
+// A name from the player may hold control characters. In the copy's name they become "_" like
+// any other character a file name must not hold; printed to a terminal they show as escapes,
+// printed to a file they stay as they are.
+TEST_F(VarnelCliTest, ControlCharactersNeverReachTheTerminal)
+{
+    const std::string file = "A\x1b[2J.m\x01p3";
+    Db = Database();
+    Db.AddTracks({Track(101, u"", u":iPod_Control:Music:F00:" + WideFromNarrow(file)),
+                  Track(102, u"\u009b31m", u":iPod_Control:Music:F00:AAAA.mp3")});
+    Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102})});
+    WriteDatabase();
+    WriteText(Root / "iPod_Control/Music/F00" / file, "odd");
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--dry-run"};
+
+    const ProgramResult shown = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "");
+    EXPECT_EQ(shown.ExitCode, 0) << shown.Out;
+    EXPECT_NE(shown.Out.find("/A\\x1b[2J.m\\x01p3 -> " + (dest / "A_[2J.m_p3").string()), std::string::npos) << shown.Out;
+    EXPECT_NE(shown.Out.find("-> " + (dest / "\\u009b31m.mp3").string()), std::string::npos) << shown.Out;
+    EXPECT_EQ(shown.Out.find('\x1b'), std::string::npos) << shown.Out;
+    EXPECT_EQ(shown.Out.find("\xC2\x9B"), std::string::npos) << shown.Out;
+
+    const ProgramResult piped = Run(args);
+    EXPECT_NE(piped.Out.find("/" + file + " -> "), std::string::npos) << piped.Out;
+}
+
+// Started under nohup, the program outlives the terminal: SIGHUP stays ignored, and the question
+// still takes its answer.
+TEST_F(VarnelCliTest, AnIgnoredHangUpStaysIgnored)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask", "--limit", "1"};
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &before);
+    const ProgramResult run =
+        RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "y\n", "Overwirte?", SIGHUP);
+    ::sigaction(SIGHUP, &before, nullptr);
+    EXPECT_EQ(run.Signal, 0) << run.Out;
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
+}
+
 } // namespace
 
 TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
