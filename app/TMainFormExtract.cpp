@@ -3,6 +3,7 @@
 
 #include "FileCopy.h"
 #include "LetterCase.h"
+#include "PlayerDestination.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
 #include "TrackCopyPlan.h"
@@ -98,6 +99,11 @@ void TMainForm::ExtractTracks()
     const std::string folder = chosen.toStdString();
     if (!FolderExists(folder)) {
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return;
+    }
+    if (WritesIntoPlayer(folder, IPodDrive)) {
+        UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
+                                     "to it: please choose a folder on your computer.");
         return;
     }
     PreferencesForm->SetExtractPath(folder);

@@ -8,6 +8,7 @@
 #include "LetterCase.h"
 #include "OverwritePrompt.h"
 #include "PlayerDatabase.h"
+#include "PlayerDestination.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
@@ -19,6 +20,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -99,8 +101,16 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
 {
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
+    // Template folders can lead back into the player when the destination lies above it.
+    std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
         PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
+        const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
+        const auto known = onPlayer.try_emplace(folder, false);
+        if (known.second)
+            known.first->second = WritesIntoPlayer(folder, playerRoot);
+        if (known.first->second && copy.Plan.Refusal.empty())
+            copy.Plan.Refusal = "The copy would be written onto the player.";
         struct stat source {};
         if (::stat(copy.Plan.Source.c_str(), &source) == 0)
             copy.Size = static_cast<std::uint64_t>(source.st_size);
@@ -236,6 +246,8 @@ int RunExtract(const ExtractOptions& options)
 
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
     const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist));
+    if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
+        throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
     if (!destinationThere && !options.DryRun) {
         std::error_code error;
         std::filesystem::create_directories(options.Destination, error);

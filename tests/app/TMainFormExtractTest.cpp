@@ -90,6 +90,27 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
 }
 
+TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
+{
+    FakePlayer player(kTracks);
+    std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control", player.Out("link"));
+    const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
+    const auto before = entries();
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    for (const std::string& folder : {player.Root(), player.Root() + "/iPod_Control/Music", player.Out("link")}) {
+        dialogs.messages.clear();
+        dialogs.paths.push_back(QString::fromStdString(folder));
+        form.ActionFileExtract->trigger();
+        ASSERT_EQ(dialogs.messages.size(), 1u) << folder;
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("The chosen folder is on the iPod.")) << folder;
+        EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    }
+    EXPECT_EQ(entries(), before) << "written onto the player";
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "");
+    ExpectIdle(form);
+}
+
 TEST_F(ExtractTest, CopiesTheSelectedTracksUnderTemplateNamesWithThePlayersExtension)
 {
     StoreSettings({{"FileFormat", "%tracknumber% - %title%"}});

@@ -441,6 +441,38 @@ TEST_F(VarnelCliTest, TracksWithOneNameOnACaseInsensitiveDestination)
                                                                                    {"Road Song (2).mp3", "track 3"}}));
 }
 
+TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
+{
+    const std::map<std::string, std::string> player = FilesBelow(Root);
+    fs::create_directory_symlink(Root / "iPod_Control/Music", Temp.File("link"));
+    // The player itself, a folder below it not made yet, a link into it: refused before anything
+    // is written, in a dry run too.
+    for (const std::string& dest : {Root.string(), (Root / "Copies").string(), Temp.File("link/new")}) {
+        for (const bool dry : {false, true}) {
+            std::vector<std::string> args = {"extract", Root.string(), dest, "--overwrite", "always"};
+            if (dry)
+                args.push_back("--dry-run");
+            const ProgramResult run = Run(args);
+            EXPECT_EQ(run.ExitCode, 2) << dest;
+            EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+            EXPECT_NE(run.Err.find("lies on the player"), std::string::npos) << run.Err;
+        }
+    }
+    // Above the player, a template that leads back into it: those tracks fail on their own.
+    const ProgramResult run = Run({"extract", Root.string(), Temp.File(""), "--overwrite", "always", "--template",
+                                   "player/iPod_Control/Music/F00/%title%"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_NE(run.Err.find("Intro.mp3: The copy would be written onto the player."), std::string::npos) << run.Err;
+    EXPECT_EQ(FilesBelow(Root), player);
+    EXPECT_FALSE(fs::exists(Temp.File("link/new")));
+
+    // A database opened as a loose file has no player around it: a folder beside it will do.
+    fs::copy_file(DatabasePath(), Temp.File("loose.itdb"));
+    const ProgramResult loose = Run({"extract", Temp.File("loose.itdb"), Temp.File("beside"), "--dry-run"});
+    EXPECT_EQ(loose.Err.find("lies on the player"), std::string::npos) << loose.Err;
+    EXPECT_NE(loose.Err.find("tracks would be copied"), std::string::npos) << loose.Err;
+}
+
 TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
 {
     const fs::path file = Temp.File("tracks.csv");
