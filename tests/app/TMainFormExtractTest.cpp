@@ -93,6 +93,7 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
 
 TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
 {
+    StoreSettings({});
     FakePlayer player(kTracks);
     std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control", player.Out("link"));
     const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
