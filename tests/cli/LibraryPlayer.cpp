@@ -66,27 +66,3 @@ void LibraryPlayer::SaveSettings(const std::string& body) const
 {
     WriteText(Config / "Mardle Works/Varnel.conf", "[General]\n" + body);
 }
-
-std::string LibraryPlayer::ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void LibraryPlayer::WriteText(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::map<std::string, std::string> LibraryPlayer::FilesBelow(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    if (!fs::exists(folder))
-        return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_directory())
-            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-    }
-    return files;
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CliFiles.h"
 #include "ItdbWriter.h"
 #include "ProgramRun.h"
 #include "TempDir.h"
@@ -7,9 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -25,10 +23,6 @@ protected:
     ProgramResult Run(const std::vector<std::string>& args) const;
     void SaveSettings(const std::string& body) const;
 
-    static std::string ReadFile(const std::filesystem::path& path);
-    static void WriteText(const std::filesystem::path& path, const std::string& text);
-    // Every file below `folder` by its path relative to it, with its content.
-    static std::map<std::string, std::string> FilesBelow(const std::filesystem::path& folder);
 
     TempDir Temp;
     std::filesystem::path Root;

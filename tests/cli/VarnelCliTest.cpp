@@ -6,6 +6,7 @@
 #include "TextConvert.h"
 #include "TrackListExport.h"
 #include "TrackRowTexts.h"
+#include "CliFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -23,31 +24,6 @@ namespace fs = std::filesystem;
 using namespace itdbwriter;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteText(const fs::path& path, const std::string& text)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Every file below `folder`, by its path relative to it, with its content.
-std::map<std::string, std::string> FilesBelow(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    if (!fs::exists(folder))
-        return files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_directory())
-            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-    }
-    return files;
-}
 
 int LineCount(const std::string& text)
 {
