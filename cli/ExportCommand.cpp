@@ -6,10 +6,12 @@
 #include "PlayerDatabase.h"
 #include "TrackListExport.h"
 
-int RunExport(const std::string& path, const std::optional<std::string>& playlist, int limit, const std::string& file)
+int RunExport(const ExportOptions& options)
 {
-    const PlayerDatabase db = OpenPlayerDatabase(path, limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, playlist));
+    const std::string& file = options.File;
+    const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
+    const std::vector<const OneTrack*> rows =
+        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
 

@@ -1,6 +1,7 @@
 #include "ExtractCommand.h"
 
 #include "CliError.h"
+#include "CommandTemplate.h"
 #include "ExtractProgress.h"
 #include "FileCopy.h"
 #include "FolderTemplate.h"
@@ -230,14 +231,17 @@ void PrintSummary(const RunCounts& counts, std::size_t tracks)
 int RunExtract(const ExtractOptions& options)
 {
     const auto [fileFormat, mode] = NamingAndPolicy(options);
+    CheckTemplatePlaceholders(fileFormat, options.FileFormat.has_value(), std::cerr);
     const FolderTemplate naming(fileFormat);
+    ExtractProgress::SetQuiet(options.Quiet);
     struct stat info {};
     const bool destinationThere = ::stat(options.Destination.c_str(), &info) == 0;
     if (destinationThere && !S_ISDIR(info.st_mode))
         throw CliError(options.Destination + ": not a folder");
 
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist));
+    const std::vector<const OneTrack*> rows =
+        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
     const std::vector<PlannedCopy> copies = PlanCopies(rows, naming, db.PlayerRoot, options.Destination);
     if (options.DryRun)
         return DryRun(copies, mode);

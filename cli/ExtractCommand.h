@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Settings.h"
+#include "TrackPicking.h"
 
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@ struct ExtractOptions {
     std::optional<std::string> FileFormat;    // default: the saved template
     std::optional<OverwriteMode> Overwrite;   // default: the saved policy
     bool DryRun = false;
+    TrackPicks Picks;
+    bool Quiet = false; // only failures and the summary on standard error
 };
 
 // Copies the rows of the track list into the destination folder as the window's extraction

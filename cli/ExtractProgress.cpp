@@ -68,7 +68,7 @@ void ExtractProgress::Copied(const std::string& destination, std::uint64_t fileB
     CurrentBytes = 0;
     if (Terminal)
         Draw(FilesDone == TotalFiles);
-    else
+    else if (!Quiet)
         std::cerr << "copied " << FilesDone << '/' << TotalFiles << ": " << destination << '\n';
 }
 
@@ -101,7 +101,7 @@ void ExtractProgress::Clear()
 
 void ExtractProgress::Draw(bool force)
 {
-    if (!Terminal)
+    if (!Terminal || Quiet)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - LastDraw < kRedrawInterval)

@@ -1,6 +1,7 @@
 #include "FolderTemplate.h"
 
 #include "CliError.h"
+#include "ExtraPlaceholders.h"
 #include "FileNameTemplate.h"
 #include "TextConvert.h"
 
@@ -26,9 +27,17 @@ TrackCopyPlan FolderTemplate::Plan(const OneTrack& track, std::string_view playe
 {
     std::string folder(destinationFolder);
     for (const std::string& part : Folders) {
-        const std::u16string name = FitFileName(BuildTrackFileName(track, part), 0);
+        std::u16string name = FitFileName(BuildTrackFileName(track, ExpandExtraPlaceholders(track, part)), 0);
         const bool unusable = name.empty() || name == u"." || name == u"..";
+        UnhideName(name);
         folder = JoinPath(folder, unusable ? std::string("_") : NarrowFromWide(name));
     }
-    return PlanTrackCopy(track, playerRoot, folder, FileName);
+    // A name that the placeholders leave empty is the player file's own, as "." makes it.
+    const std::string fileName = ExpandExtraPlaceholders(track, FileName);
+    TrackCopyPlan plan = PlanTrackCopy(track, playerRoot, folder, fileName.empty() && !FileName.empty() ? "." : fileName);
+    if (!plan.Name.empty() && plan.Name.front() == u'.') {
+        UnhideName(plan.Name);
+        plan.Destination = JoinPath(folder, NarrowFromWide(plan.Name) + plan.Extension);
+    }
+    return plan;
 }

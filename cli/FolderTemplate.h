@@ -18,7 +18,8 @@ public:
 
     // The copy plan of `track` below `destinationFolder`: the folders expanded from the
     // template's leading parts (one that comes out empty, "." or ".." is named "_"), the file
-    // name from the last part as the window names a copy.
+    // name from the last part as the window names a copy, both with the command line's further
+    // placeholders (ExtraPlaceholders.h) and with "_" for a leading "." that would hide them.
     TrackCopyPlan Plan(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder) const;
 
 private:

@@ -5,6 +5,7 @@
 #include "ExtractCommand.h"
 #include "ListCommands.h"
 #include "PlayerDatabase.h"
+#include "TrackPicking.h"
 
 #include <CLI/CLI.hpp>
 
@@ -24,7 +25,9 @@ struct Options {
     std::string FileFormat;
     std::string Overwrite;
     bool DryRun = false;
+    bool Quiet = false;
     std::string File;
+    TrackPicks Picks;
 };
 
 void AddPathOption(CLI::App& command, Options& options)
@@ -33,12 +36,24 @@ void AddPathOption(CLI::App& command, Options& options)
         ->required();
 }
 
-// --playlist and --limit: which rows of the track list a command takes.
+// --playlist, --limit and the picks: which rows of the track list a command takes.
 CLI::Option* AddRowOptions(CLI::App& command, Options& options)
 {
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
         ->check(CLI::NonNegativeNumber)
         ->type_name("N");
+    command.add_option_function<std::string>(
+        "--artist", [&options](const std::string& text) { options.Picks.Artist = text; },
+        "only tracks whose artist or album artist holds every word of TEXT (letter case and accents ignored)")
+        ->type_name("TEXT");
+    command.add_option_function<std::string>(
+        "--album", [&options](const std::string& text) { options.Picks.Album = text; },
+        "only tracks whose album holds every word of TEXT")
+        ->type_name("TEXT");
+    command.add_option_function<std::string>(
+        "--search", [&options](const std::string& text) { options.Picks.Search = text; },
+        "only tracks whose title, artist or album hold every word of TEXT")
+        ->type_name("TEXT");
     return command
         .add_option("--playlist", options.Playlist, "the tracks of this playlist (default: the master playlist, every track)")
         ->type_name("NAME");
@@ -74,6 +89,9 @@ int main(int argc, char** argv)
                  "varnel-cli");
     app.set_version_flag("--version", "varnel-cli " VARNEL_VERSION);
     app.require_subcommand(1);
+    // As with most tools, an option given twice takes its last value, so that a script can
+    // append to a command that already names one.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.footer("Exit status: 0 done, 1 some tracks failed, 2 bad usage or unreadable database.");
 
     Options options;
@@ -93,8 +111,12 @@ int main(int argc, char** argv)
     const CLI::Option* extractPlaylist = AddRowOptions(*extract, options);
     const CLI::Option* fileFormat =
         extract->add_option("--template", options.FileFormat,
-                            "the copies' names, such as \"%artist%/%album%/%tracknumber% - %title%\"; "
-                            "\"/\" makes folders (default: the template saved in Varnel's preferences)")
+                            "the copies' names, such as \"%albumartist%/%album%/%disc%-%tracknumber:2% %title%\"; "
+                            "\"/\" makes folders. Placeholders: %tracknumber%, %title%, %artist%, %album%, "
+                            "%albumartist% (the artist when there is none), %genre%, %composer%, %year%, %disc%, "
+                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits; "
+                            "numbers are 0 when the player has none (default: the template saved in Varnel's "
+                            "preferences)")
             ->type_name("T");
     const CLI::Option* overwrite =
         extract->add_option("--overwrite", options.Overwrite,
@@ -103,6 +125,7 @@ int main(int argc, char** argv)
             ->check(CLI::IsMember({"always", "never", "ask"}))
             ->type_name("MODE");
     extract->add_flag("--dry-run", options.DryRun, "show what would be copied where, and change nothing");
+    extract->add_flag("--quiet,-q", options.Quiet, "report only failures and the summary");
 
     CLI::App* exportList = app.add_subcommand("export", "write the track list as a UTF-16 CSV file, as the window exports it");
     AddPathOption(*exportList, options);
@@ -123,7 +146,7 @@ int main(int argc, char** argv)
         if (tracks->parsed()) {
             const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
             const OnePlaylist* playlist = ChoosePlaylist(*db.Parser, Given(tracksPlaylist, options.Playlist));
-            PrintTracks(std::cout, PlaylistRows(*db.Parser, playlist), FormatNamed(options.Format));
+            PrintTracks(std::cout, PickTracks(PlaylistRows(*db.Parser, playlist), options.Picks), FormatNamed(options.Format));
         } else if (playlists->parsed()) {
             const PlayerDatabase db = OpenPlayerDatabase(options.Path, -1);
             PrintPlaylists(std::cout, *db.Parser, FormatNamed(options.Format));
@@ -139,9 +162,11 @@ int main(int argc, char** argv)
                                 : options.Overwrite == "never" ? NeverOverwrite
                                                                : AlwaysPrompt;
             run.DryRun = options.DryRun;
+            run.Picks = options.Picks;
+            run.Quiet = options.Quiet;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
-            code = RunExport(options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.File);
+            code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks, options.File});
         }
     } catch (const CliError& e) {
         std::cout.flush();
