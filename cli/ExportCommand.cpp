@@ -2,6 +2,7 @@
 
 #include "FileCopy.h"
 #include "CliError.h"
+#include "ExportTarget.h"
 #include "Interrupt.h"
 #include "PlayerDatabase.h"
 #include "TrackListExport.h"
@@ -9,6 +10,8 @@
 int RunExport(const ExportOptions& options)
 {
     const std::string& file = options.File;
+    if (file.empty())
+        throw CliError("FILE is empty; give the file to write, or - for standard output");
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
     const std::vector<const OneTrack*> rows =
         PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
@@ -21,7 +24,7 @@ int RunExport(const ExportOptions& options)
         AppendExportRow(bytes, *track);
 
     CatchInterrupts();
-    const std::string failure = WriteFileAtomically(file, bytes, Interrupted);
+    const std::string failure = WriteExportTarget(file, bytes, Interrupted);
     EndIfInterrupted();
     if (!failure.empty())
         throw CliError("Error opening file for writing: " + file + ": " + failure);

@@ -213,12 +213,16 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
     return counts;
 }
 
-void PrintSummary(const RunCounts& counts, std::size_t tracks)
+// `keptUnasked`: the saved setting asks before replacing a file and there was no terminal to
+// ask on, so files in the way were kept; said once, here.
+void PrintSummary(const RunCounts& counts, std::size_t tracks, bool keptUnasked)
 {
     const std::size_t left = tracks - static_cast<std::size_t>(counts.Copied + counts.Kept + counts.Failed);
     std::cerr << "varnel-cli: " << counts.Copied << " of " << tracks << " tracks copied";
     if (counts.Kept > 0)
         std::cerr << ", " << counts.Kept << " kept as they were";
+    if (counts.Kept > 0 && keptUnasked)
+        std::cerr << " (the saved setting asks before replacing a file, and there is no terminal to ask on)";
     if (counts.Failed > 0)
         std::cerr << ", " << counts.Failed << " failed";
     if (left > 0)
@@ -230,7 +234,15 @@ void PrintSummary(const RunCounts& counts, std::size_t tracks)
 
 int RunExtract(const ExtractOptions& options)
 {
-    const auto [fileFormat, mode] = NamingAndPolicy(options);
+    // An unset variable would otherwise name the root of the file system.
+    if (options.Destination.empty())
+        throw CliError("DEST is empty; give the folder to copy into");
+    auto [fileFormat, mode] = NamingAndPolicy(options);
+    // A script run off a terminal cannot answer: a saved "ask" that it did not choose keeps the
+    // files in the way, so that it runs the second time as it did the first.
+    const bool keptUnasked = !options.Overwrite && mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1;
+    if (keptUnasked)
+        mode = NeverOverwrite;
     CheckTemplatePlaceholders(fileFormat, options.FileFormat.has_value(), std::cerr);
     const FolderTemplate naming(fileFormat);
     ExtractProgress::SetQuiet(options.Quiet);
@@ -247,9 +259,7 @@ int RunExtract(const ExtractOptions& options)
         return DryRun(copies, mode);
     if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
         // Nothing is copied: a run that stopped at its first question would leave half a job.
-        throw CliError(options.Overwrite ? "--overwrite ask needs a terminal to ask on; give --overwrite always or never"
-                                         : "the saved overwrite setting asks before replacing a file, which needs a "
-                                           "terminal; give --overwrite always or never");
+        throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
 
     if (!destinationThere) {
@@ -260,7 +270,7 @@ int RunExtract(const ExtractOptions& options)
     }
     CatchInterrupts();
     const RunCounts counts = CopyAll(copies, mode);
-    PrintSummary(counts, copies.size());
+    PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     return counts.Failed > 0 || counts.Cancelled ? ExitSomeFailed : ExitDone;
 }

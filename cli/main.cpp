@@ -1,6 +1,7 @@
 // varnel-cli: the player's database on the command line, for scripts and machines without a
 // desktop. Data goes to standard output, messages to standard error, one line each.
 #include "CliError.h"
+#include "CommandLineTexts.h"
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
 #include "ListCommands.h"
@@ -9,10 +10,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,6 +34,20 @@ struct Options {
     TrackPicks Picks;
 };
 
+// Whole numbers from 0 to the largest track count the reader takes.
+CLI::Validator LimitValidator()
+{
+    return CLI::Validator(
+        [](std::string& text) {
+            int value = -1;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc() || end != text.data() + text.size() || value < 0)
+                return std::string("the limit must be a whole number of 0 or more, not \"") + text + "\"";
+            return std::string();
+        },
+        "");
+}
+
 void AddPathOption(CLI::App& command, Options& options)
 {
     command.add_option("PATH", options.Path, "the player's mount point, or a database file (iTunesDB or iTunesCDB)")
@@ -40,7 +58,7 @@ void AddPathOption(CLI::App& command, Options& options)
 CLI::Option* AddRowOptions(CLI::App& command, Options& options)
 {
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
-        ->check(CLI::NonNegativeNumber)
+        ->check(LimitValidator())
         ->type_name("N");
     command.add_option_function<std::string>(
         "--artist", [&options](const std::string& text) { options.Picks.Artist = text; },
@@ -87,12 +105,12 @@ int main(int argc, char** argv)
     CLI::App app("Lists the tracks and playlists of a classic iPod, copies its tracks under readable names "
                  "and exports its track list.",
                  "varnel-cli");
-    app.set_version_flag("--version", "varnel-cli " VARNEL_VERSION);
+    app.set_version_flag("--version", VersionText(VARNEL_VERSION));
     app.require_subcommand(1);
     // As with most tools, an option given twice takes its last value, so that a script can
     // append to a command that already names one.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.footer("Exit status: 0 done, 1 some tracks failed, 2 bad usage or unreadable database.");
+    app.footer(HelpFooter(""));
 
     Options options;
 
@@ -132,6 +150,15 @@ int main(int argc, char** argv)
     exportList->add_option("FILE", options.File, "the file to write (replaced when it exists)")->required();
     const CLI::Option* exportPlaylist = AddRowOptions(*exportList, options);
 
+    std::vector<std::string> commands;
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->footer(HelpFooter(command->get_name()));
+        commands.push_back(command->get_name());
+    }
+    if (const auto unknown = UnknownCommandMessage({argv + std::min(argc, 1), argv + argc}, commands)) {
+        std::cerr << "varnel-cli: " << *unknown << '\n';
+        return ExitBadInput;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -140,4 +142,121 @@ TEST_F(LibraryPlayer, QuietRunsReportOnlyFailuresAndTheSummary)
     }
     EXPECT_EQ(std::count(plain.Err.begin(), plain.Err.end(), '\n'), 6) << plain.Err; // a line per copy
     EXPECT_EQ(std::count(quiet.Err.begin(), quiet.Err.end(), '\n'), 2) << quiet.Err;
+}
+
+// The shell runs varnel-cli with its redirections; "$CLI" and "$PLAYER" stand for the program
+// and the player.
+ProgramResult LibraryPlayer::Shell(const std::string& script) const
+{
+    return RunProgram("/bin/sh", {"-c", script},
+                      {"CLI=" VARNEL_CLI_PROGRAM, "PLAYER=" + Root.string(), "XDG_CONFIG_HOME=" + Config.string(),
+                       "HOME=" + Config.string(), "TZ=UTC0"});
+}
+
+TEST_F(LibraryPlayer, ExportWritesThroughDescriptorsPipesAndLinks)
+{
+    const fs::path reference = Temp.File("reference.csv");
+    ASSERT_EQ(Run({"export", Root.string(), reference.string()}).ExitCode, 0);
+    const std::string bytes = ReadFile(reference);
+    ASSERT_GT(bytes.size(), 100u);
+
+    // Descriptors: standard output as it is, so that ">>" appends; any open descriptor by number.
+    const fs::path log = Temp.File("log");
+    WriteText(log, "earlier\n");
+    for (const char* target : {"-", "/dev/stdout", "/proc/self/fd/1"}) {
+        SCOPED_TRACE(target);
+        const ProgramResult run = Shell(std::string("\"$CLI\" export \"$PLAYER\" ") + target + " >>'" + log.string() + "'");
+        EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    }
+    const ProgramResult numbered = Shell("\"$CLI\" export \"$PLAYER\" /dev/fd/3 3>>'" + log.string() + "'");
+    EXPECT_EQ(numbered.ExitCode, 0) << numbered.Err;
+    EXPECT_EQ(ReadFile(log), "earlier\n" + bytes + bytes + bytes + bytes);
+    EXPECT_EQ(Shell("\"$CLI\" export \"$PLAYER\" /dev/fd/7").ExitCode, 2) << "a descriptor that is not open";
+    const ProgramResult piped = Shell("\"$CLI\" export \"$PLAYER\" - | od -An -tx1 | head -1");
+    EXPECT_EQ(piped.Out.substr(0, 12), " ff fe 22 00") << piped.Out;
+
+    // A FIFO stays one and carries the bytes to its reader.
+    const fs::path fifo = Temp.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path received = Temp.File("received");
+    const ProgramResult throughFifo = Shell("cat '" + fifo.string() + "' >'" + received.string() +
+                                            "' & \"$CLI\" export \"$PLAYER\" '" + fifo.string() + "'; wait");
+    EXPECT_EQ(throughFifo.ExitCode, 0) << throughFifo.Err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(ReadFile(received), bytes);
+
+    // A link stays a link; the file it leads to is replaced in its own folder, and a dangling
+    // link gets its file.
+    const fs::path folder = Temp.File("links");
+    const fs::path real = Temp.File("real/tracks.csv");
+    WriteText(real, "older");
+    fs::create_directories(folder);
+    fs::create_symlink(real, folder / "tracks.csv");
+    fs::create_symlink(Temp.File("real/new.csv"), folder / "new.csv");
+    for (const char* name : {"tracks.csv", "new.csv"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Run({"export", Root.string(), (folder / name).string()}).ExitCode, 0);
+        EXPECT_TRUE(fs::is_symlink(folder / name));
+        EXPECT_EQ(ReadFile(folder / name), bytes);
+    }
+    EXPECT_EQ(FilesBelow(Temp.File("real")).size(), 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+}
+
+TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string message; // in the one line on standard error
+    } cases[] = {
+        {{"frobnicate", "x"}, "unknown command \"frobnicate\"; the commands are tracks, playlists, extract, export"},
+        {{"tracks", Root.string(), "--limit", "abc"}, "the limit must be a whole number of 0 or more"},
+        {{"tracks", Root.string(), "--limit", "-1"}, "the limit must be a whole number of 0 or more"},
+        {{"extract", Root.string(), "", "--dry-run", "--overwrite", "never"}, "DEST is empty"},
+        {{"extract", Root.string(), "", "--overwrite", "never"}, "DEST is empty"},
+        {{"export", Root.string(), ""}, "FILE is empty"},
+        {{"tracks", Root.string(), "--playlist", "Nowhere"},
+         "no playlist named \"Nowhere\" in " + DatabasePath() +
+             "; its playlists are \"Library\", \"Road\", \"road\", \"Mix/Tape\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const ProgramResult run = Run(c.args);
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+        EXPECT_NE(run.Err.find(c.message), std::string::npos) << run.Err;
+        EXPECT_TRUE(run.Out.empty());
+    }
+
+    // A playlist name in other letter case, when none matches exactly: the first in file order.
+    auto ids = [&](const std::string& playlist) {
+        std::vector<int> shown;
+        for (const auto& row : nlohmann::json::parse(Run({"tracks", Root.string(), "--playlist", playlist, "--format", "json"}).Out))
+            shown.push_back(row.at("id").get<int>());
+        return shown;
+    };
+    EXPECT_EQ(ids("road"), (std::vector<int>{205}));
+    EXPECT_EQ(ids("ROAD"), (std::vector<int>{203, 201}));
+
+    // A database that is there but cannot be opened says why. Root opens anything, so the
+    // program then runs as nobody.
+    fs::permissions(DatabasePath(), fs::perms::none);
+    const ProgramResult denied =
+        ::geteuid() == 0
+            ? RunProgram("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", VARNEL_CLI_PROGRAM,
+                                              "tracks", Root.string()})
+            : Run({"tracks", Root.string()});
+    EXPECT_EQ(denied.ExitCode, 2);
+    EXPECT_EQ(denied.Err, "varnel-cli: " + DatabasePath() + ": Permission denied\n");
+
+    const ProgramResult help = Run({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    const auto examples = help.Out.find("\nExamples:\n  varnel-cli ");
+    const auto statuses = help.Out.find("\nExit status:\n  0  done\n  1  ");
+    EXPECT_TRUE(examples != std::string::npos && statuses != std::string::npos && examples < statuses) << help.Out;
+    EXPECT_NE(Run({"extract", "--help"}).Out.find("Exit status:"), std::string::npos);
+    const ProgramResult version = Run({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_NE(version.Out.find("GNU General Public License, version 3 or later"), std::string::npos) << version.Out;
+    EXPECT_EQ(version.Out.find("\n\n"), std::string::npos) << "one paragraph";
 }

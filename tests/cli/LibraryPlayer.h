@@ -21,6 +21,7 @@ protected:
 
     std::string DatabasePath() const { return (Root / "iPod_Control/iTunes/iTunesDB").string(); }
     ProgramResult Run(const std::vector<std::string>& args) const;
+    ProgramResult Shell(const std::string& script) const;
     void SaveSettings(const std::string& body) const;
 
 
