@@ -2,6 +2,7 @@
 
 #include "BusyCursor.h"
 #include "ITDBParser.h"
+#include "TrackCopyPlan.h"
 #include "TrackSortKeys.h"
 
 #include <QIcon>
@@ -186,6 +187,9 @@ private:
     void ShowStatusBar(bool show);
     // The tracks of the selected rows, in list order.
     std::vector<const OneTrack*> SelectedTracks() const;
+    // The copy plans of a run of `tracks` into `folder`: each track under the name the open
+    // database's naming rule gives it for that folder's file system.
+    std::vector<TrackCopyPlan> PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const;
     // Where the folder and file choosers open: the last folder used, else the documents folder.
     QString ChooserStartFolder() const;
     void ConnectListEvents();

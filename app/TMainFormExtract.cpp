@@ -2,10 +2,13 @@
 #include "TMainForm.h"
 
 #include "FileCopy.h"
+#include "LetterCase.h"
+#include "PlayerDestination.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
 #include "TrackCopyPlan.h"
 #include "TrackListModel.h"
+#include "TrackNames.h"
 #include "UserDialogs.h"
 
 #include <QCoreApplication>
@@ -98,16 +101,21 @@ void TMainForm::ExtractTracks()
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
+    if (WritesIntoPlayer(folder, IPodDrive)) {
+        UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
+                                     "to it: please choose a folder on your computer.");
+        return;
+    }
     PreferencesForm->SetExtractPath(folder);
     std::int32_t mode = PreferencesForm->GetOverwriteFiles();
+    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder);
 
     SetStatusText("Extracting tracks:");
     RunGuard run(*this);
     LastEventsRun = std::chrono::steady_clock::now();
-    for (const OneTrack* track : tracks) {
+    for (const TrackCopyPlan& plan : plans) {
         if (CloseWhenIdle)
             break;
-        const TrackCopyPlan plan = PlanTrackCopy(*track, IPodDrive, folder, PreferencesForm->GetFileFormat());
         const QString destination = Shown(plan.Destination);
         SetStatusDetail(destination.toStdU16String());
 
@@ -152,6 +160,16 @@ void TMainForm::ExtractTracks()
         if (goOn != UserDialogs::Answer::Yes)
             break;
     }
+}
+
+std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const
+{
+    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)});
+    std::vector<TrackCopyPlan> plans;
+    plans.reserve(tracks.size());
+    for (const OneTrack* track : tracks)
+        plans.push_back(PlanTrackCopy(*track, IPodDrive, folder, names));
+    return plans;
 }
 
 bool TMainForm::ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred)

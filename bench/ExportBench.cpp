@@ -1,10 +1,12 @@
-// How fast Varnel exports a large track list, against how fast it reads the same database.
+// How fast Varnel exports a large track list and names the copies of every track, against how
+// fast it reads the same database.
 //
 //   ExportBench [--tracks N] [benchmark options]
 
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "TrackListExport.h"
+#include "TrackNames.h"
 
 #include <benchmark/benchmark.h>
 
@@ -61,6 +63,23 @@ void BM_Export(benchmark::State& state)
     state.SetBytesProcessed(bytes);
 }
 BENCHMARK(BM_Export)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The names of every track's copy, as each extraction run works them out before its first copy:
+// the window's template as they are (0), or the command line's folders with letter case folded
+// for a FAT destination (1).
+void BM_TrackNames(benchmark::State& state)
+{
+    ITDBParser parser(gDatabase);
+    parser.Parse(-1);
+    const TrackNameRule rule = state.range(0) == 0 ? TrackNameRule{"%tracknumber% - %title% - %artist%"}
+                                                   : TrackNameRule{"%artist%/%album%/%tracknumber% - %title%", true, true};
+    for (auto _ : state) {
+        const TrackNames names(parser, rule);
+        benchmark::DoNotOptimize(names.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * gTracks);
+}
+BENCHMARK(BM_TrackNames)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -6,9 +6,13 @@
 #include "FileCopy.h"
 #include "FolderTemplate.h"
 #include "Interrupt.h"
+#include "LetterCase.h"
 #include "OverwritePrompt.h"
 #include "PlayerDatabase.h"
+#include "PlayerDestination.h"
 #include "SavedSettings.h"
+#include "TrackCopyPlan.h"
+#include "TrackNames.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,7 +21,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 
@@ -61,7 +65,6 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
     int failures = 0;
     int copied = 0;
     std::uint64_t bytes = 0;
-    std::unordered_set<std::string> planned;
     for (const PlannedCopy& copy : copies) {
         if (!copy.Plan.Refusal.empty() || copy.SourceError != 0) {
             std::cout << std::flush;
@@ -71,7 +74,7 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
             ++failures;
             continue;
         }
-        const bool exists = !planned.insert(copy.Plan.Destination).second || PathExists(copy.Plan.Destination);
+        const bool exists = PathExists(copy.Plan.Destination);
         std::cout << copy.Plan.Source << " -> " << copy.Plan.Destination << (exists ? ExistingNote(mode) : "") << '\n';
         if (!exists || mode != NeverOverwrite) {
             ++copied;
@@ -94,13 +97,21 @@ std::pair<std::string, OverwriteMode> NamingAndPolicy(const ExtractOptions& opti
             options.Overwrite.value_or(static_cast<OverwriteMode>(saved.OverwriteFiles))};
 }
 
-std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, const FolderTemplate& naming,
+std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, const TrackNames& names,
                                     const std::string& playerRoot, const std::string& destination)
 {
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
+    // Template folders can lead back into the player when the destination lies above it.
+    std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{naming.Plan(*track, playerRoot, destination)};
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
+        const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
+        const auto known = onPlayer.try_emplace(folder, false);
+        if (known.second)
+            known.first->second = WritesIntoPlayer(folder, playerRoot);
+        if (known.first->second && copy.Plan.Refusal.empty())
+            copy.Plan.Refusal = "The copy would be written onto the player.";
         struct stat source {};
         if (::stat(copy.Plan.Source.c_str(), &source) == 0)
             copy.Size = static_cast<std::uint64_t>(source.st_size);
@@ -111,15 +122,12 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     return copies;
 }
 
-// True when a copy would meet a file that is already there, or one that an earlier track of the
-// run writes: the cases in which the overwrite policy has to decide.
+// True when a copy would meet a file that is already there: the case in which the overwrite
+// policy has to decide. No two tracks of a run share a name.
 bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies)
 {
-    std::unordered_set<std::string> planned;
     for (const PlannedCopy& copy : copies) {
-        if (!copy.Plan.Refusal.empty() || copy.SourceError != 0)
-            continue;
-        if (!planned.insert(copy.Plan.Destination).second || PathExists(copy.Plan.Destination))
+        if (copy.Plan.Refusal.empty() && copy.SourceError == 0 && PathExists(copy.Plan.Destination))
             return true;
     }
     return false;
@@ -244,7 +252,7 @@ int RunExtract(const ExtractOptions& options)
     if (keptUnasked)
         mode = NeverOverwrite;
     CheckTemplatePlaceholders(fileFormat, options.FileFormat.has_value(), std::cerr);
-    const FolderTemplate naming(fileFormat);
+    CheckFolderTemplate(fileFormat);
     ExtractProgress::SetQuiet(options.Quiet);
     struct stat info {};
     const bool destinationThere = ::stat(options.Destination.c_str(), &info) == 0;
@@ -254,7 +262,18 @@ int RunExtract(const ExtractOptions& options)
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
     const std::vector<const OneTrack*> rows =
         PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
-    const std::vector<PlannedCopy> copies = PlanCopies(rows, naming, db.PlayerRoot, options.Destination);
+    if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
+        throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
+    if (!destinationThere && !options.DryRun) {
+        std::error_code error;
+        std::filesystem::create_directories(options.Destination, error);
+        if (error)
+            throw CliError(options.Destination + ": " + error.message());
+    }
+    // The names depend on whether the destination ignores letter case; a dry run may not write
+    // the probe that can take to find out.
+    const TrackNames names(*db.Parser, {fileFormat, true, FileSystemIgnoresCase(options.Destination, !options.DryRun)});
+    const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
     if (options.DryRun)
         return DryRun(copies, mode);
     if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
@@ -262,12 +281,6 @@ int RunExtract(const ExtractOptions& options)
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
 
-    if (!destinationThere) {
-        std::error_code error;
-        std::filesystem::create_directories(options.Destination, error);
-        if (error)
-            throw CliError(options.Destination + ": " + error.message());
-    }
     CatchInterrupts();
     const RunCounts counts = CopyAll(copies, mode);
     PrintSummary(counts, copies.size(), keptUnasked);

@@ -1,5 +1,7 @@
 #include "ExtractProgress.h"
 
+#include "TerminalText.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -94,7 +96,8 @@ void ExtractProgress::Finish()
 void ExtractProgress::Clear()
 {
     if (LineShown) {
-        std::cerr << "\r\033[K" << std::flush;
+        WriteTerminalControl(std::cerr, "\r\033[K");
+        std::cerr << std::flush;
         LineShown = false;
     }
 }
@@ -120,6 +123,9 @@ void ExtractProgress::Draw(bool force)
     }
     // Only ASCII, so bytes are columns; the last column is left free, where some terminals wrap.
     line.resize(std::min(line.size(), TerminalWidth() - 1));
-    std::cerr << '\r' << line << "\033[K" << std::flush;
+    WriteTerminalControl(std::cerr, "\r");
+    std::cerr << line;
+    WriteTerminalControl(std::cerr, "\033[K");
+    std::cerr << std::flush;
     LineShown = true;
 }

@@ -10,12 +10,14 @@
 namespace {
 
 // One line typed on standard input, without its end; nullopt at the end of the input and when
-// Ctrl+C (or another caught signal) arrives while waiting: the buffered standard stream would
-// take up the read again and leave the question waiting for a line that decides nothing.
+// Ctrl+C (or another caught signal) arrives before or while waiting: the buffered standard stream
+// would take up the read again and leave the question waiting for a line that decides nothing.
 std::optional<std::string> ReadAnswerLine()
 {
     std::string line;
     for (;;) {
+        if (!WaitForInputUnlessInterrupted(STDIN_FILENO))
+            return std::nullopt;
         char c = 0;
         const ssize_t got = ::read(STDIN_FILENO, &c, 1);
         if (got < 0 && errno == EINTR && !Interrupted())

@@ -6,6 +6,7 @@
 #include "ExtractCommand.h"
 #include "ListCommands.h"
 #include "PlayerDatabase.h"
+#include "TerminalText.h"
 #include "TrackPicking.h"
 
 #include <CLI/CLI.hpp>
@@ -101,6 +102,7 @@ int main(int argc, char** argv)
     // Table widths ask wcwidth, which knows character widths only in a UTF-8 locale.
     std::setlocale(LC_CTYPE, "C.UTF-8");
     std::ios::sync_with_stdio(false);
+    EscapeControlsOnTerminals();
 
     CLI::App app("Lists the tracks and playlists of a classic iPod, copies its tracks under readable names "
                  "and exports its track list.",

@@ -101,14 +101,15 @@ std::u16string BuildTrackFileName(const OneTrack& track, std::string_view fileFo
     }};
     for (const auto& [pattern, value] : placeholders)
         name = ReplaceAllNoCase(name, pattern, value);
-    for (const char forbidden : ForbiddenFileNameChars) {
-        const char16_t unit = static_cast<char16_t>(forbidden);
-        name = ReplaceAllNoCase(name, std::u16string_view(&unit, 1), u"_");
-    }
-    // A target formatted FAT refuses control characters in names, as the player's own does.
+    CleanFileNamePart(name);
+    return name;
+}
+
+void CleanFileNamePart(std::u16string& name)
+{
     for (char16_t& unit : name) {
-        if (unit < u' ')
+        // A target formatted FAT refuses control characters in names, as the player's own does.
+        if (unit < u' ' || (unit < 0x80 && ForbiddenFileNameChars.find(static_cast<char>(unit)) != std::string_view::npos))
             unit = u'_';
     }
-    return name;
 }

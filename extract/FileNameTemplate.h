@@ -25,6 +25,11 @@ inline constexpr std::size_t kNameAreaUnits = 259;
 // for kDefaultFileFormat. The result may be empty; it never holds a zero unit.
 std::u16string BuildTrackFileName(const OneTrack& track, std::string_view fileFormat);
 
+// Makes `name` fit to stand as one file name part: each of the ForbiddenFileNameChars and each
+// unit below U+0020 becomes "_". The expansion above ends with it; the player file's own name
+// and extension, used in a copy's name, pass through it too.
+void CleanFileNamePart(std::u16string& name);
+
 // `text` with every occurrence of `pattern` (ASCII letters in any case) replaced by `value`,
 // scanning left to right and never searching an inserted value. The result is cut at its first
 // zero unit and at kNameAreaUnits. An empty pattern replaces nothing.

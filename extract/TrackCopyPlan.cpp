@@ -1,9 +1,11 @@
 #include "TrackCopyPlan.h"
 
+#include "ExtraPlaceholders.h"
 #include "FileNameTemplate.h"
 #include "OneTrack.h"
 #include "PlayerPaths.h"
 #include "TextConvert.h"
+#include "TrackNames.h"
 
 #include <algorithm>
 
@@ -71,13 +73,11 @@ std::string JoinPath(std::string_view folder, std::string_view name)
     return path;
 }
 
-TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
-                            std::string_view fileFormat)
-{
-    TrackCopyPlan plan;
-    std::string location(track.GetLocation());
-    std::replace(location.begin(), location.end(), '\\', '/');
+namespace {
 
+// The player's file for `location` ("/"-separated), or why it must not be read.
+void PlanSource(TrackCopyPlan& plan, const std::string& location, std::string_view playerRoot)
+{
     if (playerRoot.empty()) {
         plan.Refusal = "The player's folder is not known.";
         plan.Source = location;
@@ -88,12 +88,89 @@ TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, 
         const std::string root(playerRoot);
         plan.Source = FindPathNoCase(root, location).value_or(JoinPath(playerRoot, location));
     }
+}
 
-    plan.Extension = PlayerFileExtension(location);
-    std::u16string name = BuildTrackFileName(track, fileFormat);
-    if (name.empty() || name == u"." || name == u"..")
-        name = PlayerFileStem(location, plan.Extension);
-    plan.Name = FitFileName(name, plan.Extension.size());
+std::string SlashedLocation(const OneTrack& track)
+{
+    std::string location(track.GetLocation());
+    std::replace(location.begin(), location.end(), '\\', '/');
+    return location;
+}
+
+bool Unusable(std::u16string_view name)
+{
+    return name.empty() || name == u"." || name == u"..";
+}
+
+// The player file's extension as a copy may carry it.
+std::string CleanExtension(std::string_view location)
+{
+    std::u16string extension = WideFromNarrow(PlayerFileExtension(location));
+    CleanFileNamePart(extension);
+    return NarrowFromWide(FitFileName(extension, kMaxFileNameBytes - kMaxExtensionBytes));
+}
+
+} // namespace
+
+TrackNameParts NamePartsOf(const OneTrack& track, std::string_view fileFormat, bool slashMakesFolders)
+{
+    const std::string location = SlashedLocation(track);
+    TrackNameParts parts;
+    parts.Extension = CleanExtension(location);
+    // The command line's templates also take its further placeholders; a part they leave empty
+    // is unusable, as "." is.
+    const auto expand = [&](std::string_view part) {
+        std::string expanded = slashMakesFolders ? ExpandExtraPlaceholders(track, part) : std::string(part);
+        return expanded.empty() && !part.empty() ? std::string(".") : expanded;
+    };
+    if (slashMakesFolders) {
+        for (std::size_t slash = fileFormat.find('/'); slash != std::string_view::npos; slash = fileFormat.find('/')) {
+            std::u16string folder = FitFileName(BuildTrackFileName(track, expand(fileFormat.substr(0, slash))), 0);
+            const bool unusable = Unusable(folder);
+            UnhideName(folder);
+            parts.Folders += unusable ? std::string("_") : NarrowFromWide(folder);
+            parts.Folders += '/';
+            fileFormat.remove_prefix(slash + 1);
+        }
+    }
+    std::u16string stem = BuildTrackFileName(track, expand(fileFormat));
+    if (Unusable(stem)) {
+        stem = PlayerFileStem(location, PlayerFileExtension(location));
+        CleanFileNamePart(stem);
+    }
+    if (stem.empty() && parts.Extension.empty())
+        stem.push_back(u'_');
+    if (slashMakesFolders)
+        UnhideName(stem);
+    parts.Stem = FitFileName(stem, parts.Extension.size());
+    return parts;
+}
+
+TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
+                            const TrackNames& names)
+{
+    TrackCopyPlan plan;
+    const std::string location = SlashedLocation(track);
+    PlanSource(plan, location, playerRoot);
+    const std::string& relative = names.RelativePath(track);
+    if (relative.empty() && plan.Refusal.empty())
+        plan.Refusal = "The track is not one of the open database's.";
+    plan.Extension = CleanExtension(location);
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string_view fileName = std::string_view(relative).substr(slash == std::string::npos ? 0 : slash + 1);
+    plan.Name = WideFromNarrow(fileName.substr(0, fileName.size() - std::min(fileName.size(), plan.Extension.size())));
+    plan.Destination = JoinPath(destinationFolder, relative);
+    return plan;
+}
+
+TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
+                            std::string_view fileFormat)
+{
+    TrackCopyPlan plan;
+    PlanSource(plan, SlashedLocation(track), playerRoot);
+    TrackNameParts parts = NamePartsOf(track, fileFormat, false);
+    plan.Extension = std::move(parts.Extension);
+    plan.Name = std::move(parts.Stem);
     plan.Destination = JoinPath(destinationFolder, NarrowFromWide(plan.Name) + plan.Extension);
     return plan;
 }

@@ -5,17 +5,19 @@
 #include <string_view>
 
 class OneTrack;
+class TrackNames;
 
 // Where one track is copied from and to. Paths are UTF-8.
 struct TrackCopyPlan {
     // The player's file: as found on disk (any letter case), else the player root joined with
     // the location, so that the copy fails with the system's own reason.
     std::string Source;
-    // The player file's extension with its dot (".mp3"); empty when it has none.
+    // The copy's extension with its dot (".mp3"): the player file's, made fit for a file name;
+    // empty when it has none.
     std::string Extension;
-    // The copy's name without extension, as expanded and fitted.
+    // The copy's file name without folders and extension, as expanded, fitted and made unique.
     std::u16string Name;
-    // Destination folder + "/" + name + extension.
+    // Destination folder + "/" + the copy's path below it.
     std::string Destination;
     // Why the track must not be copied; empty when it may be.
     std::string Refusal;
@@ -23,12 +25,34 @@ struct TrackCopyPlan {
 
 // Linux file names hold at most this many bytes.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
+// A longer extension (no real one is) is cut to this many bytes, leaving room for the name.
+inline constexpr std::size_t kMaxExtensionBytes = 64;
+
+// What a track's copy is called before names are made unique: the folders below the destination
+// ("Band/First/", or empty), the file name without extension, and the extension. The template
+// `fileFormat` is expanded by BuildTrackFileName; with `slashMakesFolders` each "/" in it
+// separates a folder, each part expanded on its own and one that comes out empty, "." or ".."
+// named "_". A file name that comes out empty, "." or ".." becomes the player file's own name,
+// which, like the extension, gets the same cleaning as an expanded name; each part is cut at a
+// character boundary to fit kMaxFileNameBytes. Never empty as a whole: a bare "_" at worst.
+// The command line's templates (`slashMakesFolders`) also take the placeholders of
+// ExtraPlaceholders.h, and no folder or file name of theirs begins with "." (it gets "_").
+struct TrackNameParts {
+    std::string Folders;
+    std::u16string Stem;
+    std::string Extension;
+};
+TrackNameParts NamePartsOf(const OneTrack& track, std::string_view fileFormat, bool slashMakesFolders);
 
 // The plan for copying `track` from the player mounted at `playerRoot` into `destinationFolder`
-// under a name from `fileFormat` (see BuildTrackFileName). A name that comes out empty, "." or
-// ".." becomes the player file's own name; a name too long for the file system is cut at a
-// character boundary. A location with a "." or ".." component, which could reach files outside
-// the player, is refused, and so is every track when `playerRoot` is empty.
+// under the name `names` gives it (see TrackNames.h). A location with a "." or ".." component,
+// which could reach files outside the player, is refused, and so is every track when
+// `playerRoot` is empty; a track `names` does not know is refused too.
+TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
+                            const TrackNames& names);
+
+// The same for a track on its own, named from `fileFormat` (see TrackNameParts) with no regard
+// to other tracks: two tracks may get one name. Runs over several tracks use TrackNames.
 TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
                             std::string_view fileFormat);
 

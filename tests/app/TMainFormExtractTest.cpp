@@ -90,6 +90,27 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
 }
 
+TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
+{
+    FakePlayer player(kTracks);
+    std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control", player.Out("link"));
+    const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
+    const auto before = entries();
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    for (const std::string& folder : {player.Root(), player.Root() + "/iPod_Control/Music", player.Out("link")}) {
+        dialogs.messages.clear();
+        dialogs.paths.push_back(QString::fromStdString(folder));
+        form.ActionFileExtract->trigger();
+        ASSERT_EQ(dialogs.messages.size(), 1u) << folder;
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith("The chosen folder is on the iPod.")) << folder;
+        EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    }
+    EXPECT_EQ(entries(), before) << "written onto the player";
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "");
+    ExpectIdle(form);
+}
+
 TEST_F(ExtractTest, CopiesTheSelectedTracksUnderTemplateNamesWithThePlayersExtension)
 {
     StoreSettings({{"FileFormat", "%tracknumber% - %title%"}});
@@ -181,18 +202,27 @@ TEST_F(ExtractTest, PromptAnswersActOnThisFileOrOnTheRestOfTheRun)
     }
 }
 
-TEST_F(ExtractTest, TwoTracksWithOneNameMeetTheOverwriteMode)
+TEST_F(ExtractTest, TwoTracksWithOneNameKeepACopyEach)
 {
-    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "same"}});
+    StoreSettings({{"OverwriteFiles", "0"}, {"FileFormat", "same"}});
     std::vector<FakeTrack> tracks = kTracks;
     tracks[2].Location = ":iPod_Control:Music:F02:CCCC.mp3";
     FakePlayer player(tracks);
     TMainForm form;
     Open(form, player, {0, 2}); // list order: CCCC first, then AAAA
-    PromptScript prompt({AnswerNo});
     Extract(form, player);
-    EXPECT_EQ(prompt.Shown, QStringList{QString::fromStdString(player.Out("same.mp3"))});
-    EXPECT_EQ(FakePlayer::Read(player.Out("same.mp3")), "third, no extension");
+    // The first track of the database keeps the plain name, whatever the list's order.
+    EXPECT_EQ(FakePlayer::Read(player.Out("same.mp3")), "first song");
+    EXPECT_EQ(FakePlayer::Read(player.Out("same (2).mp3")), "third, no extension");
+
+    // Alone in a run, the second one finds its own copy again, and the overwrite mode decides.
+    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "same"}});
+    TMainForm again;
+    Open(again, player, {0});
+    PromptScript prompt({AnswerNo});
+    Extract(again, player);
+    EXPECT_EQ(prompt.Shown, QStringList{QString::fromStdString(player.Out("same (2).mp3"))});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(player.Out()), {}), 2);
 }
 
 TEST_F(ExtractTest, AFailedTrackOffersToGoOn)

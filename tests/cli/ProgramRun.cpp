@@ -93,7 +93,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 
 ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
                                    const std::vector<std::string>& extraEnv, const std::string& input,
-                                   const std::string& typeOnceShown)
+                                   const std::string& typeOnceShown, int signalBeforeTyping)
 {
     ChildVectors child(program, args, extraEnv);
     int terminal = -1;
@@ -107,6 +107,8 @@ ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector
     // The terminal keeps typed lines until the program reads them, one line per read.
     bool typed = false;
     auto type = [&] {
+        if (signalBeforeTyping != 0)
+            ::kill(pid, signalBeforeTyping);
         if (::write(terminal, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
             throw std::runtime_error("cannot type into the pseudo-terminal");
         typed = true;

@@ -19,6 +19,7 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 // Runs `program` on a new pseudo-terminal that is its standard input, output and error, typing
 // `input` into it: at once, or once the terminal has shown `typeOnceShown`. Out holds everything
 // the terminal showed, Err stays empty. A program that shows nothing for half a minute is killed.
+// A `signalBeforeTyping` other than 0 is sent to the program just before the input is typed.
 ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
                                    const std::vector<std::string>& extraEnv, const std::string& input,
-                                   const std::string& typeOnceShown = {});
+                                   const std::string& typeOnceShown = {}, int signalBeforeTyping = 0);

@@ -1,4 +1,5 @@
 #include "DemoPlayer.h"
+#include "FatMount.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "ProgramRun.h"
@@ -87,6 +88,9 @@ protected:
         WriteTrackListCsv(bytes, rows);
         return bytes.str();
     }
+
+    void WriteTwins();
+    std::map<std::string, std::string> CopyTwins(const fs::path& dest);
 
     TempDir Temp;
     fs::path Root;
@@ -341,6 +345,115 @@ TEST_F(VarnelCliTest, OverwritePolicyAndDryRun)
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
 }
 
+// Two "Intro"s by one band with one number, and two titles that differ only in letter case:
+// listed in an order other than the database's, so that the names follow the database.
+void VarnelCliTest::WriteTwins()
+{
+    Db = Database();
+    const char16_t* titles[] = {u"Intro", u"Intro", u"road song", u"Road Song"};
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < 4; ++i) {
+        const std::string file = "T" + std::to_string(i) + ".mp3";
+        tracks.push_back(Track(201 + i, titles[i], u":iPod_Control:Music:F00:" + WideFromNarrow(file), u"First", u"Band"));
+        WriteText(Root / "iPod_Control/Music/F00" / file, "track " + std::to_string(i));
+    }
+    Db.AddTracks(tracks);
+    Db.AddPlaylists({Playlist(u"My iPod", true, {204, 202, 203, 201}), Playlist(u"Second", false, {202})});
+    WriteDatabase();
+}
+
+// The dry run foresees the names the run uses, and the run keeps every track: "Copied" counts
+// files that hold their track afterwards. Returns the files the run left.
+std::map<std::string, std::string> VarnelCliTest::CopyTwins(const fs::path& dest)
+{
+    std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite",
+                                     "always", "--dry-run"};
+    const ProgramResult dry = Run(args);
+    EXPECT_EQ(dry.ExitCode, 0) << dry.Err;
+    EXPECT_NE(dry.Err.find("4 of 4 tracks would be copied"), std::string::npos) << dry.Err;
+    args.pop_back();
+    const ProgramResult run = Run(args);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("4 of 4 tracks copied"), std::string::npos) << run.Err;
+
+    std::vector<std::string> foreseen;
+    std::istringstream lines(dry.Out);
+    for (std::string line; std::getline(lines, line);)
+        foreseen.push_back(line.substr(line.find(" -> ") + 4));
+    std::sort(foreseen.begin(), foreseen.end());
+    const std::map<std::string, std::string> files = FilesBelow(dest);
+    std::vector<std::string> written;
+    std::set<std::string> contents;
+    for (const auto& [name, content] : files) {
+        written.push_back((dest / name).string());
+        contents.insert(content);
+    }
+    EXPECT_EQ(foreseen, written) << "the dry run showed other names";
+    EXPECT_EQ(contents.size(), 4u) << "a track was lost";
+    return files;
+}
+
+TEST_F(VarnelCliTest, TracksWithOneNameKeepACopyEach)
+{
+    WriteTwins();
+    const fs::path dest = Temp.File("music");
+    // The first track of the database keeps the plain name, whatever the playlist's order.
+    EXPECT_EQ(CopyTwins(dest), (std::map<std::string, std::string>{{"Intro.mp3", "track 0"},
+                                                                     {"Intro (2).mp3", "track 1"},
+                                                                     {"road song.mp3", "track 2"},
+                                                                     {"Road Song.mp3", "track 3"}}));
+    // A run of the second twin alone finds the same name, and meets its own earlier copy.
+    const ProgramResult alone = Run({"extract", Root.string(), dest.string(), "--template", "%title%", "--overwrite",
+                                     "never", "--playlist", "Second", "--dry-run"});
+    EXPECT_NE(alone.Out.find((dest / "Intro (2).mp3").string() + " (exists, would be kept)"), std::string::npos) << alone.Out;
+}
+
+// On a FAT file system "road song" and "Road Song" are one name: the second gets a number, and
+// the dry run, which may not probe, foresees it.
+TEST_F(VarnelCliTest, TracksWithOneNameOnACaseInsensitiveDestination)
+{
+    const FatMount fat(Temp.File(""));
+    if (!fat.Ready())
+        GTEST_SKIP() << fat.Why();
+    WriteTwins();
+    EXPECT_EQ(CopyTwins(fat.Root() + "/music"), (std::map<std::string, std::string>{{"Intro.mp3", "track 0"},
+                                                                                   {"Intro (2).mp3", "track 1"},
+                                                                                   {"road song.mp3", "track 2"},
+                                                                                   {"Road Song (2).mp3", "track 3"}}));
+}
+
+TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
+{
+    const std::map<std::string, std::string> player = FilesBelow(Root);
+    fs::create_directory_symlink(Root / "iPod_Control/Music", Temp.File("link"));
+    // The player itself, a folder below it not made yet, a link into it: refused before anything
+    // is written, in a dry run too.
+    for (const std::string& dest : {Root.string(), (Root / "Copies").string(), Temp.File("link/new")}) {
+        for (const bool dry : {false, true}) {
+            std::vector<std::string> args = {"extract", Root.string(), dest, "--overwrite", "always"};
+            if (dry)
+                args.push_back("--dry-run");
+            const ProgramResult run = Run(args);
+            EXPECT_EQ(run.ExitCode, 2) << dest;
+            EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+            EXPECT_NE(run.Err.find("lies on the player"), std::string::npos) << run.Err;
+        }
+    }
+    // Above the player, a template that leads back into it: those tracks fail on their own.
+    const ProgramResult run = Run({"extract", Root.string(), Temp.File(""), "--overwrite", "always", "--template",
+                                   "player/iPod_Control/Music/F00/%title%"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_NE(run.Err.find("Intro.mp3: The copy would be written onto the player."), std::string::npos) << run.Err;
+    EXPECT_EQ(FilesBelow(Root), player);
+    EXPECT_FALSE(fs::exists(Temp.File("link/new")));
+
+    // A database opened as a loose file has no player around it: a folder beside it will do.
+    fs::copy_file(DatabasePath(), Temp.File("loose.itdb"));
+    const ProgramResult loose = Run({"extract", Temp.File("loose.itdb"), Temp.File("beside"), "--dry-run"});
+    EXPECT_EQ(loose.Err.find("lies on the player"), std::string::npos) << loose.Err;
+    EXPECT_NE(loose.Err.find("tracks would be copied"), std::string::npos) << loose.Err;
+}
+
 TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
 {
     const fs::path file = Temp.File("tracks.csv");
@@ -386,12 +499,6 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
     EXPECT_EQ(questions(run.Out), 1);
     EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
 
-    // Ctrl+C at the question ends the run there and then, as the signal does, changing nothing.
-    run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "\x03", "Overwirte?");
-    EXPECT_EQ(run.Signal, SIGINT) << run.Out;
-    EXPECT_EQ(FilesBelow(dest).size(), 3u);
-    EXPECT_EQ(ReadFile(dest / "Intro.mp3"), older);
-
     // No for the first; an answer it does not know asks again; yes to all settles the third.
     run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, "n\nmaybe\na\n");
     EXPECT_EQ(run.ExitCode, 0) << run.Out;
@@ -403,6 +510,65 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
     // On a terminal the progress is one line redrawn in place, not a line per file.
     EXPECT_NE(run.Out.find("2/2 files, "), std::string::npos) << run.Out;
     EXPECT_EQ(run.Out.find("copied 1/"), std::string::npos) << run.Out;
+}
+
+// Ctrl+C typed the moment the question shows ends the run there and then, as the signal does,
+// changing nothing, even when it arrives before the program starts waiting for the answer.
+TEST_F(VarnelCliTest, CtrlCAtTheQuestionEndsTheRun)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask", "--limit", "1"};
+    const ProgramResult run =
+        RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "\x03", "Overwirte?");
+    EXPECT_EQ(run.Signal, SIGINT) << run.Out;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "older copy"}}));
+}
+
+// A name from the player may hold control characters. In the copy's name they become "_" like
+// any other character a file name must not hold; printed to a terminal they show as escapes,
+// printed to a file they stay as they are.
+TEST_F(VarnelCliTest, ControlCharactersNeverReachTheTerminal)
+{
+    const std::string file = "A\x1b[2J.m\x01p3";
+    Db = Database();
+    Db.AddTracks({Track(101, u"", u":iPod_Control:Music:F00:" + WideFromNarrow(file)),
+                  Track(102, u"\u009b31m", u":iPod_Control:Music:F00:AAAA.mp3")});
+    Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102})});
+    WriteDatabase();
+    WriteText(Root / "iPod_Control/Music/F00" / file, "odd");
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%", "--dry-run"};
+
+    const ProgramResult shown = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "");
+    EXPECT_EQ(shown.ExitCode, 0) << shown.Out;
+    EXPECT_NE(shown.Out.find("/A\\x1b[2J.m\\x01p3 -> " + (dest / "A_[2J.m_p3").string()), std::string::npos) << shown.Out;
+    EXPECT_NE(shown.Out.find("-> " + (dest / "\\u009b31m.mp3").string()), std::string::npos) << shown.Out;
+    EXPECT_EQ(shown.Out.find('\x1b'), std::string::npos) << shown.Out;
+    EXPECT_EQ(shown.Out.find("\xC2\x9B"), std::string::npos) << shown.Out;
+
+    const ProgramResult piped = Run(args);
+    EXPECT_NE(piped.Out.find("/" + file + " -> "), std::string::npos) << piped.Out;
+}
+
+// Started under nohup, the program outlives the terminal: SIGHUP stays ignored, and the question
+// still takes its answer.
+TEST_F(VarnelCliTest, AnIgnoredHangUpStaysIgnored)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask", "--limit", "1"};
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &before);
+    const ProgramResult run =
+        RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "y\n", "Overwirte?", SIGHUP);
+    ::sigaction(SIGHUP, &before, nullptr);
+    EXPECT_EQ(run.Signal, 0) << run.Out;
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
 }
 
 } // namespace

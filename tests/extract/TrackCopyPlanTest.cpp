@@ -83,6 +83,9 @@ TEST_F(TrackCopyPlanTest, UnusableNamesFallBackToThePlayerFileName)
     EXPECT_EQ(Plan(":iPod_Control:Music:F03:ABCD.mp3", u" . ", "%title%").Destination, "/home/user/Music/ABCD.mp3");
     EXPECT_EQ(Plan(":iPod_Control:Music:F03:ABCD.mp3", u"..", "%title%").Destination, "/home/user/Music/ABCD.mp3");
     EXPECT_EQ(Plan(":iPod_Control:Music:F03:ABCD.mp3", u"...", "%title%").Destination, "/home/user/Music/....mp3");
+    // The player file's own name and extension obey the rules of an expanded name.
+    EXPECT_EQ(Plan(":iPod_Control:Music:F03:A\x1b<B.m*p\x07", u"", "%title%").Destination, "/home/user/Music/A__B.m_p_");
+    EXPECT_EQ(Plan(":iPod_Control:Music:F03:A.m\tp3", u"Song", "%title%").Destination, "/home/user/Music/Song.m_p3");
 }
 
 TEST_F(TrackCopyPlanTest, LongNamesAreCutToFitTheFileSystemAtACharacterBoundary)

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class ITDBParser;
+class OneTrack;
+
+// How the copies of a database's tracks are named.
+struct TrackNameRule {
+    // The file-name template (UTF-8); empty stands for the default one.
+    std::string FileFormat;
+    // Whether a "/" in FileFormat separates folders below the destination (the command line's
+    // templates, with its further placeholders and no hidden names; see NamePartsOf) or becomes
+    // "_" like in any other name (the window's).
+    bool SlashMakesFolders = false;
+    // Whether names that differ only in letter case are one name: true for a destination whose
+    // file system ignores case (see FileSystemIgnoresCase). Folding with Unicode simple case
+    // folding may fold more than the file system does; that only adds a number to a name.
+    bool IgnoreCase = false;
+};
+
+// The name of every track's copy, by one rule that holds across runs: the tracks are taken in
+// the order in which the reader met them in the database (their ordinal), and each takes the
+// first of NAME, "NAME (2)", "NAME (3)"... that no earlier track has taken. NAME is the path below
+// the destination (see NamePartsOf); the number goes before the extension, and the file name is
+// cut to keep it within 255 bytes. A track whose own name is "Intro (2)" thus becomes
+// "Intro (2) (2)" when an earlier "Intro" took that name.
+//
+// A name depends only on the database (as far as its track limit read it), the rule and the
+// track: never on which tracks a run copies, the answers given or the files on disk. So a run,
+// its dry run, a later run and a playlist that points at the copies all agree, and no two tracks
+// of a run share a name. Needs no destination; building it once costs O(number of tracks).
+class TrackNames {
+public:
+    // Every track of the open `database`.
+    TrackNames(const ITDBParser& database, const TrackNameRule& rule);
+    // These tracks, taken in ordinal order (equal ordinals in the order given).
+    TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
+
+    // The copy's path below the destination folder (UTF-8, "/" between folders, extension
+    // included), such as "Band/First/1 - Intro (2).mp3"; empty for a track not given above.
+    const std::string& RelativePath(const OneTrack& track) const;
+    std::size_t Count() const { return Paths.size(); }
+
+private:
+    void NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
+
+    std::unordered_map<const OneTrack*, std::string> Paths;
+};
