@@ -9,6 +9,7 @@
 #include "LetterCase.h"
 #include "OverwritePrompt.h"
 #include "PlayerDatabase.h"
+#include "PlaylistFiles.h"
 #include "PlayerDestination.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
@@ -272,10 +273,16 @@ int RunExtract(const ExtractOptions& options)
     }
     // The names depend on whether the destination ignores letter case; a dry run may not write
     // the probe that can take to find out.
-    const TrackNames names(*db.Parser, {fileFormat, true, FileSystemIgnoresCase(options.Destination, !options.DryRun)});
+    const bool ignoreCase = FileSystemIgnoresCase(options.Destination, !options.DryRun);
+    const TrackNames names(*db.Parser, {fileFormat, true, ignoreCase});
     const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
-    if (options.DryRun)
-        return DryRun(copies, mode);
+    const std::vector<PlaylistFile> playlists =
+        options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
+    if (options.DryRun) {
+        const int code = DryRun(copies, mode);
+        ListPlaylistFiles(std::cout, playlists, options.Destination);
+        return code;
+    }
     if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
         // Nothing is copied: a run that stopped at its first question would leave half a job.
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
@@ -283,7 +290,9 @@ int RunExtract(const ExtractOptions& options)
 
     CatchInterrupts();
     const RunCounts counts = CopyAll(copies, mode);
+    // The playlists point at every copy in the destination, of this run or an earlier one.
+    const int playlistFailures = Interrupted() ? 0 : WritePlaylistFiles(*db.Parser, playlists, names, options.Destination);
     PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
-    return counts.Failed > 0 || counts.Cancelled ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || playlistFailures > 0 ? ExitSomeFailed : ExitDone;
 }

@@ -15,6 +15,7 @@ struct ExtractOptions {
     std::optional<OverwriteMode> Overwrite;   // default: the saved policy
     bool DryRun = false;
     TrackPicks Picks;
+    bool Playlists = false; // also write DEST/Playlists/NAME.m3u8 for each playlist but the master
     bool Quiet = false; // only failures and the summary on standard error
 };
 

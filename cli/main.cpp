@@ -31,6 +31,7 @@ struct Options {
     std::string Overwrite;
     bool DryRun = false;
     bool Quiet = false;
+    bool Playlists = false;
     std::string File;
     TrackPicks Picks;
 };
@@ -146,6 +147,9 @@ int main(int argc, char** argv)
             ->type_name("MODE");
     extract->add_flag("--dry-run", options.DryRun, "show what would be copied where, and change nothing");
     extract->add_flag("--quiet,-q", options.Quiet, "report only failures and the summary");
+    extract->add_flag("--playlists", options.Playlists,
+                      "also write each playlist but the master as DEST/Playlists/NAME.m3u8, listing every track of "
+                      "it that has its copy in DEST");
 
     CLI::App* exportList = app.add_subcommand("export", "write the track list as a UTF-16 CSV file, as the window exports it");
     AddPathOption(*exportList, options);
@@ -193,6 +197,7 @@ int main(int argc, char** argv)
             run.DryRun = options.DryRun;
             run.Picks = options.Picks;
             run.Quiet = options.Quiet;
+            run.Playlists = options.Playlists;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
             code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks, options.File});

@@ -1,9 +1,12 @@
+#include "ITDBParser.h"
 #include "LibraryPlayer.h"
+#include "PlaylistFiles.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,4 +262,64 @@ TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
     EXPECT_EQ(version.ExitCode, 0);
     EXPECT_NE(version.Out.find("GNU General Public License, version 3 or later"), std::string::npos) << version.Out;
     EXPECT_EQ(version.Out.find("\n\n"), std::string::npos) << "one paragraph";
+}
+
+TEST_F(LibraryPlayer, PlaylistsPointAtEveryCopyInTheDestination)
+{
+    fs::remove(Root / "iPod_Control/Music/F00/CCCC.m4a"); // Jóga fails to copy
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> base = {"extract", Root.string(), dest.string(), "--overwrite", "never",
+                                           "--template", "%albumartist%/%title%", "--playlists"};
+    const ProgramResult first = Run(base);
+    EXPECT_EQ(first.ExitCode, 1) << first.Err;
+    const fs::path lists = dest / "Playlists";
+    EXPECT_EQ(ReadFile(lists / "Road.m3u8"), "#EXTM3U\n#EXTINF:61,Band - Intro\n../Band/Intro.mp3\n");
+    EXPECT_EQ(ReadFile(lists / "Mix_Tape.m3u8"), "#EXTM3U\n"
+                                                 "#EXTINF:61,.38 Special - Hold On Loosely\n../_38 Special/Hold On Loosely.mp3\n"
+                                                 "#EXTINF:61,Band - Intro\n../Band/Intro (2).mp3\n");
+    EXPECT_EQ(ReadFile(lists / "road.m3u8"), "#EXTM3U\n#EXTINF:61,Guest - Song\n../Various Artists/Song.mp3\n");
+    EXPECT_FALSE(fs::exists(lists / "Library.m3u8")) << "the master is no playlist file";
+
+    // A later run that copies one track still writes whole playlists, in the player's order.
+    fs::copy_file(Temp.File("player/iPod_Control/Music/F00/AAAA.mp3"), Root / "iPod_Control/Music/F00/CCCC.m4a");
+    std::vector<std::string> again = base;
+    again.insert(again.end(), {"--artist", "bjork"});
+    const ProgramResult second = Run(again);
+    EXPECT_EQ(second.ExitCode, 0) << second.Err;
+    EXPECT_EQ(ReadFile(lists / "Road.m3u8"),
+              "#EXTM3U\n#EXTINF:61,Bj\xC3\xB6rk - J\xC3\xB3ga\n../Bj\xC3\xB6rk/J\xC3\xB3ga.m4a\n#EXTINF:61,Band - Intro\n../Band/Intro.mp3\n");
+    // Every entry of every file leads to a copy.
+    for (const auto& [name, text] : FilesBelow(lists)) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.front() != '#') {
+                EXPECT_TRUE(fs::is_regular_file(lists / line)) << name << ": " << line;
+            }
+        }
+    }
+
+    // The dry run names the files it would write and writes none.
+    const fs::path dry = Temp.File("dry");
+    std::vector<std::string> dryArgs = base;
+    dryArgs[2] = dry.string();
+    dryArgs.push_back("--dry-run");
+    const ProgramResult listed = Run(dryArgs);
+    EXPECT_NE(listed.Out.find("playlist \"Mix/Tape\" -> " + (dry / "Playlists/Mix_Tape.m3u8").string() + "\n"),
+              std::string::npos)
+        << listed.Out;
+    EXPECT_FALSE(fs::exists(dry));
+}
+
+TEST_F(LibraryPlayer, PlaylistFileNamesFollowTheTracksRule)
+{
+    ITDBParser database(DatabasePath());
+    ASSERT_EQ(database.Parse(-1), 5);
+    auto paths = [&](bool ignoreCase) {
+        std::vector<std::string> shown;
+        for (const PlaylistFile& file : PlaylistFilesOf(database, ignoreCase))
+            shown.push_back(file.RelativePath);
+        return shown;
+    };
+    EXPECT_EQ(paths(false), (std::vector<std::string>{"Playlists/Road.m3u8", "Playlists/road.m3u8", "Playlists/Mix_Tape.m3u8"}));
+    EXPECT_EQ(paths(true), (std::vector<std::string>{"Playlists/Road.m3u8", "Playlists/road (2).m3u8", "Playlists/Mix_Tape.m3u8"}));
 }
