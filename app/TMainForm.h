@@ -106,6 +106,7 @@ public:
     QAction* ActionFileClose = nullptr;
     QAction* ActionFileExport = nullptr;
     QAction* ActionFileExtract = nullptr;
+    QAction* ActionFileSavePlaylist = nullptr;
     QAction* ActionFileExit = nullptr;
     QAction* ActionEditAll = nullptr;
     QAction* ActionEditNone = nullptr;
@@ -136,6 +137,7 @@ public slots:
     void ActionFileCloseExecute();
     void ActionFileExportExecute();
     void ActionFileExtractExecute();
+    void ActionFileSavePlaylistExecute();
     void ActionFileExitExecute();
     void ActionEditAllExecute();
     void ActionEditNoneExecute();
@@ -163,6 +165,9 @@ public:
     // Extraction and export (the two File commands run these).
     void ExtractTracks();
     void ExportTrackList();
+    // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
+    // pointing at where an extraction puts each track.
+    void SavePlaylistAsM3u();
     // Shows the progress of the file being copied; false asks the copy to stop (the window is
     // closing).
     bool ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred);

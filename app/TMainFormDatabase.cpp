@@ -104,6 +104,7 @@ void TMainForm::CloseDatabase()
     IPodDrive.clear();
     SortKeys.reset();
     Database.reset();
+    ActionFileSavePlaylist->setEnabled(false);
     SetStatusText(IdleStatusText());
 }
 
@@ -153,6 +154,7 @@ int TMainForm::LoadDatabase(const std::string& path)
         ShowPlaylist(Database->GetPlaylist(selectedRow));
     }
     LstPlaylists->setUpdatesEnabled(true);
+    ActionFileSavePlaylist->setEnabled(true);
     ShowProgress(false);
     return count;
 }
