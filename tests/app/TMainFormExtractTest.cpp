@@ -95,6 +95,7 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
 
 TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
 {
+    StoreSettings({{"ExtractPath", "/no/such/folder"}});
     FakePlayer player(kTracks);
     std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control", player.Out("link"));
     const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
@@ -110,7 +111,7 @@ TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
         EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
     }
     EXPECT_EQ(entries(), before) << "written onto the player";
-    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "");
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder") << "a refused folder is not remembered";
     ExpectIdle(form);
 }
 
