@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -334,6 +335,19 @@ void TMainForm::closeEvent(QCloseEvent* event)
     }
     FormDestroy();
     event->accept();
+}
+
+void TMainForm::EndForSignal()
+{
+    // Dismissing a dialog ends its own event loop only once this handler returns; nested ones
+    // are dismissed from the top down.
+    for (int depth = 0; depth < 8; ++depth) {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            break;
+        dialog->reject();
+    }
+    close();
 }
 
 void TMainForm::FormDestroy()

@@ -115,6 +115,7 @@ public:
     QAction* ActionFileClose = nullptr;
     QAction* ActionFileExport = nullptr;
     QAction* ActionFileExtract = nullptr;
+    QAction* ActionFileSavePlaylist = nullptr;
     QAction* ActionFileExit = nullptr;
     QAction* ActionEditAll = nullptr;
     QAction* ActionEditNone = nullptr;
@@ -145,6 +146,7 @@ public slots:
     void ActionFileCloseExecute();
     void ActionFileExportExecute();
     void ActionFileExtractExecute();
+    void ActionFileSavePlaylistExecute();
     void ActionFileExitExecute();
     void ActionEditAllExecute();
     void ActionEditNoneExecute();
@@ -173,9 +175,16 @@ public:
     // Extraction and export (the two File commands run these).
     void ExtractTracks();
     void ExportTrackList();
+    // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
+    // pointing at where an extraction puts each track.
+    void SavePlaylistAsM3u();
     // Shows the progress of the file being copied; false asks the copy to stop (the window is
     // closing).
     bool ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred);
+    // Ends the program's work for a signal: open dialogs are dismissed as by Escape, a run stops
+    // before its next file (the file being copied is discarded whole) and the window closes,
+    // saving the settings.
+    void EndForSignal();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -87,6 +87,9 @@ void TMainForm::CreateActions()
                icons.exportList, &TMainForm::ActionFileExportExecute);
     MakeAction(ActionFileExtract, "ActionFileExtract", "&Extract Selected Tracks...", QKeySequence("Ctrl+S"),
                icons.extract, &TMainForm::ActionFileExtractExecute);
+    MakeAction(ActionFileSavePlaylist, "ActionFileSavePlaylist", "Save Playlist as &M3U...",
+               QKeySequence("Ctrl+Shift+S"), icons.exportList, &TMainForm::ActionFileSavePlaylistExecute);
+    ActionFileSavePlaylist->setEnabled(false); // until a database is open
     MakeAction(ActionFileExit, "ActionFileExit", "E&xit", QKeySequence(), icons.blank,
                &TMainForm::ActionFileExitExecute);
     ActionFileExit->setMenuRole(QAction::QuitRole);
@@ -154,7 +157,7 @@ void TMainForm::CreateMenus()
     MenuFile->setObjectName("MenuFile");
     MenuFile->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileClose});
     MenuFile->addSeparator();
-    MenuFile->addActions({ActionFileExport, ActionFileExtract});
+    MenuFile->addActions({ActionFileExport, ActionFileExtract, ActionFileSavePlaylist});
     MenuFile->addSeparator();
     MenuFile->addAction(ActionFileExit);
 

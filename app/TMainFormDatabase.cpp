@@ -107,6 +107,7 @@ void TMainForm::CloseDatabase()
     SortKeys.reset();
     FilterMatches.clear();
     Database.reset();
+    ActionFileSavePlaylist->setEnabled(false);
     SetStatusText(IdleStatusText());
 }
 
@@ -156,6 +157,7 @@ int TMainForm::LoadDatabase(const std::string& path)
         ShowPlaylist(Database->GetPlaylist(selectedRow));
     }
     LstPlaylists->setUpdatesEnabled(true);
+    ActionFileSavePlaylist->setEnabled(true);
     ShowProgress(false);
     return count;
 }

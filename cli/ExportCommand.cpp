@@ -2,14 +2,19 @@
 
 #include "FileCopy.h"
 #include "CliError.h"
+#include "ExportTarget.h"
 #include "Interrupt.h"
 #include "PlayerDatabase.h"
 #include "TrackListExport.h"
 
-int RunExport(const std::string& path, const std::optional<std::string>& playlist, int limit, const std::string& file)
+int RunExport(const ExportOptions& options)
 {
-    const PlayerDatabase db = OpenPlayerDatabase(path, limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, playlist));
+    const std::string& file = options.File;
+    if (file.empty())
+        throw CliError("FILE is empty; give the file to write, or - for standard output");
+    const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
+    const std::vector<const OneTrack*> rows =
+        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
 
@@ -19,7 +24,7 @@ int RunExport(const std::string& path, const std::optional<std::string>& playlis
         AppendExportRow(bytes, *track);
 
     CatchInterrupts();
-    const std::string failure = WriteFileAtomically(file, bytes, Interrupted);
+    const std::string failure = WriteExportTarget(file, bytes, Interrupted);
     EndIfInterrupted();
     if (!failure.empty())
         throw CliError("Error opening file for writing: " + file + ": " + failure);

@@ -1,10 +1,20 @@
 #pragma once
 
+#include "TrackPicking.h"
+
 #include <optional>
 #include <string>
 
+struct ExportOptions {
+    std::string Path;
+    std::optional<std::string> Playlist;
+    int Limit = -1;
+    TrackPicks Picks;
+    std::string File;
+};
+
 // Writes the exported track list of the rows that `tracks` would list (the master playlist or
-// the one named, read with the limit) to `file`, byte for byte as the window's export;
-// the file is complete or untouched. Throws CliError when there is nothing to export or the file
-// cannot be written.
-int RunExport(const std::string& path, const std::optional<std::string>& playlist, int limit, const std::string& file);
+// the one named, read with the limit, then picked) to the file, byte for byte as the window's
+// export; the file is complete or untouched. Throws CliError when there is nothing to export or
+// the file cannot be written.
+int RunExport(const ExportOptions& options);

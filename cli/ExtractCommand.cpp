@@ -1,6 +1,7 @@
 #include "ExtractCommand.h"
 
 #include "CliError.h"
+#include "CommandTemplate.h"
 #include "ExtractCopier.h"
 #include "ExtractProgress.h"
 #include "FileCopy.h"
@@ -9,6 +10,7 @@
 #include "LetterCase.h"
 #include "OverwritePrompt.h"
 #include "PlayerDatabase.h"
+#include "PlaylistFiles.h"
 #include "PlayerDestination.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
@@ -235,13 +237,17 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
     return counts;
 }
 
-void PrintSummary(const RunCounts& counts, std::size_t tracks)
+// `keptUnasked`: the saved setting asks before replacing a file and there was no terminal to
+// ask on, so files in the way were kept; said once, here.
+void PrintSummary(const RunCounts& counts, std::size_t tracks, bool keptUnasked)
 {
     const std::size_t left =
         tracks - std::min(tracks, static_cast<std::size_t>(counts.Copied + counts.Kept + counts.Failed));
     std::cerr << "varnel-cli: " << counts.Copied << " of " << tracks << " tracks copied";
     if (counts.Kept > 0)
         std::cerr << ", " << counts.Kept << " kept as they were";
+    if (counts.Kept > 0 && keptUnasked)
+        std::cerr << " (the saved setting asks before replacing a file, and there is no terminal to ask on)";
     if (counts.Failed > 0)
         std::cerr << ", " << counts.Failed << " failed";
     if (left > 0 && !counts.StopReason.empty())
@@ -255,15 +261,26 @@ void PrintSummary(const RunCounts& counts, std::size_t tracks)
 
 int RunExtract(const ExtractOptions& options)
 {
-    const auto [fileFormat, mode] = NamingAndPolicy(options);
+    // An unset variable would otherwise name the root of the file system.
+    if (options.Destination.empty())
+        throw CliError("DEST is empty; give the folder to copy into");
+    auto [fileFormat, mode] = NamingAndPolicy(options);
+    // A script run off a terminal cannot answer: a saved "ask" that it did not choose keeps the
+    // files in the way, so that it runs the second time as it did the first.
+    const bool keptUnasked = !options.Overwrite && mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1;
+    if (keptUnasked)
+        mode = NeverOverwrite;
+    CheckTemplatePlaceholders(fileFormat, options.FileFormat.has_value(), std::cerr);
     CheckFolderTemplate(fileFormat);
+    ExtractProgress::SetQuiet(options.Quiet);
     struct stat info {};
     const bool destinationThere = ::stat(options.Destination.c_str(), &info) == 0;
     if (destinationThere && !S_ISDIR(info.st_mode))
         throw CliError(options.Destination + ": not a folder");
 
     const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist));
+    const std::vector<const OneTrack*> rows =
+        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
     if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
         throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
     if (!destinationThere && !options.DryRun) {
@@ -274,22 +291,30 @@ int RunExtract(const ExtractOptions& options)
     }
     // The names depend on whether the destination ignores letter case; a dry run may not write
     // the probe that can take to find out.
-    const TrackNames names(*db.Parser, {fileFormat, true, FileSystemIgnoresCase(options.Destination, !options.DryRun)});
+    const bool ignoreCase = FileSystemIgnoresCase(options.Destination, !options.DryRun);
+    const TrackNames names(*db.Parser, {fileFormat, true, ignoreCase});
     const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
-    if (options.DryRun)
-        return DryRun(copies, mode);
+    const std::vector<PlaylistFile> playlists =
+        options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
+    if (options.DryRun) {
+        const int code = DryRun(copies, mode);
+        ListPlaylistFiles(std::cout, playlists, options.Destination);
+        return code;
+    }
     if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
         // Nothing is copied: a run that stopped at its first question would leave half a job.
-        throw CliError(options.Overwrite ? "--overwrite ask needs a terminal to ask on; give --overwrite always or never"
-                                         : "the saved overwrite setting asks before replacing a file, which needs a "
-                                           "terminal; give --overwrite always or never");
+        throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
 
     CatchInterrupts();
     const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
-    PrintSummary(counts, copies.size());
+    // The playlists point at every copy in the destination, of this run or an earlier one.
+    const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
+    const int playlistFailures =
+        writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination) : 0;
+    PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     if (!counts.StopReason.empty())
         return ExitBadInput;
-    return counts.Failed > 0 || counts.Cancelled ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || playlistFailures > 0 ? ExitSomeFailed : ExitDone;
 }

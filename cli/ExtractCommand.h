@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Settings.h"
+#include "TrackPicking.h"
 
 #include <optional>
 #include <string>
@@ -13,6 +14,9 @@ struct ExtractOptions {
     std::optional<std::string> FileFormat;    // default: the saved template
     std::optional<OverwriteMode> Overwrite;   // default: the saved policy
     bool DryRun = false;
+    TrackPicks Picks;
+    bool Playlists = false; // also write DEST/Playlists/NAME.m3u8 for each playlist but the master
+    bool Quiet = false; // only failures and the summary on standard error
 };
 
 // Copies the rows of the track list into the destination folder as the window's extraction

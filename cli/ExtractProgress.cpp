@@ -74,7 +74,7 @@ void ExtractProgress::Copied(const std::string& destination)
     ++FilesDone;
     if (Terminal)
         Draw(FilesDone == TotalFiles);
-    else
+    else if (!Quiet)
         std::cerr << "copied " << FilesDone << '/' << TotalFiles << ": " << destination << '\n';
 }
 
@@ -110,7 +110,7 @@ void ExtractProgress::Clear()
 
 void ExtractProgress::Draw(bool force)
 {
-    if (!Terminal)
+    if (!Terminal || Quiet)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - LastDraw < kRedrawInterval)

@@ -27,6 +27,10 @@ public:
     // Time spent waiting for the user, which the rate must not count.
     void Waited(std::chrono::steady_clock::duration pause) { Start += pause; }
 
+    // From now on shows neither the progress line nor a line per file (--quiet); failures and
+    // the summary still show.
+    static void SetQuiet(bool quiet) { Quiet = quiet; }
+
     // "1.5 MiB"; used by the run's summary as well.
     static std::string Bytes(std::uint64_t bytes);
 
@@ -34,6 +38,7 @@ private:
     void Draw(bool force);
     void Clear();
 
+    static inline bool Quiet = false;
     const bool Terminal;
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point LastDraw{};

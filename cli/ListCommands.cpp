@@ -1,6 +1,7 @@
 #include "ListCommands.h"
 
 #include "ITDBParser.h"
+#include "JsonTracks.h"
 #include "TextConvert.h"
 #include "TextTable.h"
 #include "TrackListExport.h"
@@ -15,12 +16,6 @@
 
 namespace {
 
-// Keys of a track in JSON, in column order.
-const std::array<const char*, TrackColumnCount> kTrackJsonKeys = {
-    "track_number", "title", "artist", "album", "length",
-    "track_type", "encoding", "bit_rate", "sample_rate",
-};
-
 // One object or array element per line, so that the output of 50,000 tracks streams out and
 // line-oriented tools can still take it apart.
 void PrintJsonArray(std::ostream& out, std::size_t count, const std::function<nlohmann::ordered_json(std::size_t)>& element)
@@ -31,15 +26,6 @@ void PrintJsonArray(std::ostream& out, std::size_t count, const std::function<nl
             << element(i).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     }
     out << (count == 0 ? "]\n" : "\n]\n");
-}
-
-// Text for standard output. Some players pad their texts with zero units, which text output
-// cannot carry; they are left out.
-std::string Utf8Text(std::u16string_view text)
-{
-    std::u16string units(text);
-    std::erase(units, u'\0');
-    return NarrowFromWide(units);
 }
 
 // The exported track list's bytes (UTF-16LE) as UTF-8, so that the CSV on standard output
@@ -93,13 +79,7 @@ void PrintTracks(std::ostream& out, const std::vector<const OneTrack*>& rows, Ou
         break;
     }
     case OutputFormat::Json:
-        PrintJsonArray(out, rows.size(), [&](std::size_t i) {
-            nlohmann::ordered_json object;
-            const auto texts = TrackRowTexts(*rows[i]);
-            for (int c = 0; c < TrackColumnCount; ++c)
-                object[kTrackJsonKeys[c]] = Utf8Text(texts[c]);
-            return object;
-        });
+        PrintJsonArray(out, rows.size(), [&](std::size_t i) { return TrackJson(*rows[i]); });
         break;
     }
 }

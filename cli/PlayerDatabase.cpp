@@ -4,10 +4,34 @@
 #include "PlayerPaths.h"
 #include "TextConvert.h"
 
+#include <unicode/unistr.h>
+
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The system's reason why `path` cannot be opened for reading, or empty when it can.
+std::string OpenFailure(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    ::close(fd);
+    return {};
+}
+
+icu::UnicodeString CaseFolded(std::u16string_view text)
+{
+    icu::UnicodeString folded(text.data(), static_cast<int32_t>(text.size()));
+    return folded.foldCase();
+}
+
+} // namespace
 
 PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
 {
@@ -30,8 +54,12 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
         throw CliError(db.DatabasePath + ": cannot tell which folder the player's files are in");
     db.Parser = std::make_unique<ITDBParser>(db.DatabasePath);
     db.TracksRead = db.Parser->Parse(trackLimit);
-    if (db.TracksRead < 0)
+    if (db.TracksRead < 0) {
+        // A file that exists but cannot be opened says why, rather than that it does not read.
+        if (const std::string failure = OpenFailure(db.DatabasePath); !failure.empty())
+            throw CliError(db.DatabasePath + ": " + failure);
         throw CliError(db.DatabasePath + ": An error occurred while reading iPod database.");
+    }
     if (db.TracksRead == 0)
         std::cerr << "varnel-cli: " << db.DatabasePath << ": iPod database is empty.\n";
     return db;
@@ -46,7 +74,16 @@ const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<
             if (playlist.GetName() == wanted)
                 return &playlist;
         }
-        throw CliError("no playlist named \"" + *name + "\" in " + parser.GetFileName());
+        const icu::UnicodeString folded = CaseFolded(wanted);
+        for (const OnePlaylist& playlist : playlists) {
+            if (CaseFolded(playlist.GetName()) == folded)
+                return &playlist;
+        }
+        std::string names;
+        for (const OnePlaylist& playlist : playlists)
+            names += (names.empty() ? "\"" : ", \"") + NarrowFromWide(playlist.GetName()) + "\"";
+        throw CliError("no playlist named \"" + *name + "\" in " + parser.GetFileName() + "; " +
+                       (names.empty() ? std::string("it has no playlists") : "its playlists are " + names));
     }
     const OnePlaylist* shown = playlists.empty() ? nullptr : &playlists.front();
     for (const OnePlaylist& playlist : playlists) {

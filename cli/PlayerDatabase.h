@@ -18,12 +18,14 @@ struct PlayerDatabase {
 
 // PATH is a database file or the mount point of a player. A negative limit reads every track.
 // Throws CliError (bad input) when PATH does not exist, a folder holds no database, or the file
-// does not read as one. An empty database is not an error; it is noted on standard error.
+// does not read as one (with the system's reason when it cannot be opened). An empty database
+// is not an error; it is noted on standard error.
 PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit);
 
-// The playlist the track list shows: the one named (compared exactly), or else the master (the
-// last one marked, as the window picks it) or the first. nullptr when there are no playlists.
-// Throws CliError when no playlist carries the name.
+// The playlist the track list shows: the one named (compared exactly, or else without regard to
+// letter case, the first in file order), or else the master (the last one marked, as the window
+// picks it) or the first. nullptr when there are no playlists. Throws CliError, listing the
+// playlists' names, when no playlist carries the name.
 const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<std::string>& name);
 
 // The rows of the track list for a playlist: its members in order, a member listed twice giving

@@ -1,18 +1,23 @@
 // varnel-cli: the player's database on the command line, for scripts and machines without a
 // desktop. Data goes to standard output, messages to standard error, one line each.
 #include "CliError.h"
+#include "CommandLineTexts.h"
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
 #include "ListCommands.h"
 #include "PlayerDatabase.h"
 #include "TerminalText.h"
+#include "TrackPicking.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,8 +30,25 @@ struct Options {
     std::string FileFormat;
     std::string Overwrite;
     bool DryRun = false;
+    bool Quiet = false;
+    bool Playlists = false;
     std::string File;
+    TrackPicks Picks;
 };
+
+// Whole numbers from 0 to the largest track count the reader takes.
+CLI::Validator LimitValidator()
+{
+    return CLI::Validator(
+        [](std::string& text) {
+            int value = -1;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc() || end != text.data() + text.size() || value < 0)
+                return std::string("the limit must be a whole number of 0 or more, not \"") + text + "\"";
+            return std::string();
+        },
+        "");
+}
 
 void AddPathOption(CLI::App& command, Options& options)
 {
@@ -34,12 +56,24 @@ void AddPathOption(CLI::App& command, Options& options)
         ->required();
 }
 
-// --playlist and --limit: which rows of the track list a command takes.
+// --playlist, --limit and the picks: which rows of the track list a command takes.
 CLI::Option* AddRowOptions(CLI::App& command, Options& options)
 {
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
-        ->check(CLI::NonNegativeNumber)
+        ->check(LimitValidator())
         ->type_name("N");
+    command.add_option_function<std::string>(
+        "--artist", [&options](const std::string& text) { options.Picks.Artist = text; },
+        "only tracks whose artist or album artist holds every word of TEXT (letter case and accents ignored)")
+        ->type_name("TEXT");
+    command.add_option_function<std::string>(
+        "--album", [&options](const std::string& text) { options.Picks.Album = text; },
+        "only tracks whose album holds every word of TEXT")
+        ->type_name("TEXT");
+    command.add_option_function<std::string>(
+        "--search", [&options](const std::string& text) { options.Picks.Search = text; },
+        "only tracks whose title, artist or album hold every word of TEXT")
+        ->type_name("TEXT");
     return command
         .add_option("--playlist", options.Playlist, "the tracks of this playlist (default: the master playlist, every track)")
         ->type_name("NAME");
@@ -74,9 +108,12 @@ int main(int argc, char** argv)
     CLI::App app("Lists the tracks and playlists of a classic iPod, copies its tracks under readable names "
                  "and exports its track list.",
                  "varnel-cli");
-    app.set_version_flag("--version", "varnel-cli " VARNEL_VERSION);
+    app.set_version_flag("--version", VersionText(VARNEL_VERSION));
     app.require_subcommand(1);
-    app.footer("Exit status: 0 done, 1 some tracks failed, 2 bad usage or unreadable database.");
+    // As with most tools, an option given twice takes its last value, so that a script can
+    // append to a command that already names one.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.footer(HelpFooter(""));
 
     Options options;
 
@@ -95,8 +132,12 @@ int main(int argc, char** argv)
     const CLI::Option* extractPlaylist = AddRowOptions(*extract, options);
     const CLI::Option* fileFormat =
         extract->add_option("--template", options.FileFormat,
-                            "the copies' names, such as \"%artist%/%album%/%tracknumber% - %title%\"; "
-                            "\"/\" makes folders (default: the template saved in Varnel's preferences)")
+                            "the copies' names, such as \"%albumartist%/%album%/%disc%-%tracknumber:2% %title%\"; "
+                            "\"/\" makes folders. Placeholders: %tracknumber%, %title%, %artist%, %album%, "
+                            "%albumartist% (the artist when there is none), %genre%, %composer%, %year%, %disc%, "
+                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits; "
+                            "numbers are 0 when the player has none (default: the template saved in Varnel's "
+                            "preferences)")
             ->type_name("T");
     const CLI::Option* overwrite =
         extract->add_option("--overwrite", options.Overwrite,
@@ -105,12 +146,25 @@ int main(int argc, char** argv)
             ->check(CLI::IsMember({"always", "never", "ask"}))
             ->type_name("MODE");
     extract->add_flag("--dry-run", options.DryRun, "show what would be copied where, and change nothing");
+    extract->add_flag("--quiet,-q", options.Quiet, "report only failures and the summary");
+    extract->add_flag("--playlists", options.Playlists,
+                      "also write each playlist but the master as DEST/Playlists/NAME.m3u8, listing every track of "
+                      "it that has its copy in DEST");
 
     CLI::App* exportList = app.add_subcommand("export", "write the track list as a UTF-16 CSV file, as the window exports it");
     AddPathOption(*exportList, options);
     exportList->add_option("FILE", options.File, "the file to write (replaced when it exists)")->required();
     const CLI::Option* exportPlaylist = AddRowOptions(*exportList, options);
 
+    std::vector<std::string> commands;
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->footer(HelpFooter(command->get_name()));
+        commands.push_back(command->get_name());
+    }
+    if (const auto unknown = UnknownCommandMessage({argv + std::min(argc, 1), argv + argc}, commands)) {
+        std::cerr << "varnel-cli: " << *unknown << '\n';
+        return ExitBadInput;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -125,7 +179,7 @@ int main(int argc, char** argv)
         if (tracks->parsed()) {
             const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
             const OnePlaylist* playlist = ChoosePlaylist(*db.Parser, Given(tracksPlaylist, options.Playlist));
-            PrintTracks(std::cout, PlaylistRows(*db.Parser, playlist), FormatNamed(options.Format));
+            PrintTracks(std::cout, PickTracks(PlaylistRows(*db.Parser, playlist), options.Picks), FormatNamed(options.Format));
         } else if (playlists->parsed()) {
             const PlayerDatabase db = OpenPlayerDatabase(options.Path, -1);
             PrintPlaylists(std::cout, *db.Parser, FormatNamed(options.Format));
@@ -141,9 +195,12 @@ int main(int argc, char** argv)
                                 : options.Overwrite == "never" ? NeverOverwrite
                                                                : AlwaysPrompt;
             run.DryRun = options.DryRun;
+            run.Picks = options.Picks;
+            run.Quiet = options.Quiet;
+            run.Playlists = options.Playlists;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
-            code = RunExport(options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.File);
+            code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks, options.File});
         }
     } catch (const CliError& e) {
         std::cout.flush();

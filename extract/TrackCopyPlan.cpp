@@ -1,5 +1,6 @@
 #include "TrackCopyPlan.h"
 
+#include "ExtraPlaceholders.h"
 #include "FileNameTemplate.h"
 #include "OneTrack.h"
 #include "PlayerPaths.h"
@@ -116,21 +117,31 @@ TrackNameParts NamePartsOf(const OneTrack& track, std::string_view fileFormat, b
     const std::string location = SlashedLocation(track);
     TrackNameParts parts;
     parts.Extension = CleanExtension(location);
+    // The command line's templates also take its further placeholders; a part they leave empty
+    // is unusable, as "." is.
+    const auto expand = [&](std::string_view part) {
+        std::string expanded = slashMakesFolders ? ExpandExtraPlaceholders(track, part) : std::string(part);
+        return expanded.empty() && !part.empty() ? std::string(".") : expanded;
+    };
     if (slashMakesFolders) {
         for (std::size_t slash = fileFormat.find('/'); slash != std::string_view::npos; slash = fileFormat.find('/')) {
-            const std::u16string folder = FitFileName(BuildTrackFileName(track, fileFormat.substr(0, slash)), 0);
-            parts.Folders += Unusable(folder) ? std::string("_") : NarrowFromWide(folder);
+            std::u16string folder = FitFileName(BuildTrackFileName(track, expand(fileFormat.substr(0, slash))), 0);
+            const bool unusable = Unusable(folder);
+            UnhideName(folder);
+            parts.Folders += unusable ? std::string("_") : NarrowFromWide(folder);
             parts.Folders += '/';
             fileFormat.remove_prefix(slash + 1);
         }
     }
-    std::u16string stem = BuildTrackFileName(track, fileFormat);
+    std::u16string stem = BuildTrackFileName(track, expand(fileFormat));
     if (Unusable(stem)) {
         stem = PlayerFileStem(location, PlayerFileExtension(location));
         CleanFileNamePart(stem);
     }
     if (stem.empty() && parts.Extension.empty())
         stem.push_back(u'_');
+    if (slashMakesFolders)
+        UnhideName(stem);
     parts.Stem = FitFileName(stem, parts.Extension.size());
     return parts;
 }

@@ -35,6 +35,8 @@ inline constexpr std::size_t kMaxExtensionBytes = 64;
 // named "_". A file name that comes out empty, "." or ".." becomes the player file's own name,
 // which, like the extension, gets the same cleaning as an expanded name; each part is cut at a
 // character boundary to fit kMaxFileNameBytes. Never empty as a whole: a bare "_" at worst.
+// The command line's templates (`slashMakesFolders`) also take the placeholders of
+// ExtraPlaceholders.h, and no folder or file name of theirs begins with "." (it gets "_").
 struct TrackNameParts {
     std::string Folders;
     std::u16string Stem;

@@ -8,7 +8,6 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace {
 
@@ -57,29 +56,32 @@ TrackNames::TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule&
     NameAll(std::move(tracks), rule);
 }
 
+std::string UniqueNames::KeyOf(const std::string& path) const
+{
+    return IgnoreCase ? FoldedKey(path) : path;
+}
+
+std::string UniqueNames::Take(const TrackNameParts& parts)
+{
+    std::string path = parts.Folders + NarrowFromWide(parts.Stem) + parts.Extension;
+    std::string key = KeyOf(path);
+    if (!Taken.insert(key).second) {
+        unsigned& number = NextNumber.try_emplace(key, 2).first->second;
+        do {
+            path = Numbered(parts, number++);
+        } while (!Taken.insert(KeyOf(path)).second);
+    }
+    return path;
+}
+
 void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule)
 {
     std::stable_sort(tracks.begin(), tracks.end(),
                      [](const OneTrack* a, const OneTrack* b) { return a->GetOrdinal() < b->GetOrdinal(); });
-    auto keyOf = [&rule](const std::string& path) { return rule.IgnoreCase ? FoldedKey(path) : path; };
-    std::unordered_set<std::string> taken;
-    // For each name met more than once, the number to try next: so a thousand "Intro"s cost a
-    // thousand tries, not half a million.
-    std::unordered_map<std::string, unsigned> nextNumber;
-    taken.reserve(tracks.size());
+    UniqueNames names(rule.IgnoreCase);
     Paths.reserve(tracks.size());
-    for (const OneTrack* track : tracks) {
-        const TrackNameParts parts = NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders);
-        std::string path = parts.Folders + NarrowFromWide(parts.Stem) + parts.Extension;
-        std::string key = keyOf(path);
-        if (!taken.insert(key).second) {
-            unsigned& number = nextNumber.try_emplace(key, 2).first->second;
-            do {
-                path = Numbered(parts, number++);
-            } while (!taken.insert(keyOf(path)).second);
-        }
-        Paths.insert_or_assign(track, std::move(path));
-    }
+    for (const OneTrack* track : tracks)
+        Paths.insert_or_assign(track, names.Take(NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders)));
 }
 
 const std::string& TrackNames::RelativePath(const OneTrack& track) const

@@ -4,22 +4,45 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class ITDBParser;
 class OneTrack;
+struct TrackNameParts;
 
 // How the copies of a database's tracks are named.
 struct TrackNameRule {
     // The file-name template (UTF-8); empty stands for the default one.
     std::string FileFormat;
     // Whether a "/" in FileFormat separates folders below the destination (the command line's
-    // templates) or becomes "_" like in any other name (the window's).
+    // templates, with its further placeholders and no hidden names; see NamePartsOf) or becomes
+    // "_" like in any other name (the window's).
     bool SlashMakesFolders = false;
     // Whether names that differ only in letter case are one name: true for a destination whose
     // file system ignores case (see FileSystemIgnoresCase). Folding with Unicode simple case
     // folding may fold more than the file system does; that only adds a number to a name.
     bool IgnoreCase = false;
+};
+
+// Hands out names by the rule below: each name taken is the first of NAME, "NAME (2)",
+// "NAME (3)"... that was not taken before, compared without regard to letter case when
+// `ignoreCase`. The tracks' names come from it, and so do the names of anything else that must
+// share their rule, such as the playlists written beside the copies.
+class UniqueNames {
+public:
+    explicit UniqueNames(bool ignoreCase) : IgnoreCase(ignoreCase) {}
+    // The path "Folders/Stem.ext", numbered when needed (see TrackNames).
+    std::string Take(const TrackNameParts& parts);
+
+private:
+    std::string KeyOf(const std::string& path) const;
+
+    bool IgnoreCase;
+    std::unordered_set<std::string> Taken;
+    // For each name met more than once, the number to try next: so a thousand "Intro"s cost a
+    // thousand tries, not half a million.
+    std::unordered_map<std::string, unsigned> NextNumber;
 };
 
 // The name of every track's copy, by one rule that holds across runs: the tracks are taken in

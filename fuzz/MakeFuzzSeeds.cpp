@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         std::vector<TrackSpec> tracks = SomeTracks(3, 624);
         tracks[0].Objects[0] = StringObjectBytes(ObjTitle, {'a', 0, 'b', 0, 'c'});
         tracks[1].Objects[2] = StringObjectBytes(ObjAlbum, {});
-        tracks[2].Objects.insert(tracks[2].Objects.begin() + 1, RawObject(ObjGenre, 32));
+        tracks[2].Objects.insert(tracks[2].Objects.begin() + 1, RawObject(13, 32));
         tracks[2].Objects.push_back(StringObject(ObjLocation, u":later:wins"));
         Database db;
         db.AddTracks(tracks);

@@ -19,7 +19,11 @@ constexpr std::int32_t kTitle = 1;
 constexpr std::int32_t kLocation = 2;
 constexpr std::int32_t kAlbum = 3;
 constexpr std::int32_t kArtist = 4;
+constexpr std::int32_t kGenre = 5;
 constexpr std::int32_t kFileType = 6;
+constexpr std::int32_t kComment = 8;
+constexpr std::int32_t kComposer = 12;
+constexpr std::int32_t kAlbumArtist = 22;
 
 // The fields the reader takes from a track header end here; a shorter header is still read
 // from this offset, and the data objects then start at the header length (a backwards seek).
@@ -36,6 +40,47 @@ template <std::size_t size>
 bool ReadChunkHead(FileReader& file, const char (&tag)[5], unsigned char (&head)[size])
 {
     return file.Read(head, size) && std::memcmp(head, tag, 4) == 0;
+}
+
+// The numbers of a track header beyond the list's columns. Older players write shorter headers
+// (156 or 160 bytes): a field that does not lie wholly inside the header's stated length stays
+// at its default, since the bytes there belong to the first data object.
+TrackDetails ReadTrackDetails(const unsigned char* head, std::int32_t headerLength, PlayerClock& clock)
+{
+    const auto inside = [headerLength](std::int32_t offset, std::int32_t size) { return headerLength >= offset + size; };
+    TrackDetails details;
+    if (inside(30, 1))
+        details.Compilation = head[30] != 0;
+    if (inside(31, 1))
+        details.Rating = head[31];
+    if (inside(36, 4))
+        details.FileSize = static_cast<std::uint32_t>(Int32At(head + 36));
+    if (inside(48, 4))
+        details.TrackCount = Int32At(head + 48);
+    if (inside(52, 4))
+        details.Year = Int32At(head + 52);
+    if (inside(80, 4))
+        details.PlayCount = Int32At(head + 80);
+    if (inside(92, 4))
+        details.DiscNumber = Int32At(head + 92);
+    if (inside(96, 4))
+        details.DiscCount = Int32At(head + 96);
+    if (inside(104, 4))
+        details.DateAdded = clock.ToUtc(static_cast<std::uint32_t>(Int32At(head + 104)));
+    return details;
+}
+
+void SetWideText(OneTrack& track, std::int32_t type, std::u16string_view text)
+{
+    switch (type) {
+    case kTitle: track.SetTitle(text); break;
+    case kAlbum: track.SetAlbum(text); break;
+    case kArtist: track.SetArtist(text); break;
+    case kGenre: track.SetGenre(text); break;
+    case kComment: track.SetComment(text); break;
+    case kComposer: track.SetComposer(text); break;
+    default: track.SetAlbumArtist(text); break;
+    }
 }
 
 } // namespace
@@ -165,6 +210,7 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
     track.SetBitRate(Int32At(head + 56));
     track.SetSampleRate(Int32At(head + 60));
     track.SetMediaType(Int32At(head + 208));
+    track.SetDetails(ReadTrackDetails(head, header, Clock));
     if (!file.Skip(std::int64_t(header) - std::int64_t(kTrackHeaderRead)))
         return false;
 
@@ -177,16 +223,15 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
         switch (type) {
         case kTitle:
         case kAlbum:
-        case kArtist: {
+        case kArtist:
+        case kGenre:
+        case kComment:
+        case kComposer:
+        case kAlbumArtist: {
             std::u16string_view text;
             if (!ReadWideString(file, text))
                 return false;
-            if (type == kTitle)
-                track.SetTitle(text);
-            else if (type == kAlbum)
-                track.SetAlbum(text);
-            else
-                track.SetArtist(text);
+            SetWideText(track, type, text);
             break;
         }
         case kLocation:
@@ -263,12 +308,12 @@ namespace {
 
 // Reads the length and the text of a string data object positioned just after its type field,
 // leaving the file at the end of the text. The text is L / 2 little-endian code units; an odd
-// last byte is ignored.
-bool ReadStringUnits(FileReader& file, std::u16string& units)
+// last byte is ignored. `buffer` only grows, so that its units are not cleared for every text.
+bool ReadStringUnits(FileReader& file, std::u16string& buffer, std::u16string_view& units)
 {
     // Offsets 16 to 28 are passed over; the length at 28 must be there, so read them together.
     unsigned char prefix[16];
-    units.clear();
+    units = {};
     if (!file.Read(prefix, sizeof prefix))
         return false;
     const std::int32_t length = Int32At(prefix + 12);
@@ -276,13 +321,16 @@ bool ReadStringUnits(FileReader& file, std::u16string& units)
         return file.Skip(8);
     if (length < 0 || !file.Skip(8) || length > file.Remaining())
         return false;
-    units.resize(static_cast<std::size_t>(length) / 2);
-    if (!file.Read(units.data(), units.size() * 2) || !file.Skip(length % 2))
+    const std::size_t count = static_cast<std::size_t>(length) / 2;
+    if (buffer.size() < count)
+        buffer.resize(count);
+    if (!file.Read(buffer.data(), count * 2) || !file.Skip(length % 2))
         return false;
     if constexpr (std::endian::native == std::endian::big) {
-        for (char16_t& u : units)
-            u = static_cast<char16_t>((u >> 8) | (u << 8));
+        for (std::size_t i = 0; i < count; ++i)
+            buffer[i] = static_cast<char16_t>((buffer[i] >> 8) | (buffer[i] << 8));
     }
+    units = {buffer.data(), count};
     return true;
 }
 
@@ -290,17 +338,15 @@ bool ReadStringUnits(FileReader& file, std::u16string& units)
 
 bool ITDBParser::ReadWideString(FileReader& file, std::u16string_view& text)
 {
-    if (!ReadStringUnits(file, ScratchUnits))
-        return false;
-    text = ScratchUnits;
-    return true;
+    return ReadStringUnits(file, ScratchUnits, text);
 }
 
 bool ITDBParser::ReadNarrowString(FileReader& file, std::string_view& text)
 {
-    if (!ReadStringUnits(file, ScratchUnits))
+    std::u16string_view units;
+    if (!ReadStringUnits(file, ScratchUnits, units))
         return false;
-    NarrowFromWide(ScratchUnits, ScratchNarrow);
+    NarrowFromWide(units, ScratchNarrow);
     text = ScratchNarrow;
     return true;
 }

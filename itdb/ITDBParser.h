@@ -1,7 +1,9 @@
 #pragma once
 
+#include "LargeBlockResource.h"
 #include "OnePlaylist.h"
 #include "OneTrack.h"
+#include "PlayerClock.h"
 
 #include <cstdint>
 #include <map>
@@ -70,11 +72,14 @@ private:
 
     std::string FileName;
     // Holds the texts of every track and the track map itself; released as a whole.
-    std::pmr::monotonic_buffer_resource Arena;
+    LargeBlockResource ArenaBlocks;
+    std::pmr::monotonic_buffer_resource Arena{&ArenaBlocks};
     std::pmr::map<std::int32_t, OneTrack> Tracks{&Arena};
     std::vector<OnePlaylist> Playlists;
     std::size_t PlaylistCursor = 0;
     std::uint64_t FileOperationCount = 0;
+    // Turns the tracks' dates into UTC.
+    PlayerClock Clock;
     // Reused while parsing for the text of one string data object.
     std::u16string ScratchUnits;
     std::string ScratchNarrow;

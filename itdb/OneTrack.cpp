@@ -20,7 +20,7 @@ OneTrack::OneTrack(OneTrack&& other) noexcept
       Composer(std::exchange(other.Composer, {})), AlbumArtist(std::exchange(other.AlbumArtist, {})),
       Comment(std::exchange(other.Comment, {})), Encoding(std::exchange(other.Encoding, {})),
       Location(std::exchange(other.Location, {})), TrackType(other.TrackType), LengthTextSize(other.LengthTextSize),
-      LengthSeconds(other.LengthSeconds), BitRate(other.BitRate), SampleRate(other.SampleRate),
+      LengthSeconds(other.LengthSeconds), LengthMilliseconds(other.LengthMilliseconds), BitRate(other.BitRate), SampleRate(other.SampleRate),
       TrackNumber(other.TrackNumber), TrackId(other.TrackId), Ordinal(other.Ordinal),
       Details(other.Details), Source(other.Source)
 {
@@ -45,6 +45,7 @@ OneTrack& OneTrack::operator=(OneTrack&& other) noexcept
         std::memcpy(LengthText, other.LengthText, sizeof LengthText);
         LengthTextSize = other.LengthTextSize;
         LengthSeconds = other.LengthSeconds;
+        LengthMilliseconds = other.LengthMilliseconds;
         BitRate = other.BitRate;
         SampleRate = other.SampleRate;
         TrackNumber = other.TrackNumber;
@@ -109,6 +110,7 @@ void OneTrack::SetLocation(std::string_view location)
 
 void OneTrack::SetLength(std::uint32_t milliseconds)
 {
+    LengthMilliseconds = milliseconds;
     const std::uint32_t total = milliseconds / 1000;
     LengthSeconds = static_cast<std::int32_t>(total);
 

@@ -65,7 +65,7 @@ public:
     void SetEncoding(std::string_view encoding);
     // The player stores ":iPod_Control:Music:F00:ABCD.mp3"; every colon becomes a backslash.
     void SetLocation(std::string_view location);
-    // Milliseconds; sets LengthSeconds and the display text ("12:34", "1:00:00", "1d 01:01:01").
+    // Milliseconds; sets them, LengthSeconds and the display text ("12:34", "1:00:00", "1d 01:01:01").
     void SetLength(std::uint32_t milliseconds);
     // Exact codes only; anything unknown reads "Unknown".
     void SetMediaType(std::int32_t code);
@@ -90,6 +90,7 @@ public:
     std::string_view GetEncoding() const { return Encoding.View(); }
     std::string_view GetLocation() const { return Location.View(); }
     std::int32_t GetLengthSeconds() const { return LengthSeconds; }
+    std::uint32_t GetLengthMilliseconds() const { return LengthMilliseconds; }
     std::int32_t GetBitRate() const { return BitRate; }
     std::int32_t GetSampleRate() const { return SampleRate; }
     std::int32_t GetTrackNumber() const { return TrackNumber; }
@@ -133,6 +134,7 @@ private:
     char LengthText[15];        // at most "49d 17:02:47"
     std::uint8_t LengthTextSize = 0;
     std::int32_t LengthSeconds = 0;
+    std::uint32_t LengthMilliseconds = 0;
     std::int32_t BitRate = 0;
     std::int32_t SampleRate = 0;
     std::int32_t TrackNumber = 0;

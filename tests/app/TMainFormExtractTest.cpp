@@ -1,5 +1,6 @@
 #include "FakePlayer.h"
 #include "ScriptedDialogs.h"
+#include "SignalCatcher.h"
 #include "TPreferencesForm.h"
 
 #include "CopyHooks.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <map>
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -93,7 +96,7 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
 
 TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
 {
-    StoreSettings({});
+    StoreSettings({{"ExtractPath", "/no/such/folder"}});
     FakePlayer player(kTracks);
     std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control", player.Out("link"));
     const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
@@ -109,7 +112,7 @@ TEST_F(ExtractTest, AFolderOnThePlayerIsRefusedBeforeAnythingIsWritten)
         EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
     }
     EXPECT_EQ(entries(), before) << "written onto the player";
-    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "");
+    EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder") << "a refused folder is not remembered";
     ExpectIdle(form);
 }
 
@@ -342,6 +345,45 @@ TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
                   "\nInput/output error\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
     ExpectIdle(form);
+}
+
+
+// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started,
+// an open question goes away, and the window closes, saving its settings.
+TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
+{
+    for (const bool whileAsking : {false, true}) {
+        StoreSettings({{"FileFormat", "%title%"}, {"OverwriteFiles", "2"}});
+        FakePlayer player(kTracks);
+        if (whileAsking)
+            FakePlayer::Write(player.Out("Three"), "old 3");
+        SignalCatcher catcher;
+        auto form = std::make_unique<TMainForm>();
+        QObject::connect(&catcher, &SignalCatcher::SignalCaught, form.get(), &TMainForm::EndForSignal);
+        Open(*form, player, {0, 1, 2});
+        form->show();
+        QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, [&](int value) {
+            if (value > 0 && catcher.Caught() == 0)
+                std::raise(SIGTERM);
+        });
+        // The prompt is left unanswered: only the signal can take it away.
+        QTimer asker;
+        QObject::connect(&asker, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() && catcher.Caught() == 0)
+                std::raise(SIGHUP);
+        });
+        asker.start(5);
+        Extract(*form, player);
+        EXPECT_EQ(catcher.Caught(), whileAsking ? SIGHUP : SIGTERM);
+        const std::map<std::string, std::string> expected =
+            whileAsking ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
+        std::map<std::string, std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
+            left[entry.path().filename().string()] = FakePlayer::Read(entry.path().string());
+        EXPECT_EQ(left, expected) << "a copy or a temporary file stayed";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
+        EXPECT_FALSE(form->PreferencesForm) << "the settings were not saved and released";
+    }
 }
 
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)

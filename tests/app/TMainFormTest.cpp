@@ -551,7 +551,8 @@ TEST_F(MainFormTest, CommandTable)
 
     EXPECT_EQ(Layout(form.menuBar()), QStringList({">&File", ">&Edit", ">&View", ">&Help"}));
     EXPECT_EQ(Layout(form.MenuFile), QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileClose", "-",
-                                                  "ActionFileExport", "ActionFileExtract", "-", "ActionFileExit"}));
+                                                  "ActionFileExport", "ActionFileExtract", "ActionFileSavePlaylist", "-",
+                                                  "ActionFileExit"}));
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));
     EXPECT_EQ(Layout(form.MenuView), QStringList({"MenuViewMenuBar", "MenuViewToolbar", "MenuViewStatusBar", "-",

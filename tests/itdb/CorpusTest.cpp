@@ -1,5 +1,6 @@
 #include "ITDBParser.h"
 #include "TextConvert.h"
+#include "ZoneForTest.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -211,4 +213,59 @@ TEST_F(CorpusTest, ListedTracksOfRealDatabasesHaveEveryField)
     // Every real database with tracks has rows.
     for (const Expected& e : ReadTable(Dir / "README.md"))
         EXPECT_TRUE(e.Result <= 0 || parsed.count(e.File)) << e.File << " has no listed tracks";
+}
+
+// The fields beyond the list's columns, as an independent reading of the same files gives them;
+// dates as the UTC instant of the player's wall clock read in UTC.
+TEST_F(CorpusTest, RealTracksHaveTheirFurtherFields)
+{
+    struct Case {
+        const char* file;
+        int ordinal;
+        const char16_t* genre;
+        const char16_t* composer;
+        const char16_t* albumArtist;
+        const char16_t* comment; // its beginning
+        TrackDetails details;
+    };
+    const auto date = [](std::int64_t utc) { return std::optional<std::int64_t>(utc); };
+    const Case cases[] = {
+        {"itunes-25.itdb", 1, u"Rock", u"", u"blink-182", u"Amazon.com Song ID: 269500946",
+         {2016, 1, 1, 16, 0, 0, 3754620, date(1472480543), false}},
+        {"itunes-25.itdb", 13, u"Rock", u"", u"blink-182", u"Amazon.com Song ID: 269500952",
+         {2016, 1, 1, 16, 0, 59, 6787011, date(1472480594), false}},
+        {"itunes-video-23.itdb", 1, u"Rock", u"Malcolm Young", u"AC/DC", u"Amazon.com",
+         {2014, 1, 1, 11, 0, 1, 6363684, date(1472480217), false}},
+        {"libgpod-23.itdb", 1, u"Science Fiction", u"Scott Sigler", u"Scott Sigler", u" 00000602 000005F9",
+         {2013, 0, 0, 0, 0, 0, 34347259, date(1362272166), false}},
+        {"itunes-nano-292.itdb", 87, u"Soundtrack", u"", u"", u"", {1968, 0, 0, 12, 100, 0, 4254075, date(1405966910), false}},
+        // A 160-byte header from an old writer, with no date.
+        {"old-format-5375.itdb", 2, u"(17)Rock", u"", u"", u"", {2003, 0, 0, 0, 0, 0, 3664187, std::nullopt, false}},
+    };
+    ZoneForTest zone("UTC0");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ", track " + std::to_string(c.ordinal));
+        ITDBParser parser((Dir / c.file).string());
+        ASSERT_GT(parser.Parse(-1), 0);
+        const OneTrack* track = nullptr;
+        for (const auto& [id, t] : parser.GetTracks())
+            if (t.GetOrdinal() == c.ordinal)
+                track = &t;
+        ASSERT_NE(track, nullptr);
+        EXPECT_EQ(track->GetGenre(), c.genre);
+        EXPECT_EQ(track->GetComposer(), c.composer);
+        EXPECT_EQ(track->GetAlbumArtist(), c.albumArtist);
+        EXPECT_EQ(track->GetComment().substr(0, std::u16string_view(c.comment).size()), c.comment);
+        EXPECT_EQ(track->GetComment().empty(), std::u16string_view(c.comment).empty());
+        const TrackDetails& d = track->GetDetails();
+        EXPECT_EQ(d.Year, c.details.Year);
+        EXPECT_EQ(d.DiscNumber, c.details.DiscNumber);
+        EXPECT_EQ(d.DiscCount, c.details.DiscCount);
+        EXPECT_EQ(d.TrackCount, c.details.TrackCount);
+        EXPECT_EQ(d.Rating, c.details.Rating);
+        EXPECT_EQ(d.PlayCount, c.details.PlayCount);
+        EXPECT_EQ(d.FileSize, c.details.FileSize);
+        EXPECT_EQ(d.DateAdded, c.details.DateAdded);
+        EXPECT_EQ(d.Compilation, c.details.Compilation);
+    }
 }

@@ -2,6 +2,7 @@
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "TempDir.h"
+#include "ZoneForTest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -314,7 +316,7 @@ TEST_F(ITDBParserTest, TrackFailuresOfEveryKindKeepTheTracksBefore)
         {"negative string length", [](TrackSpec& t) { t.Objects[0].StringLengthField = -2; }},
         {"string longer than the file", [](TrackSpec& t) { t.Objects[1].StringLengthField = 1 << 30; }},
         {"passed-over object shorter than its head", [](TrackSpec& t) {
-             t.Objects.insert(t.Objects.begin() + 1, RawObject(ObjGenre));
+             t.Objects.insert(t.Objects.begin() + 1, RawObject(13));
              t.Objects[1].TotalLengthField = 15;
          }},
         {"passed-over object of length zero", [](TrackSpec& t) {
@@ -424,6 +426,84 @@ TEST_F(ITDBParserTest, TrackFieldsAndTextsAreRead)
     EXPECT_EQ(r->GetOrdinal(), 1);
 }
 
+// Every number beyond the list's columns set, none of them at its default.
+TrackSpec TrackWithDetails(std::int32_t id)
+{
+    TrackSpec t = Track(id, u"Title");
+    t.Compilation = 1;
+    t.Rating = 80;
+    t.FileSize = 4000000000u;
+    t.TrackCount = 14;
+    t.Year = 1997;
+    t.PlayCount = 31;
+    t.DiscNumber = 2;
+    t.DiscCount = 3;
+    t.DateAdded = 3555325343u; // 2016-08-29 14:22:23 on the player's clock
+    return t;
+}
+
+TEST_F(ITDBParserTest, FurtherTrackFieldsAndTextsAreRead)
+{
+    ZoneForTest zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TrackSpec t = TrackWithDetails(5);
+    t.Objects.push_back(StringObject(ObjGenre, u"Musique concrète"));
+    t.Objects.push_back(StringObject(ObjComposer, u"Pärt"));
+    t.Objects.push_back(StringObject(ObjAlbumArtist, u"Various Artists"));
+    t.Objects.push_back(StringObject(ObjComment, u"line one\nline two"));
+    TrackSpec never = Track(6, u"Never added");
+    Database db;
+    db.AddTracks({t, never});
+    ASSERT_EQ(Parse(db), 2);
+    const OneTrack* r = Parser->FindTrack(5);
+    EXPECT_EQ(r->GetGenre(), u"Musique concrète");
+    EXPECT_EQ(r->GetComposer(), u"Pärt");
+    EXPECT_EQ(r->GetAlbumArtist(), u"Various Artists");
+    EXPECT_EQ(r->GetComment(), u"line one\nline two");
+    const TrackDetails& d = r->GetDetails();
+    EXPECT_TRUE(d.Compilation);
+    EXPECT_EQ(d.Rating, 80);
+    EXPECT_EQ(d.FileSize, 4000000000u);
+    EXPECT_EQ(d.TrackCount, 14);
+    EXPECT_EQ(d.Year, 1997);
+    EXPECT_EQ(d.PlayCount, 31);
+    EXPECT_EQ(d.DiscNumber, 2);
+    EXPECT_EQ(d.DiscCount, 3);
+    EXPECT_EQ(d.DateAdded, 1472480543 - 7200); // summer time in Central Europe
+    // A track without those objects and numbers has them empty; 0 for the date means none.
+    const OneTrack* n = Parser->FindTrack(6);
+    EXPECT_TRUE(n->GetGenre().empty() && n->GetComposer().empty() && n->GetAlbumArtist().empty());
+    EXPECT_FALSE(n->GetDetails().DateAdded.has_value());
+    EXPECT_FALSE(n->GetDetails().Compilation);
+}
+
+TEST_F(ITDBParserTest, ShortTrackHeadersLeaveTheFieldsBeyondThemEmpty)
+{
+    // Past the header's stated length lie the first data object's bytes, none of them zero
+    // where these fields would be; a field is read only when it lies wholly inside the header.
+    ZoneForTest zone("UTC0");
+    for (const std::int32_t header : {30, 31, 32, 39, 40, 52, 55, 56, 84, 95, 96, 100, 107, 108, 156, 160}) {
+        SCOPED_TRACE(header);
+        TrackSpec t = TrackWithDetails(1);
+        t.HeaderLength = header;
+        Database db;
+        db.AddTracks({t, Track(2, u"Next")});
+        ASSERT_EQ(Parse(db), 2);
+        const TrackDetails& d = Parser->FindTrack(1)->GetDetails();
+        const auto inside = [header](int offset, int size) { return header >= offset + size; };
+        EXPECT_EQ(d.Compilation, inside(30, 1));
+        EXPECT_EQ(d.Rating, inside(31, 1) ? 80 : 0);
+        EXPECT_EQ(d.FileSize, inside(36, 4) ? 4000000000u : 0u);
+        EXPECT_EQ(d.TrackCount, inside(48, 4) ? 14 : 0);
+        EXPECT_EQ(d.Year, inside(52, 4) ? 1997 : 0);
+        EXPECT_EQ(d.PlayCount, inside(80, 4) ? 31 : 0);
+        EXPECT_EQ(d.DiscNumber, inside(92, 4) ? 2 : 0);
+        EXPECT_EQ(d.DiscCount, inside(96, 4) ? 3 : 0);
+        EXPECT_EQ(d.DateAdded, inside(104, 4) ? std::optional<std::int64_t>(1472480543) : std::nullopt);
+        EXPECT_EQ(Parser->FindTrack(1)->GetTitle(), u"Title");
+        EXPECT_EQ(Parser->FindTrack(2)->GetTitle(), u"Next");
+    }
+}
+
 TEST_F(ITDBParserTest, TrackHeaderLengthsOfRealWritersAreRead)
 {
     for (const std::int32_t header : {160, 212, 388, 584, 624}) {
@@ -461,7 +541,7 @@ TEST_F(ITDBParserTest, ShortTrackHeaderTakesTheMediaTypeFromOffset208)
 TEST_F(ITDBParserTest, ObjectsOfOtherTypesArePassedOverByTheirTotalLength)
 {
     TrackSpec t = Track(1, u"Title", u":L");
-    t.Objects.insert(t.Objects.begin() + 1, RawObject(ObjGenre, 60, 0x6D686F64));
+    t.Objects.insert(t.Objects.begin() + 1, RawObject(13, 60, 0x6D686F64));
     t.Objects.insert(t.Objects.begin() + 1, RawObject(52, 0));
     t.Objects.push_back(RawObject(100, 3));
     Database db;

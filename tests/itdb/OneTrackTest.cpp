@@ -42,6 +42,7 @@ TEST(OneTrackTest, LengthTextDropsRemaindersAndWidensWithHoursAndDays)
         t.SetLength(c.ms);
         EXPECT_EQ(t.GetLengthText(), c.text) << c.ms;
         EXPECT_EQ(t.GetLengthSeconds(), c.seconds) << c.ms;
+        EXPECT_EQ(t.GetLengthMilliseconds(), c.ms);
     }
 }
 
@@ -170,6 +171,7 @@ TEST(OneTrackTest, TextsSurviveReplacementAndMovesAndAreAllReturned)
         EXPECT_EQ(moved.GetTitle(), u"nach Süden");
         EXPECT_EQ(moved.GetEncoding(), "audio file");
         EXPECT_EQ(moved.GetLengthSeconds(), 754);
+        EXPECT_EQ(moved.GetLengthMilliseconds(), 754000u);
         EXPECT_EQ(moved.GetComment(), u"Comment");
         EXPECT_EQ(moved.GetDetails().Year, 1999);
         EXPECT_TRUE(moved.GetDetails().Compilation);

@@ -88,10 +88,19 @@ void AppendTrack(Bytes& out, const TrackSpec& track)
                            track.HeaderLengthField);
     PutField(out, h, 12, track.ObjectCountField.value_or(Int(track.Objects.size())));
     PutField(out, h, 16, track.UniqueId);
+    PutByte(out, h, 30, track.Compilation);
+    PutByte(out, h, 31, track.Rating);
+    PutField(out, h, 36, static_cast<std::int32_t>(track.FileSize));
     PutField(out, h, 40, static_cast<std::int32_t>(track.LengthMs));
     PutField(out, h, 44, track.TrackNumber);
+    PutField(out, h, 48, track.TrackCount);
+    PutField(out, h, 52, track.Year);
     PutField(out, h, 56, track.BitRate);
     PutField(out, h, 60, track.SampleRate);
+    PutField(out, h, 80, track.PlayCount);
+    PutField(out, h, 92, track.DiscNumber);
+    PutField(out, h, 96, track.DiscCount);
+    PutField(out, h, 104, static_cast<std::int32_t>(track.DateAdded));
     PutField(out, h, 208, track.MediaType);
     for (const DataObject& object : track.Objects)
         AppendObject(out, object);
@@ -405,6 +414,15 @@ void AppendLargeTrack(Bytes& out, const LargeDatabaseOptions& options, int index
     track.BitRate = kind == 3 ? 900 + static_cast<std::int32_t>(rng.Below(200)) : 128 + 32 * static_cast<std::int32_t>(rng.Below(6));
     track.SampleRate = (rng.Below(4) == 0 ? 48000 : 44100) << 16;
     track.MediaType = 1;
+    track.TrackCount = kTracksPerAlbum;
+    track.Year = 1960 + static_cast<std::int32_t>(rng.Below(65));
+    track.DiscNumber = 1;
+    track.DiscCount = 1;
+    track.PlayCount = static_cast<std::int32_t>(rng.Below(40));
+    track.Rating = static_cast<std::uint8_t>(20 * rng.Below(6));
+    track.FileSize = track.LengthMs / 8 * static_cast<std::uint32_t>(track.BitRate);
+    // Added over about fifteen years from 2005, in the player's local time.
+    track.DateAdded = 3187382400u + rng.Below(15u * 365 * 86400);
 
     std::u16string location = u":iPod_Control:Music:F";
     const std::uint32_t folder = rng.Below(50);
@@ -415,10 +433,15 @@ void AppendLargeTrack(Bytes& out, const LargeDatabaseOptions& options, int index
         location += static_cast<char16_t>(u'A' + rng.Below(26));
     location += kExtensions[kind];
 
+    const std::u16string artistName = Name("& ", options.Seed * 104729u + std::uint32_t(artist), 2, 4, artist);
     track.Objects = {StringObject(ObjTitle, Words(rng, 2, 8)), StringObject(ObjLocation, location),
                      StringObject(ObjAlbum, Name("Vol. ", options.Seed * 7919u + std::uint32_t(album), 2, 5, album % 9 + 1)),
-                     StringObject(ObjArtist, Name("& ", options.Seed * 104729u + std::uint32_t(artist), 2, 4, artist)),
-                     StringObject(ObjFileType, kFileTypes[kind])};
+                     StringObject(ObjArtist, artistName), StringObject(ObjAlbumArtist, artistName),
+                     StringObject(ObjGenre, Words(rng, 1, 2)), StringObject(ObjFileType, kFileTypes[kind])};
+    if (rng.Below(3) == 0)
+        track.Objects.push_back(StringObject(ObjComposer, Words(rng, 2, 3)));
+    if (rng.Below(4) == 0)
+        track.Objects.push_back(StringObject(ObjComment, Words(rng, 3, 8)));
     AppendTrack(out, track);
 }
 

@@ -30,6 +30,9 @@ enum ObjectType : std::int32_t {
     ObjArtist = 4,
     ObjGenre = 5,
     ObjFileType = 6,
+    ObjComment = 8,
+    ObjComposer = 12,
+    ObjAlbumArtist = 22,
     ObjItemPosition = 100,
 };
 
@@ -69,10 +72,19 @@ struct TrackSpec {
     std::optional<std::int32_t> TotalLengthField;
     std::optional<std::int32_t> ObjectCountField; // default Objects.size()
     std::int32_t UniqueId = 0;                     // offset 16
+    std::uint8_t Compilation = 0;                  // offset 30
+    std::uint8_t Rating = 0;                       // offset 31
+    std::uint32_t FileSize = 0;                    // offset 36
     std::uint32_t LengthMs = 0;                    // offset 40
     std::int32_t TrackNumber = 0;                  // offset 44
+    std::int32_t TrackCount = 0;                   // offset 48
+    std::int32_t Year = 0;                         // offset 52
     std::int32_t BitRate = 0;                      // offset 56
     std::int32_t SampleRate = 0;                   // offset 60, stored 16.16
+    std::int32_t PlayCount = 0;                    // offset 80
+    std::int32_t DiscNumber = 0;                   // offset 92
+    std::int32_t DiscCount = 0;                    // offset 96
+    std::uint32_t DateAdded = 0;                   // offset 104, seconds from 1904 local time
     std::int32_t MediaType = 1;                    // offset 208
     std::vector<DataObject> Objects;
     std::size_t TrailingBytes = 0; // after the last object, counted in the total length
@@ -182,8 +194,9 @@ void PutInt32(Bytes& bytes, std::size_t offset, std::int32_t value);
 // UTF-16LE bytes of `text`.
 Bytes Utf16Le(std::u16string_view text);
 
-// A database shaped like a real player's: track headers of 584 bytes with five string objects
-// each (title, location, album, artist, file type) of realistic lengths with non-ASCII text,
+// A database shaped like a real player's: track headers of 584 bytes with the numbers iTunes
+// fills in, and the string objects it writes (title, location, album, artist, album artist,
+// genre, file type, and for some tracks composer and comment) of realistic lengths with non-ASCII text,
 // data sets of types 1, 3, 2, 4 in that order, a master playlist of every track and a few
 // smaller playlists. The content depends only on the options.
 struct LargeDatabaseOptions {
