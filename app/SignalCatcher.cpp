@@ -10,10 +10,12 @@ namespace {
 
 constexpr int kCaught[3] = {SIGTERM, SIGHUP, SIGINT};
 int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_arrived = 0;
 
 extern "C" void OnSignal(int signal)
 {
     const int saved = errno;
+    g_arrived = 1;
     const unsigned char number = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &number, 1);
     errno = saved;
@@ -44,6 +46,11 @@ SignalCatcher::~SignalCatcher()
         if (Installed[i])
             ::sigaction(kCaught[i], &Former[i], nullptr);
     }
+}
+
+bool SignalCatcher::Arrived()
+{
+    return g_arrived != 0;
 }
 
 void SignalCatcher::ReadPipe()

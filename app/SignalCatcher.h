@@ -22,6 +22,9 @@ public:
 
     // The first signal caught; 0 while none was.
     int Caught() const { return Signal; }
+    // True from the moment a signal arrives, before SignalCaught is emitted: long work that
+    // lets events run only now and then asks this to let them run at once.
+    static bool Arrived();
     // Ends the program by the caught signal, as the signal would have ended it without the
     // catcher; returns only when none was caught.
     void EndIfCaught();

@@ -181,6 +181,8 @@ public:
     // Shows the progress of the file being copied; false asks the copy to stop (the window is
     // closing).
     bool ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred);
+    // True when the run must end: the window is closing, or a signal has just arrived.
+    bool RunEnding();
     // Ends the program's work for a signal: open dialogs are dismissed as by Escape, a run stops
     // before its next file (the file being copied is discarded whole) and the window closes,
     // saving the settings.

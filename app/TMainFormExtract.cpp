@@ -7,6 +7,7 @@
 #include "LetterCase.h"
 #include "PlayerDestination.h"
 #include "RowSelection.h"
+#include "SignalCatcher.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
 #include "TrackCopyPlan.h"
@@ -130,7 +131,7 @@ void TMainForm::ExtractTracks()
     };
     ExtractCopies copies(*this, IPodDrive, mode);
     for (const TrackCopyPlan& plan : plans) {
-        if (CloseWhenIdle)
+        if (RunEnding())
             break;
         const QString destination = Shown(plan.Destination);
         showDetail(destination);
@@ -159,7 +160,7 @@ void TMainForm::ExtractTracks()
             }
             replace = true;
         }
-        if (CloseWhenIdle)
+        if (RunEnding())
             break;
 
         if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace))
@@ -192,5 +193,15 @@ bool TMainForm::ExtractCopyProgress(std::uint64_t total, std::uint64_t transferr
     } else if (percent != ProgressBar->value()) {
         ProgressBar->setValue(percent);
     }
-    return !CloseWhenIdle;
+    return !RunEnding();
+}
+
+bool TMainForm::RunEnding()
+{
+    // The signal handler only notes a signal; the window hears of it when events run, which a
+    // run lets happen only every few tens of milliseconds. Let them run at once, so that the run
+    // ends before its next file rather than after a group of small ones.
+    if (SignalCatcher::Arrived() && !CloseWhenIdle)
+        QCoreApplication::processEvents();
+    return CloseWhenIdle;
 }
