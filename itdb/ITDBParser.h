@@ -71,6 +71,12 @@ public:
     OnePlaylist* NextPlaylist() { return &Playlists[PlaylistCursor++]; }
 
 private:
+    // Notes the reads and seeks made on `file` in `count` when a reading ends, on every path.
+    struct KeepOperationCount {
+        const FileReader& file;
+        std::uint64_t& count;
+        ~KeepOperationCount();
+    };
     // Each step works on the open file at its current position.
     int CountTracks(FileReader& file);
     int CountPlaylists(FileReader& file);

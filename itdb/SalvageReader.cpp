@@ -74,11 +74,7 @@ void ITDBParser::SalvageList(FileReader& file, std::int64_t listAt, const char (
 int ITDBParser::Salvage()
 {
     FileReader file;
-    struct KeepCount {
-        const FileReader& file;
-        std::uint64_t& count;
-        ~KeepCount() { count = file.Operations(); }
-    } keepCount{file, FileOperationCount};
+    const KeepOperationCount keepCount{file, FileOperationCount};
     if (!file.Open(FileName) || !InflateIfCompressed(file))
         return -1;
 
@@ -135,6 +131,11 @@ int ITDBParser::Salvage()
     ScratchUnits = std::u16string();
     ScratchNarrow = std::string();
     return read;
+}
+
+ITDBParser::KeepOperationCount::~KeepOperationCount()
+{
+    count = file.Operations();
 }
 
 void ITDBParser::AddTrack(OneTrack track)
