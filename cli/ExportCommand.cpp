@@ -3,13 +3,14 @@
 #include "FileCopy.h"
 #include "CliError.h"
 #include "Interrupt.h"
-#include "PlayerDatabase.h"
+#include "PlayerFilesSource.h"
 #include "TrackListExport.h"
 
-int RunExport(const std::string& path, const std::optional<std::string>& playlist, int limit, const std::string& file)
+int RunExport(const std::string& path, const std::optional<std::string>& playlist, int limit, const std::string& file,
+              bool fromFiles)
 {
-    const PlayerDatabase db = OpenPlayerDatabase(path, limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, playlist));
+    const PlayerDatabase db = OpenForCommand(path, limit, fromFiles);
+    const std::vector<const OneTrack*> rows = ChosenRows(db, playlist);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
 

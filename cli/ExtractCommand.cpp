@@ -6,7 +6,7 @@
 #include "FolderTemplate.h"
 #include "Interrupt.h"
 #include "OverwritePrompt.h"
-#include "PlayerDatabase.h"
+#include "PlayerFilesSource.h"
 #include "SavedSettings.h"
 
 #include <cerrno>
@@ -236,8 +236,8 @@ int RunExtract(const ExtractOptions& options)
     if (destinationThere && !S_ISDIR(info.st_mode))
         throw CliError(options.Destination + ": not a folder");
 
-    const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-    const std::vector<const OneTrack*> rows = PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist));
+    const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
+    const std::vector<const OneTrack*> rows = ChosenRows(db, options.Playlist);
     const std::vector<PlannedCopy> copies = PlanCopies(rows, naming, db.PlayerRoot, options.Destination);
     if (options.DryRun)
         return DryRun(copies, mode);

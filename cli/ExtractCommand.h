@@ -13,6 +13,7 @@ struct ExtractOptions {
     std::optional<std::string> FileFormat;    // default: the saved template
     std::optional<OverwriteMode> Overwrite;   // default: the saved policy
     bool DryRun = false;
+    bool FromFiles = false; // every media file of the player, from the database or the tags
 };
 
 // Copies the rows of the track list into the destination folder as the window's extraction

@@ -98,6 +98,7 @@ void PrintTracks(std::ostream& out, const std::vector<const OneTrack*>& rows, Ou
             const auto texts = TrackRowTexts(*rows[i]);
             for (int c = 0; c < TrackColumnCount; ++c)
                 object[kTrackJsonKeys[c]] = Utf8Text(texts[c]);
+            object["source"] = rows[i]->GetSource() == TrackSource::Tags ? "tags" : "database";
             return object;
         });
         break;

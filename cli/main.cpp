@@ -4,7 +4,7 @@
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
 #include "ListCommands.h"
-#include "PlayerDatabase.h"
+#include "PlayerFilesSource.h"
 
 #include <CLI/CLI.hpp>
 
@@ -24,6 +24,7 @@ struct Options {
     std::string FileFormat;
     std::string Overwrite;
     bool DryRun = false;
+    bool FromFiles = false;
     std::string File;
 };
 
@@ -33,9 +34,17 @@ void AddPathOption(CLI::App& command, Options& options)
         ->required();
 }
 
-// --playlist and --limit: which rows of the track list a command takes.
+void AddFromFilesFlag(CLI::App& command, Options& options)
+{
+    command.add_flag("--from-files", options.FromFiles,
+                     "every media file of the player at PATH (its folder): from the database as far as it reads, "
+                     "from the files' own tags for the rest");
+}
+
+// --playlist, --limit and --from-files: which rows of the track list a command takes.
 CLI::Option* AddRowOptions(CLI::App& command, Options& options)
 {
+    AddFromFilesFlag(command, options);
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
         ->check(CLI::NonNegativeNumber)
         ->type_name("N");
@@ -86,6 +95,7 @@ int main(int argc, char** argv)
     CLI::App* playlists = app.add_subcommand("playlists", "list the playlists with their item counts, the master marked");
     AddPathOption(*playlists, options);
     AddFormatOption(*playlists, options.Format);
+    AddFromFilesFlag(*playlists, options);
 
     CLI::App* extract = app.add_subcommand("extract", "copy the tracks into DEST under names built from a template");
     AddPathOption(*extract, options);
@@ -121,11 +131,10 @@ int main(int argc, char** argv)
     int code = ExitDone;
     try {
         if (tracks->parsed()) {
-            const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-            const OnePlaylist* playlist = ChoosePlaylist(*db.Parser, Given(tracksPlaylist, options.Playlist));
-            PrintTracks(std::cout, PlaylistRows(*db.Parser, playlist), FormatNamed(options.Format));
+            const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
+            PrintTracks(std::cout, ChosenRows(db, Given(tracksPlaylist, options.Playlist)), FormatNamed(options.Format));
         } else if (playlists->parsed()) {
-            const PlayerDatabase db = OpenPlayerDatabase(options.Path, -1);
+            const PlayerDatabase db = OpenForCommand(options.Path, -1, options.FromFiles);
             PrintPlaylists(std::cout, *db.Parser, FormatNamed(options.Format));
         } else if (extract->parsed()) {
             ExtractOptions run;
@@ -139,9 +148,11 @@ int main(int argc, char** argv)
                                 : options.Overwrite == "never" ? NeverOverwrite
                                                                : AlwaysPrompt;
             run.DryRun = options.DryRun;
+            run.FromFiles = options.FromFiles;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
-            code = RunExport(options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.File);
+            code = RunExport(options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.File,
+                             options.FromFiles);
         }
     } catch (const CliError& e) {
         std::cout.flush();
