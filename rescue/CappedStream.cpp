@@ -38,28 +38,49 @@ bool CappedStream::Count()
     return !Spent;
 }
 
+std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset) const
+{
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(Fd, to + got, n - got, offset + static_cast<std::int64_t>(got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        got += static_cast<std::size_t>(r);
+    }
+    return got;
+}
+
 TagLib::ByteVector CappedStream::readBlock(unsigned long length)
 {
     if (!Count() || Fd < 0 || Pos >= Size || length == 0)
         return {};
-    const std::uint64_t wanted = std::min<std::uint64_t>(length, static_cast<std::uint64_t>(Size - Pos));
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, static_cast<std::uint64_t>(Size - Pos)));
     if (Bytes + wanted > ByteCap) {
         Spent = true;
         return {};
     }
-    TagLib::ByteVector block(static_cast<unsigned int>(wanted), '\0');
-    std::size_t got = 0;
-    while (got < wanted) {
-        const ssize_t n = ::pread(Fd, block.data() + got, wanted - got, Pos + static_cast<std::int64_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
+    const auto inAhead = [&] {
+        return Pos >= AheadStart && Pos + static_cast<std::int64_t>(wanted) <= AheadStart + std::int64_t(Ahead.size());
+    };
+    TagLib::ByteVector block;
+    if (wanted > kReadAhead) {
+        block.resize(static_cast<unsigned int>(wanted));
+        block.resize(static_cast<unsigned int>(ReadAt(block.data(), wanted, Pos)));
+    } else {
+        if (!inAhead()) {
+            Ahead.resize(static_cast<unsigned int>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - Pos)));
+            Ahead.resize(static_cast<unsigned int>(ReadAt(Ahead.data(), Ahead.size(), Pos)));
+            AheadStart = Pos;
+        }
+        const auto from = static_cast<std::size_t>(Pos - AheadStart);
+        const std::size_t got = std::min(wanted, Ahead.size() > from ? Ahead.size() - from : 0);
+        // Shares the read-ahead bytes rather than copying them.
+        block = TagLib::ByteVector(Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got));
     }
-    block.resize(static_cast<unsigned int>(got));
-    Pos += static_cast<std::int64_t>(got);
-    Bytes += got;
+    Pos += static_cast<std::int64_t>(block.size());
+    Bytes += block.size();
     return block;
 }
 
