@@ -119,13 +119,18 @@ MoreTags ReadMoreTags(TagLib::File& file)
             const TagLib::StringList values = tag.item(TagLib::String(key, TagLib::String::UTF8)).toStringList();
             return values.isEmpty() ? TagLib::String() : values.front();
         };
+        // An item that is not there holds no value at all, so each is asked for only when present.
+        const auto pair = [&](const char* key) {
+            if (!tag.contains(key))
+                return std::pair<std::int32_t, std::int32_t>(0, 0);
+            const TagLib::MP4::Item::IntPair numbers = tag.item(key).toIntPair();
+            return std::pair<std::int32_t, std::int32_t>(std::max(0, numbers.first), std::max(0, numbers.second));
+        };
         more.AlbumArtist = text("aART");
         more.Composer = text("\xC2\xA9wrt");
-        const TagLib::MP4::Item::IntPair track = tag.item("trkn").toIntPair();
-        const TagLib::MP4::Item::IntPair disc = tag.item("disk").toIntPair();
-        more.Track = {std::max(0, track.first), std::max(0, track.second)};
-        more.Disc = {std::max(0, disc.first), std::max(0, disc.second)};
-        more.Compilation = tag.item("cpil").toBool();
+        more.Track = pair("trkn");
+        more.Disc = pair("disk");
+        more.Compilation = tag.contains("cpil") && tag.item("cpil").toBool();
     } else if (const TagLib::Tag* tag = file.tag()) {
         more.Track = {static_cast<std::int32_t>(tag->track()), 0};
     }

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -144,6 +145,34 @@ TEST(PlayerFiles, WalksTheMusicFoldersInAnyLetterCase)
     EXPECT_EQ(skipped, (std::vector<std::string>{".DS_Store: not a media file", "L.mp3: not a regular file",
                                                  "cover.jpg: not a media file", "sub: a folder"}));
     EXPECT_TRUE(ListPlayerFiles(dir.File("nothing-here")).Files.empty());
+}
+
+} // namespace
+
+namespace {
+
+// Inputs that once broke the reading (kept by the fuzz target, whose first byte picks the kind
+// of file) read cleanly: a track, or a reason to skip the file.
+TEST(TagTrack, FuzzFindingsReadCleanly)
+{
+    TempDir dir;
+    const char* const names[] = {"FUZZ.mp3", "FUZZ.m4a", "FUZZ.m4v", "FUZZ.wav", "FUZZ.aif"};
+    int read = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VARNEL_RESCUE_FUZZ_CORPUS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const itdbwriter::Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (bytes.empty())
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string name = names[bytes[0] % 5];
+        const std::string path = dir.Write(name, itdbwriter::Bytes(bytes.begin() + 1, bytes.end()));
+        OneTrack track;
+        std::string reason;
+        EXPECT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + name, bytes.size() - 1}, track, reason) ||
+                    !reason.empty());
+        ++read;
+    }
+    EXPECT_GT(read, 0);
 }
 
 } // namespace
