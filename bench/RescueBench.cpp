@@ -2,11 +2,13 @@
 // reader pays: reading the first 128 KiB of each file with plain read calls. And how much memory
 // a process needs for the rescue.
 //
-//   RescueBench [--files N]
+//   RescueBench [--files N] [--file-kib K]
 //
 // Makes a player folder of N (default 5,000) small tagged MP3 and M4A files spread over F00 to
 // F49 in the temporary folder, reads every file once so that the cache is warm, then prints the
-// best of five runs of each and the peak memory of child processes.
+// best of five runs of each and the peak memory of child processes. With --file-kib each file is
+// grown to about K KiB, as music files are: an MP3 by repeating its audio frames, an M4A by a
+// longer media data box.
 
 #include "PlayerFiles.h"
 #include "RescuePlayer.h"
@@ -19,6 +21,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,23 +90,67 @@ double ChildPeakMiB(Work work)
     return usage.ru_maxrss / 1024.0;
 }
 
+using Bytes = std::vector<char>;
+
+Bytes ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The fixture grown to at least `size` bytes.
+Bytes Grown(Bytes bytes, bool mp4, std::size_t size)
+{
+    if (bytes.size() >= size)
+        return bytes;
+    if (!mp4) {
+        // The audio frames follow the ID3v2 tag, whose size is stored in 7-bit bytes.
+        const auto b = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i])); };
+        const std::size_t tag = 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9));
+        const Bytes frames(bytes.begin() + static_cast<std::ptrdiff_t>(tag), bytes.end());
+        while (bytes.size() < size)
+            bytes.insert(bytes.end(), frames.begin(), frames.end());
+        return bytes;
+    }
+    // The media data box comes last (the fixture keeps its index first); its 32-bit size grows.
+    const std::string_view view(bytes.data(), bytes.size());
+    const std::size_t at = view.rfind("mdat");
+    if (at == std::string_view::npos || at < 4)
+        return bytes;
+    const std::size_t extra = size - bytes.size();
+    std::uint32_t box = 0;
+    for (int i = 0; i < 4; ++i)
+        box = box << 8 | static_cast<unsigned char>(bytes[at - 4 + i]);
+    box += static_cast<std::uint32_t>(extra);
+    for (int i = 0; i < 4; ++i)
+        bytes[at - 4 + i] = static_cast<char>(box >> (24 - 8 * i));
+    bytes.resize(size, '\0');
+    return bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int count = 5000;
+    std::size_t fileKiB = 0;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--files") == 0)
             count = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--file-kib") == 0)
+            fileKiB = static_cast<std::size_t>(std::atoi(argv[i + 1]));
     }
     const fs::path root = fs::temp_directory_path() / ("varnel-rescue-bench-" + std::to_string(::getpid()));
     const fs::path media = VARNEL_RESCUE_MEDIA;
+    const Bytes mp3 = Grown(ReadAll(media / "id3v24.mp3"), false, fileKiB * 1024);
+    const Bytes m4a = Grown(ReadAll(media / "aac.m4a"), true, fileKiB * 1024);
     for (int i = 0; i < count; ++i) {
         char folder[8];
         std::snprintf(folder, sizeof folder, "F%02d", i % 50);
         const fs::path to = root / "iPod_Control/Music" / folder / ("T" + std::to_string(i) + (i % 2 ? ".m4a" : ".mp3"));
         fs::create_directories(to.parent_path());
-        fs::copy_file(media / (i % 2 ? "aac.m4a" : "id3v24.mp3"), to);
+        const Bytes& bytes = i % 2 ? m4a : mp3;
+        std::ofstream(to, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     const std::vector<PlayerFile> files = ListPlayerFiles(root.string()).Files;
     ReadHeads(files); // warm the cache
@@ -120,7 +169,7 @@ int main(int argc, char** argv)
     const double empty = ChildPeakMiB([] {});
     const double peak = ChildPeakMiB([&] { RescuePlayer(root.string()); });
     std::printf("player: %d media files (MP3 and M4A, %.1f MB), %d tracks rescued\n", count,
-                static_cast<double>(fs::file_size(media / "id3v24.mp3") + fs::file_size(media / "aac.m4a")) * count / 2e6,
+                static_cast<double>(mp3.size() + m4a.size()) * count / 2e6,
                 tracks);
     std::printf("warm cache, best of 5, wall clock: reading the first 128 KiB of each file %.3f s, rescue %.3f s: "
                 "%.2f times the floor (target at most 3)\n",

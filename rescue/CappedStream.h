@@ -24,7 +24,7 @@ public:
     static constexpr std::uint64_t kByteCapFactor = 4;
     // Reads and seeks: a fixed allowance plus one per 64 bytes of the file.
     static constexpr std::uint64_t kOperationAllowance = 4096;
-    static constexpr std::size_t kReadAhead = 64 * 1024;
+    static constexpr std::size_t kReadAhead = 16 * 1024;
 
     // Opens `path` for reading; IsOpen() tells whether that worked (errno is then the reason).
     explicit CappedStream(const std::string& path);
