@@ -2,6 +2,7 @@
 // the player, from what the database still holds and from the files' own tags.
 #include "TMainForm.h"
 
+#include "FittingLabel.h"
 #include "PlayerPaths.h"
 #include "RescuePlayer.h"
 #include "UserDialogs.h"
@@ -69,9 +70,9 @@ int TMainForm::LoadPlayerFiles(const std::string& root)
     std::string done = "Rescued " + std::to_string(count) + " track(s)";
     if (rescued.FromDatabase > 0)
         done += ", " + std::to_string(rescued.FromDatabase) + " from the damaged database";
+    // The summary is longer than any text the status line was made for; it widens to show it whole.
+    if (auto* line = qobject_cast<FittingLabel*>(StatusLine))
+        line->FitAlso(QString::fromStdString(done));
     SetStatusText(done);
-    if (!rescued.Skipped.empty())
-        SetStatusDetail(u"Skipped " + QString::number(rescued.Skipped.size()).toStdU16String()
-                        + u" file(s) that are not media or could not be read");
     return count;
 }

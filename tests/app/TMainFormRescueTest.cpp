@@ -72,6 +72,8 @@ TEST_F(TMainFormRescueTest, RescuesADamagedPlayerAsADatabase)
     EXPECT_EQ(SelectedPlaylist(), 0);
     EXPECT_EQ(Titles(), (QStringList{"Db One", "Db Two", "CCCC", "Lantern Clip"}));
     EXPECT_EQ(Status(), "Rescued 4 track(s), 2 from the damaged database");
+    // Longer than the status line's other texts: it widens to show this one whole.
+    EXPECT_GE(form->StatusLine->minimumWidth(), form->StatusLine->fontMetrics().horizontalAdvance(Status()));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(form->IsBusy());
 
