@@ -3,6 +3,7 @@
 #include "TMainForm.h"
 
 #include "FittingLabel.h"
+#include "PlayerFiles.h"
 #include "PlayerPaths.h"
 #include "RescuePlayer.h"
 #include "UserDialogs.h"
@@ -36,7 +37,7 @@ void TMainForm::ActionFileRescueExecute()
     const QString chosen = UserDialogs::Current().ChooseFolder(this, "Select the Player's Folder", RescueStartFolder());
     if (chosen.isEmpty())
         return;
-    LoadPlayerFiles(QFile::encodeName(chosen).toStdString());
+    LoadPlayerFiles(PlayerRootAbove(QFile::encodeName(chosen).toStdString()));
 }
 
 int TMainForm::LoadPlayerFiles(const std::string& root)

@@ -11,13 +11,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-PlayerDatabase OpenPlayerFiles(const std::string& path, int trackLimit)
+PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
 {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        throw CliError(path + ": " + std::strerror(errno));
+    if (::stat(given.c_str(), &info) != 0)
+        throw CliError(given + ": " + std::strerror(errno));
     if (!S_ISDIR(info.st_mode))
-        throw CliError(path + ": --from-files needs the player's folder (where it is mounted), not a file");
+        throw CliError(given + ": --from-files needs the player's folder (where it is mounted), not a file");
+    const std::string path = PlayerRootAbove(given);
     if (!FindPathNoCase(path, "iPod_Control/Music") && !LocatePlayerDatabase(path))
         throw CliError(path + ": no player here (looked for iPod_Control/Music)");
 

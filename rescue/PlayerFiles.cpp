@@ -56,6 +56,22 @@ std::string PlayerLocation(const std::string& root, const std::string& path)
 
 } // namespace
 
+std::string PlayerRootAbove(const std::string& folder)
+{
+    std::string candidate = folder;
+    while (candidate.size() > 1 && candidate.back() == '/')
+        candidate.pop_back();
+    for (int level = 0; level < 3; ++level) {
+        if (FindPathNoCase(candidate, "iPod_Control/Music"))
+            return candidate;
+        const std::size_t slash = candidate.rfind('/');
+        if (slash == std::string::npos || candidate.size() <= 1)
+            break;
+        candidate.resize(slash == 0 ? 1 : slash);
+    }
+    return folder;
+}
+
 MediaKind MediaKindOf(const std::string& fileName)
 {
     const std::size_t dot = fileName.rfind('.');

@@ -29,6 +29,11 @@ struct PlayerFileList {
 // depends on the order in which the file system lists a folder.
 PlayerFileList ListPlayerFiles(const std::string& root);
 
+// The player's root for a folder the user chose: the folder itself when it holds
+// iPod_Control/Music, else its parent or grandparent when that does (the user picked the
+// iPod_Control or the Music folder), else the folder unchanged. Letter case is not regarded.
+std::string PlayerRootAbove(const std::string& folder);
+
 // The kinds of media file the rescue reads, by extension (any letter case).
 enum class MediaKind { None, Mpeg, Mp4Audio, Mp4Video, Wav, Aiff };
 MediaKind MediaKindOf(const std::string& fileName);

@@ -145,6 +145,14 @@ TEST(PlayerFiles, WalksTheMusicFoldersInAnyLetterCase)
     EXPECT_EQ(skipped, (std::vector<std::string>{".DS_Store: not a media file", "L.mp3: not a regular file",
                                                  "cover.jpg: not a media file", "sub: a folder"}));
     EXPECT_TRUE(ListPlayerFiles(dir.File("nothing-here")).Files.empty());
+
+    // A chosen iPod_Control or Music folder stands for the player above it.
+    const std::string root = dir.File("");
+    const std::string trimmed = root.substr(0, root.size() - 1);
+    for (const std::string& chosen : {root, dir.File("IPOD_CONTROL/"), dir.File("IPOD_CONTROL/music")})
+        EXPECT_EQ(PlayerRootAbove(chosen), trimmed) << chosen;
+    std::filesystem::create_directories(dir.File("other/deeper/still"));
+    EXPECT_EQ(PlayerRootAbove(dir.File("other/deeper/still")), dir.File("other/deeper/still"));
 }
 
 } // namespace
