@@ -17,6 +17,12 @@ void FittingLabel::FitTexts(const QStringList& texts, int minimumWidth)
     Fit();
 }
 
+void FittingLabel::FitAlso(const QString& text)
+{
+    Texts << text;
+    Fit();
+}
+
 void FittingLabel::changeEvent(QEvent* event)
 {
     QLabel::changeEvent(event);

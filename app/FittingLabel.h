@@ -11,6 +11,8 @@ public:
     explicit FittingLabel(const QString& text, QWidget* parent = nullptr);
 
     void FitTexts(const QStringList& texts, int minimumWidth);
+    // Widens the label, when needed, so that `text` fits as well from now on.
+    void FitAlso(const QString& text);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -66,6 +66,11 @@ public:
     // Opening and closing a database (paths are UTF-8). LoadDatabase returns the number of tracks
     // read, 0 for a database without tracks, negative when it cannot be read.
     int LoadDatabase(const std::string& path);
+    // Lists the open database's playlists and shows the master's (or the first one's) tracks.
+    void ShowPlaylists();
+    // Rescues the tracks of the player mounted at `root` from its files (see RescuePlayer.h)
+    // and shows them as a database; returns the number of tracks.
+    int LoadPlayerFiles(const std::string& root);
     void ShowPlaylist(OnePlaylist* playlist);
     void ClearTrackList();
 
@@ -112,6 +117,7 @@ public:
     // Commands.
     QAction* ActionFileOpen = nullptr;
     QAction* ActionFileOpenFile = nullptr;
+    QAction* ActionFileRescue = nullptr;
     QAction* ActionFileClose = nullptr;
     QAction* ActionFileExport = nullptr;
     QAction* ActionFileExtract = nullptr;
@@ -143,6 +149,7 @@ public slots:
 
     void ActionFileOpenExecute();
     void ActionFileOpenFileExecute();
+    void ActionFileRescueExecute();
     void ActionFileCloseExecute();
     void ActionFileExportExecute();
     void ActionFileExtractExecute();

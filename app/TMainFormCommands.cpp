@@ -81,6 +81,9 @@ void TMainForm::CreateActions()
                &TMainForm::ActionFileOpenExecute);
     MakeAction(ActionFileOpenFile, "ActionFileOpenFile", "Open iPod Database &File...", QKeySequence("Ctrl+F"),
                icons.openFile, &TMainForm::ActionFileOpenFileExecute);
+    // No shortcut: a rare command, and every obvious key is taken.
+    MakeAction(ActionFileRescue, "ActionFileRescue", "Rescue Tracks from Player Files...", QKeySequence(),
+               icons.openFile, &TMainForm::ActionFileRescueExecute);
     MakeAction(ActionFileClose, "ActionFileClose", "&Close iPod Database", QKeySequence("Ctrl+R"), icons.close,
                &TMainForm::ActionFileCloseExecute);
     MakeAction(ActionFileExport, "ActionFileExport", "Export Track &List...", QKeySequence("Ctrl+E"),
@@ -155,7 +158,7 @@ void TMainForm::CreateMenus()
 
     MenuFile = bar->addMenu("&File");
     MenuFile->setObjectName("MenuFile");
-    MenuFile->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileClose});
+    MenuFile->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileRescue, ActionFileClose});
     MenuFile->addSeparator();
     MenuFile->addActions({ActionFileExport, ActionFileExtract, ActionFileSavePlaylist});
     MenuFile->addSeparator();

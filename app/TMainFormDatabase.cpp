@@ -134,6 +134,12 @@ int TMainForm::LoadDatabase(const std::string& path)
         return 0;
     }
 
+    ShowPlaylists();
+    return count;
+}
+
+void TMainForm::ShowPlaylists()
+{
     SortKeys = std::make_unique<TrackSortKeys>(*Database);
 
     LstPlaylists->setUpdatesEnabled(false);
@@ -159,7 +165,6 @@ int TMainForm::LoadDatabase(const std::string& path)
     LstPlaylists->setUpdatesEnabled(true);
     ActionFileSavePlaylist->setEnabled(true);
     ShowProgress(false);
-    return count;
 }
 
 void TMainForm::LstPlaylistsSelectItem(QTreeWidgetItem*, bool selected)

@@ -4,7 +4,7 @@
 #include "CliError.h"
 #include "ExportTarget.h"
 #include "Interrupt.h"
-#include "PlayerDatabase.h"
+#include "PlayerFilesSource.h"
 #include "TrackListExport.h"
 
 int RunExport(const ExportOptions& options)
@@ -12,9 +12,8 @@ int RunExport(const ExportOptions& options)
     const std::string& file = options.File;
     if (file.empty())
         throw CliError("FILE is empty; give the file to write, or - for standard output");
-    const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-    const std::vector<const OneTrack*> rows =
-        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
+    const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
+    const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
 

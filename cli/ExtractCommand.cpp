@@ -12,6 +12,7 @@
 #include "PlayerDatabase.h"
 #include "PlaylistFiles.h"
 #include "PlayerDestination.h"
+#include "PlayerFilesSource.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
@@ -278,9 +279,8 @@ int RunExtract(const ExtractOptions& options)
     if (destinationThere && !S_ISDIR(info.st_mode))
         throw CliError(options.Destination + ": not a folder");
 
-    const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-    const std::vector<const OneTrack*> rows =
-        PickTracks(PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, options.Playlist)), options.Picks);
+    const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
+    const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
     if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
         throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
     if (!destinationThere && !options.DryRun) {

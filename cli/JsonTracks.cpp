@@ -73,5 +73,6 @@ nlohmann::ordered_json TrackJson(const OneTrack& track)
     object["sample_rate_hz"] = track.GetSampleRate();
     object["compilation"] = details.Compilation;
     object["date_added"] = IsoDate(details.DateAdded);
+    object["source"] = track.GetSource() == TrackSource::Tags ? "tags" : "database";
     return object;
 }

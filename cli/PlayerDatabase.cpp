@@ -33,6 +33,13 @@ icu::UnicodeString CaseFolded(std::u16string_view text)
 
 } // namespace
 
+namespace {
+
+const std::string kRescueHint = " To rescue the tracks from the player's own files, run the command again with "
+                                "--from-files and the player's folder.";
+
+} // namespace
+
 PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
 {
     struct stat info {};
@@ -43,7 +50,8 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
     if (S_ISDIR(info.st_mode)) {
         std::optional<std::string> found = LocatePlayerDatabase(path);
         if (!found)
-            throw CliError(path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)");
+            throw CliError(path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)"
+                           + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
         db.DatabasePath = std::move(*found);
     } else {
         db.DatabasePath = path;
@@ -58,7 +66,7 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
         // A file that exists but cannot be opened says why, rather than that it does not read.
         if (const std::string failure = OpenFailure(db.DatabasePath); !failure.empty())
             throw CliError(db.DatabasePath + ": " + failure);
-        throw CliError(db.DatabasePath + ": An error occurred while reading iPod database.");
+        throw CliError(db.DatabasePath + ": An error occurred while reading iPod database." + kRescueHint);
     }
     if (db.TracksRead == 0)
         std::cerr << "varnel-cli: " << db.DatabasePath << ": iPod database is empty.\n";
@@ -103,5 +111,14 @@ std::vector<const OneTrack*> PlaylistRows(const ITDBParser& parser, const OnePla
         if (const OneTrack* track = parser.FindTrack(id))
             rows.push_back(track);
     }
+    return rows;
+}
+
+std::vector<const OneTrack*> ChosenRows(const PlayerDatabase& db, const std::optional<std::string>& name)
+{
+    std::vector<const OneTrack*> rows = !name && db.AllFiles ? PlaylistRows(*db.Parser, &*db.AllFiles)
+                                                             : PlaylistRows(*db.Parser, ChoosePlaylist(*db.Parser, name));
+    if (db.RowLimit >= 0 && rows.size() > static_cast<std::size_t>(db.RowLimit))
+        rows.resize(static_cast<std::size_t>(db.RowLimit));
     return rows;
 }

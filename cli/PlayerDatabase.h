@@ -14,6 +14,10 @@ struct PlayerDatabase {
     std::string PlayerRoot;
     std::unique_ptr<ITDBParser> Parser;
     int TracksRead = 0;
+    // Read from the player's files (--from-files): "Files on the player", the list shown when no
+    // playlist is named, and the most rows a list may have (negative: no limit).
+    std::optional<OnePlaylist> AllFiles;
+    int RowLimit = -1;
 };
 
 // PATH is a database file or the mount point of a player. A negative limit reads every track.
@@ -27,6 +31,10 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit);
 // picks it) or the first. nullptr when there are no playlists. Throws CliError, listing the
 // playlists' names, when no playlist carries the name.
 const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<std::string>& name);
+
+// The rows a command works on: those of the playlist named, or else of "Files on the player"
+// when the tracks come from the player's files, or else of the master playlist.
+std::vector<const OneTrack*> ChosenRows(const PlayerDatabase& db, const std::optional<std::string>& name);
 
 // The rows of the track list for a playlist: its members in order, a member listed twice giving
 // two rows and one whose track was not read giving none.

@@ -6,6 +6,7 @@
 #include "ExtractCommand.h"
 #include "ListCommands.h"
 #include "PlayerDatabase.h"
+#include "PlayerFilesSource.h"
 #include "TerminalText.h"
 #include "TrackPicking.h"
 
@@ -32,6 +33,7 @@ struct Options {
     bool DryRun = false;
     bool Quiet = false;
     bool Playlists = false;
+    bool FromFiles = false;
     std::string File;
     TrackPicks Picks;
 };
@@ -56,9 +58,17 @@ void AddPathOption(CLI::App& command, Options& options)
         ->required();
 }
 
-// --playlist, --limit and the picks: which rows of the track list a command takes.
+void AddFromFilesFlag(CLI::App& command, Options& options)
+{
+    command.add_flag("--from-files", options.FromFiles,
+                     "every media file of the player at PATH (its folder): from the database as far as it reads, "
+                     "from the files' own tags for the rest");
+}
+
+// --playlist, --limit, --from-files and the picks: which rows of the track list a command takes.
 CLI::Option* AddRowOptions(CLI::App& command, Options& options)
 {
+    AddFromFilesFlag(command, options);
     command.add_option("--limit", options.Limit, "read at most the first N tracks of the database (default: all)")
         ->check(LimitValidator())
         ->type_name("N");
@@ -125,6 +135,7 @@ int main(int argc, char** argv)
     CLI::App* playlists = app.add_subcommand("playlists", "list the playlists with their item counts, the master marked");
     AddPathOption(*playlists, options);
     AddFormatOption(*playlists, options.Format);
+    AddFromFilesFlag(*playlists, options);
 
     CLI::App* extract = app.add_subcommand("extract", "copy the tracks into DEST under names built from a template");
     AddPathOption(*extract, options);
@@ -177,11 +188,11 @@ int main(int argc, char** argv)
     int code = ExitDone;
     try {
         if (tracks->parsed()) {
-            const PlayerDatabase db = OpenPlayerDatabase(options.Path, options.Limit);
-            const OnePlaylist* playlist = ChoosePlaylist(*db.Parser, Given(tracksPlaylist, options.Playlist));
-            PrintTracks(std::cout, PickTracks(PlaylistRows(*db.Parser, playlist), options.Picks), FormatNamed(options.Format));
+            const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
+            PrintTracks(std::cout, PickTracks(ChosenRows(db, Given(tracksPlaylist, options.Playlist)), options.Picks),
+                        FormatNamed(options.Format));
         } else if (playlists->parsed()) {
-            const PlayerDatabase db = OpenPlayerDatabase(options.Path, -1);
+            const PlayerDatabase db = OpenForCommand(options.Path, -1, options.FromFiles);
             PrintPlaylists(std::cout, *db.Parser, FormatNamed(options.Format));
         } else if (extract->parsed()) {
             ExtractOptions run;
@@ -198,9 +209,11 @@ int main(int argc, char** argv)
             run.Picks = options.Picks;
             run.Quiet = options.Quiet;
             run.Playlists = options.Playlists;
+            run.FromFiles = options.FromFiles;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
-            code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks, options.File});
+            code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks,
+                              options.File, options.FromFiles});
         }
     } catch (const CliError& e) {
         std::cout.flush();

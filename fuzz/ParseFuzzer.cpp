@@ -1,4 +1,4 @@
-// Feeds arbitrary bytes to the database reader as a file, then uses what it read the way the
+// Feeds arbitrary bytes to the database reader (Parse, and the rescue's Salvage) as a file, then uses what it read the way the
 // main window does: walk the playlists, resolve their members, build the row texts.
 
 #include "ITDBParser.h"
@@ -97,5 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int result = parser.Parse(limit);
         sink = sink + Use(parser, result, limit);
     }
+    // The rescue's reading of a damaged database keeps the same promises, without a limit.
+    ITDBParser salvaged(path);
+    sink = sink + Use(salvaged, salvaged.Salvage(), -1);
     return 0;
 }

@@ -92,11 +92,7 @@ ITDBParser::~ITDBParser() = default;
 int ITDBParser::Parse(int trackLimit)
 {
     FileReader file;
-    struct KeepCount {
-        const FileReader& file;
-        std::uint64_t& count;
-        ~KeepCount() { count = file.Operations(); }
-    } keepCount{file, FileOperationCount};
+    const KeepOperationCount keepCount{file, FileOperationCount};
     if (!file.Open(FileName) || !InflateIfCompressed(file))
         return -1;
 

@@ -38,6 +38,20 @@ public:
     // otherwise the number of tracks read.
     int Parse(int trackLimit);
 
+    // For the rescue of a damaged player, in place of Parse: reads the file as far as it goes.
+    // The header's lengths and counts are taken as hints, every bound is still the real file
+    // size, and after a record that does not read whole the next one of its kind is looked for.
+    // Keeps every track (with its ordinal in file order, as Parse gives it) and every playlist
+    // that reads whole. Returns the number of tracks read, or -1 when the file cannot be opened
+    // or holds no data set at all. A healthy database gives what Parse gives.
+    int Salvage();
+
+    // For the rescue: records made from the media files' tags join those read. A track replaces
+    // one with the same id; a playlist goes in at `index` (clamped to the list).
+    void AddTrack(OneTrack track);
+    void InsertPlaylist(int index, OnePlaylist playlist);
+    void RemovePlaylist(int index);
+
     const std::string& GetFileName() const { return FileName; }
     // The reads and seeks that Parse made: a measure of its work that tests and the benchmark use.
     // It stays within the file's size in bytes plus a small allowance, however the file is bent.
@@ -59,6 +73,12 @@ public:
     OnePlaylist* NextPlaylist() { return &Playlists[PlaylistCursor++]; }
 
 private:
+    // Notes the reads and seeks made on `file` in `count` when a reading ends, on every path.
+    struct KeepOperationCount {
+        const FileReader& file;
+        std::uint64_t& count;
+        ~KeepOperationCount();
+    };
     // Each step works on the open file at its current position.
     int CountTracks(FileReader& file);
     int CountPlaylists(FileReader& file);
@@ -69,6 +89,10 @@ private:
     bool ReadWideString(FileReader& file, std::u16string_view& text);
     bool ReadNarrowString(FileReader& file, std::string_view& text);
     bool ReadInt(FileReader& file, std::int32_t& value);
+    // Reads the records of one list for Salvage, each with `readOne`, resuming after damage.
+    template <class ReadOne>
+    void SalvageList(FileReader& file, std::int64_t listAt, const char (&listTag)[5], const char (&childTag)[5],
+                     ReadOne readOne);
 
     std::string FileName;
     // Holds the texts of every track and the track map itself; released as a whole.

@@ -510,6 +510,7 @@ TEST_F(MainFormTest, CommandTable)
     const Command commands[] = {
         {"ActionFileOpen", "&Open iPod Database...", "Ctrl+O"},
         {"ActionFileOpenFile", "Open iPod Database &File...", "Ctrl+F"},
+        {"ActionFileRescue", "Rescue Tracks from Player Files...", ""},
         {"ActionFileClose", "&Close iPod Database", "Ctrl+R"},
         {"ActionFileExport", "Export Track &List...", "Ctrl+E"},
         {"ActionFileExtract", "&Extract Selected Tracks...", "Ctrl+S"},
@@ -550,8 +551,8 @@ TEST_F(MainFormTest, CommandTable)
         EXPECT_FALSE(action->icon().pixmap(16, 16).isNull()) << action->objectName().toStdString();
 
     EXPECT_EQ(Layout(form.menuBar()), QStringList({">&File", ">&Edit", ">&View", ">&Help"}));
-    EXPECT_EQ(Layout(form.MenuFile), QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileClose", "-",
-                                                  "ActionFileExport", "ActionFileExtract", "ActionFileSavePlaylist", "-",
+    EXPECT_EQ(Layout(form.MenuFile), QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileRescue", "ActionFileClose",
+                                                  "-", "ActionFileExport", "ActionFileExtract", "ActionFileSavePlaylist", "-",
                                                   "ActionFileExit"}));
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));

@@ -1,0 +1,56 @@
+#include "PlayerFilesSource.h"
+
+#include "CliError.h"
+#include "PlayerPaths.h"
+#include "RescuePlayer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
+{
+    struct stat info {};
+    if (::stat(given.c_str(), &info) != 0)
+        throw CliError(given + ": " + std::strerror(errno));
+    if (!S_ISDIR(info.st_mode))
+        throw CliError(given + ": --from-files needs the player's folder (where it is mounted), not a file");
+    const std::string path = PlayerRootAbove(given);
+    if (!FindPathNoCase(path, "iPod_Control/Music") && !LocatePlayerDatabase(path))
+        throw CliError(path + ": no player here (looked for iPod_Control/Music)");
+
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    auto lastDraw = std::chrono::steady_clock::time_point{};
+    RescuedPlayer rescued = RescuePlayer(path, [&](int done, int total) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!terminal || (done < total && now - lastDraw < std::chrono::milliseconds(100)))
+            return;
+        lastDraw = now;
+        std::cerr << "\rReading tags: " << done << " of " << total << (done == total ? "\r\033[K" : "") << std::flush;
+    });
+    for (const SkippedFile& skipped : rescued.Skipped)
+        std::cerr << "varnel-cli: skipped " << skipped.Path << ": " << skipped.Reason << '\n';
+    if (terminal) {
+        std::cerr << "varnel-cli: Rescued " << rescued.FromDatabase + rescued.FromTags << " track(s)";
+        if (rescued.FromDatabase > 0)
+            std::cerr << ", " << rescued.FromDatabase << " from the damaged database";
+        std::cerr << '\n';
+    }
+
+    PlayerDatabase db;
+    db.DatabasePath = rescued.Database->GetFileName();
+    db.PlayerRoot = path;
+    db.TracksRead = rescued.FromDatabase + rescued.FromTags;
+    db.Parser = std::move(rescued.Database);
+    db.AllFiles = std::move(rescued.AllFiles);
+    db.RowLimit = trackLimit;
+    return db;
+}
+
+PlayerDatabase OpenForCommand(const std::string& path, int trackLimit, bool fromFiles)
+{
+    return fromFiles ? OpenPlayerFiles(path, trackLimit) : OpenPlayerDatabase(path, trackLimit);
+}

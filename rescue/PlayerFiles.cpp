@@ -1,0 +1,128 @@
+#include "PlayerFiles.h"
+
+#include "PlayerPaths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace {
+
+std::string Lower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// "F" and two digits, in either case: the player's music folders F00 to F49 (larger players
+// have gone further, so any two digits count).
+bool IsMusicFolderName(std::string_view name)
+{
+    return name.size() == 3 && (name[0] == 'F' || name[0] == 'f') && std::isdigit(static_cast<unsigned char>(name[1]))
+           && std::isdigit(static_cast<unsigned char>(name[2]));
+}
+
+// The entries of `folder` except "." and "..", sorted byte by byte.
+std::vector<std::string> SortedEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The part of `path` below `root`, with a backslash before each component.
+std::string PlayerLocation(const std::string& root, const std::string& path)
+{
+    std::string location = path.substr(root.size());
+    std::replace(location.begin(), location.end(), '/', '\\');
+    if (location.empty() || location.front() != '\\')
+        location.insert(location.begin(), '\\');
+    return location;
+}
+
+} // namespace
+
+std::string PlayerRootAbove(const std::string& folder)
+{
+    std::string candidate = folder;
+    while (candidate.size() > 1 && candidate.back() == '/')
+        candidate.pop_back();
+    for (int level = 0; level < 3; ++level) {
+        if (FindPathNoCase(candidate, "iPod_Control/Music"))
+            return candidate;
+        const std::size_t slash = candidate.rfind('/');
+        if (slash == std::string::npos || candidate.size() <= 1)
+            break;
+        candidate.resize(slash == 0 ? 1 : slash);
+    }
+    return folder;
+}
+
+MediaKind MediaKindOf(const std::string& fileName)
+{
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return MediaKind::None;
+    const std::string ext = Lower(std::string_view(fileName).substr(dot + 1));
+    if (ext == "mp3")
+        return MediaKind::Mpeg;
+    if (ext == "m4a" || ext == "m4b" || ext == "m4p")
+        return MediaKind::Mp4Audio;
+    if (ext == "m4v" || ext == "mp4" || ext == "mov")
+        return MediaKind::Mp4Video;
+    if (ext == "wav")
+        return MediaKind::Wav;
+    if (ext == "aif" || ext == "aiff")
+        return MediaKind::Aiff;
+    return MediaKind::None;
+}
+
+PlayerFileList ListPlayerFiles(const std::string& root)
+{
+    PlayerFileList list;
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    const std::optional<std::string> music = FindPathNoCase(base, "iPod_Control/Music");
+    if (!music)
+        return list;
+    for (const std::string& folderName : SortedEntries(*music)) {
+        const std::string folder = *music + "/" + folderName;
+        struct stat info {};
+        if (!IsMusicFolderName(folderName) || ::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            continue;
+        for (const std::string& name : SortedEntries(folder)) {
+            const std::string path = folder + "/" + name;
+            if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+                list.Skipped.push_back({path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"});
+            } else if (MediaKindOf(name) == MediaKind::None) {
+                list.Skipped.push_back({path, "not a media file"});
+            } else if (name.find_first_of(":\\") != std::string::npos) {
+                // The player's locations use both as separators.
+                list.Skipped.push_back({path, "a name the player cannot hold"});
+            } else {
+                list.Files.push_back({path, PlayerLocation(base, path), static_cast<std::uint64_t>(info.st_size)});
+            }
+        }
+    }
+    // Folder names that differ only in letter case (F00 and f00 side by side) interleave.
+    std::sort(list.Files.begin(), list.Files.end(),
+              [](const PlayerFile& a, const PlayerFile& b) { return a.Location < b.Location; });
+    std::sort(list.Skipped.begin(), list.Skipped.end(),
+              [](const SkippedFile& a, const SkippedFile& b) { return a.Path < b.Path; });
+    return list;
+}

@@ -1,0 +1,230 @@
+#include "ItdbWriter.h"
+#include "RescuePlayer.h"
+#include "TempDir.h"
+#include "TextConvert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace itdbwriter;
+
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kMedia = VARNEL_RESCUE_MEDIA;
+
+std::string Utf8(std::u16string_view text) { return NarrowFromWide(text); }
+
+// A player folder: media files under the names and folders given, and a database if asked.
+class Player {
+public:
+    // `relative` below the root, such as "iPod_Control/Music/F00/AAAA.mp3".
+    void Add(const std::string& relative, const std::string& fixture)
+    {
+        const fs::path to = fs::path(Dir.File("")) / relative;
+        fs::create_directories(to.parent_path());
+        fs::copy_file(kMedia / fixture, to, fs::copy_options::overwrite_existing);
+    }
+    void WriteDatabase(const Bytes& bytes)
+    {
+        fs::create_directories(fs::path(Dir.File("")) / "iPod_Control" / "iTunes");
+        ASSERT_TRUE(WriteFile(Dir.File("iPod_Control/iTunes/iTunesDB"), bytes));
+    }
+    std::string Root() const { return Dir.File(""); }
+
+private:
+    TempDir Dir;
+};
+
+// Titles of "Files on the player" in order, each with its source and ordinal.
+std::vector<std::string> Listed(const RescuedPlayer& rescued)
+{
+    std::vector<std::string> rows;
+    for (std::int32_t id : rescued.AllFiles.GetItems()) {
+        const OneTrack* track = rescued.Database->FindTrack(id);
+        if (!track) {
+            rows.push_back("missing id " + std::to_string(id));
+            continue;
+        }
+        rows.push_back(Utf8(track->GetTitle()) + (track->GetSource() == TrackSource::Tags ? " tags " : " db ") +
+                       std::to_string(track->GetOrdinal()));
+    }
+    return rows;
+}
+
+// Tracks 40, 41, 42 describing AAAA, BBBB (spelled in other letter case) and CCCC, and a
+// playlist of the last two.
+Database ThreeTrackDatabase()
+{
+    Database db;
+    db.AddTracks({Track(40, u"Db One", u":iPod_Control:Music:F00:AAAA.mp3"),
+                  Track(41, u"Db Two", u":IPOD_CONTROL:MUSIC:f01:bbbb.m4a"),
+                  Track(42, u"Db Three", u":iPod_Control:Music:F02:CCCC.mp3")});
+    db.AddPlaylists({Playlist(u"iPod", true, {40, 41, 42}), Playlist(u"Road", false, {42, 41})});
+    return db;
+}
+
+// The same files on every player: three that the database above describes, two it does not,
+// and two that are no media.
+void AddFiles(Player& player)
+{
+    player.Add("iPod_Control/Music/F00/AAAA.mp3", "id3v23.mp3");
+    player.Add("iPod_Control/Music/F01/BBBB.m4a", "aac.m4a");
+    player.Add("iPod_Control/Music/F02/CCCC.mp3", "notags.mp3");
+    player.Add("iPod_Control/Music/F02/DDDD.m4v", "video.m4v");
+    player.Add("iPod_Control/Music/F00/ZZZZ.mp3", "id3v24.mp3");
+    player.Add("iPod_Control/Music/F01/TEXT.mp3", "text.mp3");
+    player.Add("iPod_Control/Music/F01/.DS_Store", "text.mp3");
+}
+
+struct Case {
+    const char* Name;
+    std::function<void(Player&)> Database;
+    std::vector<std::string> Rows;
+    int FromDatabase;
+    std::vector<std::string> Playlists;
+    std::int32_t LastId; // ids from tags follow the highest id salvaged
+};
+
+// With no database, an empty one, one cut short inside a track, one damaged in its header and a
+// healthy one: the database's tracks first, then every other media file from its tags, once.
+TEST(RescuePlayer, SalvagedTracksThenTheRestFromTagsWithoutDuplicates)
+{
+    const std::vector<std::string> allFromTags = {"Tide Song tags 1", "Night Ferry tags 2", "Salt Road tags 3",
+                                                  "CCCC tags 4", "Lantern Clip tags 5"};
+    const Case cases[] = {
+        {"no database", [](Player&) {}, allFromTags, 0, {}, 5},
+        {"empty database", [](Player& p) { p.WriteDatabase({}); }, allFromTags, 0, {}, 5},
+        {"cut short in the third track",
+         [](Player& p) {
+             Bytes bytes = ThreeTrackDatabase().Build();
+             const Bytes third = TrackBytes(Track(42, u"Db Three", u":iPod_Control:Music:F02:CCCC.mp3"));
+             const auto at = std::search(bytes.begin(), bytes.end(), third.begin(), third.end());
+             bytes.resize(static_cast<std::size_t>(at - bytes.begin()) + 300);
+             p.WriteDatabase(bytes);
+         },
+         {"Db One db 1", "Db Two db 2", "Night Ferry tags 3", "CCCC tags 4", "Lantern Clip tags 5"}, 2, {}, 44},
+        {"total length and header length wrong",
+         [](Player& p) {
+             Bytes bytes = ThreeTrackDatabase().Build();
+             PutInt32(bytes, 4, 9999);
+             PutInt32(bytes, 8, 12);
+             p.WriteDatabase(bytes);
+         },
+         {"Db One db 1", "Db Two db 2", "Db Three db 3", "Night Ferry tags 4", "Lantern Clip tags 5"}, 3,
+         {"iPod", "Road"}, 44},
+        {"healthy", [](Player& p) { p.WriteDatabase(ThreeTrackDatabase().Build()); },
+         {"Db One db 1", "Db Two db 2", "Db Three db 3", "Night Ferry tags 4", "Lantern Clip tags 5"}, 3,
+         {"iPod", "Road"}, 44},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Player player;
+        AddFiles(player);
+        c.Database(player);
+        std::vector<std::pair<int, int>> reports;
+        const RescuedPlayer rescued = RescuePlayer(player.Root(), [&](int done, int total) { reports.push_back({done, total}); });
+        EXPECT_EQ(Listed(rescued), c.Rows);
+        EXPECT_EQ(rescued.FromDatabase, c.FromDatabase);
+        EXPECT_EQ(rescued.FromTags, static_cast<int>(c.Rows.size()) - c.FromDatabase);
+        std::vector<std::string> playlists;
+        for (const OnePlaylist& playlist : rescued.Database->GetPlaylists())
+            playlists.push_back(Utf8(playlist.GetName()));
+        EXPECT_EQ(playlists, c.Playlists);
+        EXPECT_EQ(rescued.AllFiles.GetItems().back(), c.LastId);
+        // Skipped: the text under a media name, and .DS_Store.
+        ASSERT_EQ(rescued.Skipped.size(), 2u);
+        EXPECT_EQ(fs::path(rescued.Skipped[0].Path).filename(), ".DS_Store");
+        EXPECT_EQ(rescued.Skipped[1].Reason, "no audio found in it");
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back(), std::make_pair(rescued.FromTags + 1, rescued.FromTags + 1));
+    }
+}
+
+TEST(RescuePlayer, WindowArrangementPutsAllFilesFirstWithoutTheSalvagedMaster)
+{
+    Player player;
+    AddFiles(player);
+    player.WriteDatabase(ThreeTrackDatabase().Build());
+    RescuedPlayer rescued = RescuePlayer(player.Root() + "/");
+    PutAllFilesFirst(rescued);
+    ASSERT_EQ(rescued.Database->PlaylistCount(), 2);
+    EXPECT_EQ(rescued.Database->GetPlaylist(0)->GetName(), u"Files on the player");
+    EXPECT_TRUE(rescued.Database->GetPlaylist(0)->IsMaster());
+    EXPECT_EQ(rescued.Database->GetPlaylist(0)->ItemCount(), 5);
+    EXPECT_EQ(rescued.Database->GetPlaylist(1)->GetName(), u"Road");
+    // The location of a track from tags finds its file the way a database track's does.
+    const OneTrack* last = rescued.Database->FindTrack(rescued.AllFiles.GetItems().back());
+    EXPECT_EQ(last->GetLocation(), "\\iPod_Control\\Music\\F02\\DDDD.m4v");
+}
+
+// Records damaged inside the lists: the reading resumes at the next whole record.
+TEST(Salvage, KeepsEveryWholeRecordAroundDamage)
+{
+    TempDir dir;
+    Database db;
+    std::vector<TrackSpec> tracks;
+    for (int i = 1; i <= 6; ++i)
+        tracks.push_back(Track(i, u"T" + std::u16string(1, char16_t(u'0' + i))));
+    tracks[2].ObjectCountField = 1;  // the third track fails
+    tracks[4].Objects[0].Tag = "xxxx"; // so does the fifth
+    db.AddTracks(tracks);
+    PlaylistSpec broken = Playlist(u"Broken", false, {1});
+    broken.Items[0].Tag = "mhiq";
+    db.AddPlaylists({Playlist(u"iPod", true, {1, 2, 3}), broken, Playlist(u"Last", false, {6})});
+    const std::string path = dir.Write("iTunesDB", db.Build());
+
+    ITDBParser normal(path);
+    EXPECT_EQ(normal.Parse(-1), 2);
+    ITDBParser salvaged(path);
+    EXPECT_EQ(salvaged.Salvage(), 4);
+    std::vector<std::pair<std::int32_t, std::int32_t>> idAndOrdinal;
+    for (const auto& [id, track] : salvaged.GetTracks())
+        idAndOrdinal.push_back({id, track.GetOrdinal()});
+    EXPECT_EQ(idAndOrdinal, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 1}, {2, 2}, {4, 3}, {6, 4}}));
+    ASSERT_EQ(salvaged.PlaylistCount(), 2);
+    EXPECT_EQ(salvaged.GetPlaylist(1)->GetName(), u"Last");
+
+    for (const Bytes& foreign : {Bytes{}, Bytes(4000, 0x6d), Utf16Le(u"mhbd, but no data set")}) {
+        ITDBParser parser(dir.Write("foreign", foreign));
+        EXPECT_EQ(parser.Salvage(), -1);
+    }
+}
+
+// Whatever a healthy database holds, Salvage reads exactly as Parse does.
+TEST(Salvage, ReadsRealDatabasesAsParseDoes)
+{
+    const char* corpus = std::getenv("VARNEL_CORPUS_DIR");
+    const fs::path folder = corpus ? corpus : VARNEL_CORPUS_DIR;
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no corpus at " << folder;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".itdb" && ext != ".itcdb")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ITDBParser parsed(entry.path().string());
+        ITDBParser salvaged(entry.path().string());
+        const int count = parsed.Parse(-1);
+        EXPECT_EQ(salvaged.Salvage(), count < 0 ? -1 : count);
+        ASSERT_EQ(salvaged.TrackCount(), parsed.TrackCount());
+        for (const auto& [id, track] : parsed.GetTracks()) {
+            const OneTrack* other = salvaged.FindTrack(id);
+            ASSERT_NE(other, nullptr);
+            EXPECT_EQ(other->GetOrdinal(), track.GetOrdinal());
+            EXPECT_EQ(other->GetTitle(), track.GetTitle());
+            EXPECT_EQ(other->GetLocation(), track.GetLocation());
+        }
+        // Parse reads no playlists when there are no tracks.
+        if (count <= 0)
+            continue;
+        ASSERT_EQ(salvaged.PlaylistCount(), parsed.PlaylistCount());
+        for (int i = 0; i < parsed.PlaylistCount(); ++i)
+            EXPECT_EQ(salvaged.GetPlaylist(i)->GetItems(), parsed.GetPlaylist(i)->GetItems());
+    }
+}
+
+} // namespace
