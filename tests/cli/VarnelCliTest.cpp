@@ -404,12 +404,15 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
         return RunProgram(VARNEL_CLI_PROGRAM, args, FaultEnvironment(fault, at));
     };
 
-    // Ctrl+C in the middle of the first copy: nothing is put in place, and the program ends by
-    // the signal.
-    ProgramResult run = runWith("sigint", 1);
+    // Ctrl+C in the middle of a copy: that copy stops, the first one, written whole but waiting
+    // for its group, is not put in place either and says so, and the program ends by the signal.
+    ProgramResult run = runWith("sigint", 2);
     EXPECT_EQ(run.Signal, SIGINT) << run.Err;
     EXPECT_TRUE(FilesBelow(dest).empty());
-    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 left when the run was interrupted"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("Intro.mp3: The run was interrupted before the copy was put in place.\n"), std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 1 failed, 2 left when the run was interrupted"), std::string::npos)
+        << run.Err;
 
     // A file of a player that is still there cannot be read: that track fails, the others come.
     fs::remove_all(dest);
