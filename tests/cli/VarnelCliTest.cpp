@@ -414,6 +414,13 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
     EXPECT_NE(run.Err.find("0 of 3 tracks copied, 1 failed, 2 left when the run was interrupted"), std::string::npos)
         << run.Err;
 
+    // A file appears under a copy's name while it is made: with "never" it stays as it is.
+    fs::remove_all(dest);
+    run = runWith("appear:" + (dest / "Song _Two_, live.m4a").string(), 2);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(ReadFile(dest / "Song _Two_, live.m4a"), "theirs");
+    EXPECT_NE(run.Err.find("2 of 3 tracks copied, 1 kept as they were\n"), std::string::npos) << run.Err;
+
     // A file of a player that is still there cannot be read: that track fails, the others come.
     fs::remove_all(dest);
     run = runWith("eio", 2);
