@@ -153,8 +153,7 @@ OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destinat
 bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, OverwriteMode& mode,
             ExtractProgress& progress, RunCounts& counts)
 {
-    for (const CopyOutcome& outcome : outcomes) {
-        CopyOutcome settled = outcome;
+    for (const CopyOutcome& settled : outcomes) {
         if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
             // The name was taken while the file was copied: that file meets the run's mode too.
             const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, progress);

@@ -225,8 +225,6 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
     if (const int error = copy.Temporary.Create(FolderOf(destination)); error != 0)
         return Failure(error, CopySide::Folder);
     const int out = copy.Temporary.Fd();
-    if (replace && exists && S_ISREG(existing.st_mode))
-        (void)::fchmod(out, existing.st_mode & 07777); // best effort: vfat and FUSE make modes up
 
     std::uint64_t transferred = 0;
     if (CopyResult result = CopyContents(in.Fd, out, static_cast<std::uint64_t>(st.st_size), transferred, progress,
@@ -279,6 +277,7 @@ std::vector<CopyResult> CopyGroup::Commit()
                 results[i] = Failure(EACCES, CopySide::Destination);
                 continue;
             }
+            // Best effort: vfat and FUSE file systems make modes up and refuse to change them.
             if (S_ISREG(existing.st_mode))
                 (void)::fchmod(copy.Temporary.Fd(), existing.st_mode & 07777);
         }

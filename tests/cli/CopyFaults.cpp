@@ -3,7 +3,8 @@
 //   sigint        a Ctrl+C arrives, and the copy call goes ahead;
 //   eio           the file being copied cannot be read (a bad sector); other files read fine;
 //   detach:DIR    the file system at DIR is unmounted (the player pulled out), and every read
-//                 from then on fails.
+//                 from then on fails;
+//   appear:PATH   another program writes a file at PATH (say, under the name the copy will take).
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -50,6 +51,13 @@ extern "C" ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outO
         } else if (std::strcmp(fault, "eio") == 0) {
             g_badDevice = source.st_dev;
             g_badInode = source.st_ino;
+        } else if (std::strncmp(fault, "appear:", 7) == 0) {
+            const int fd = ::open(fault + 7, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd >= 0) {
+                const ssize_t ignored = ::write(fd, "theirs", 6);
+                (void)ignored;
+                ::close(fd);
+            }
         } else if (std::strncmp(fault, "detach:", 7) == 0) {
             ::umount2(fault + 7, MNT_DETACH);
             g_allReadsFail = true;
