@@ -10,6 +10,7 @@
 // Title. Each figure is the median of the runs: the command until it returns, and beside it the
 // repaint of the window that follows (one pass of the event loop).
 //   - Parse: the reader alone, the yardstick of the other figures;
+//   - SortWithSelection: the Title sort that scatters the selection (it moves with its rows);
 //   - InvertSelection, SelectAll: the Edit commands on the scattered selection;
 //   - ExtractToChooser: from the Extract command until its folder chooser opens (a scripted
 //     chooser that answers Cancel);
@@ -129,13 +130,16 @@ int main(int argc, char** argv)
         QCoreApplication::processEvents();
     };
     std::size_t ranges = 0;
+    std::vector<double> sortWithSelection;
     const auto scatter = [&] {
         form.ShowPlaylist(form.Database->GetPlaylist(0));
         form.SortTrackList(ColArtist);
         const int half = form.TrackListItems->rowCount() / 2;
         selection.select(QItemSelection(form.TrackListItems->index(0, 0), form.TrackListItems->index(half - 1, 0)),
                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        const auto start = Clock::now();
         form.SortTrackList(ColTitle);
+        sortWithSelection.push_back(Ms(Clock::now() - start));
         QCoreApplication::processEvents();
         ranges = static_cast<std::size_t>(selection.selection().size());
     };
@@ -195,6 +199,7 @@ int main(int argc, char** argv)
     const double yardstick = Median(parse);
     const Figure figures[] = {
         {"Parse", yardstick, 0, 0},
+        {"SortWithSelection", Median(sortWithSelection), 0, 0},
         {"InvertSelection", Median(invert), Median(invertPaint), 2},
         {"SelectAll", Median(all), Median(allPaint), 0.5},
         {"ExtractToChooser", Median(extract), Median(extractPaint), 1},
