@@ -184,7 +184,8 @@ int main(int argc, char** argv)
         if (!form.TrackFilter->hasFocus())
             std::fprintf(stderr, "Ctrl+K did not reach the filter field\n");
         for (int i = 1; i <= typed.size(); ++i) {
-            const double ms = timed(i == 1 ? firstKeyPaint : keyPaint, [&] { form.TrackFilter->setText(typed.left(i)); });
+            std::vector<double>& paint = i == 1 ? firstKeyPaint : keyPaint;
+            const double ms = timed(paint, [&] { form.TrackFilter->setText(typed.left(i)); });
             (i == 1 ? firstKey : keys).push_back(ms);
             if (i > 1)
                 worstKey = std::max(worstKey, ms);
