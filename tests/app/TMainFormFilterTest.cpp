@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QLocale>
@@ -106,6 +107,16 @@ TEST_F(FilterTest, KeptAcrossPlaylistsAndSortsAndClearedByClose)
     Type("road");
     form->ActionEditAll->trigger();
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
+    // Export writes the rows shown: the header and two rows.
+    const QString exported = Folder.filePath("road.csv");
+    dialogs.paths.push_back(exported);
+    form->ActionFileExport->trigger();
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll().mid(2); // after the byte order mark
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+    EXPECT_EQ(text.count('\n'), 3) << text.toStdString();
+    EXPECT_TRUE(text.contains("road song") && text.contains("Road Song") && !text.contains("Night Drive"));
     Type("");
     form->ActionEditInvert->trigger();
     EXPECT_EQ(SelectedIds(), (std::vector<int>{112, 113, 114}));
