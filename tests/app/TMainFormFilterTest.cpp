@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -159,6 +160,22 @@ TEST_F(FilterTest, KeysMoveBetweenTheFieldAndTheList)
     EXPECT_EQ(form->TrackFilter->text(), "");
     EXPECT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
+}
+
+TEST_F(MainFormFixture, TheCountGroupsDigitsByTheUsersLocale)
+{
+    OpenFile(Write(Tracks(1200), {itdbwriter::Playlist(u"iPod", true, [] {
+                                      std::vector<std::int32_t> ids(1200);
+                                      std::iota(ids.begin(), ids.end(), 1);
+                                      return ids;
+                                  }())}));
+    for (const auto& [locale, count] : {std::pair{"en_US", "312 of 1,200"}, std::pair{"de_DE", "312 of 1.200"}}) {
+        QLocale::setDefault(QLocale(locale));
+        form->TrackFilter->setText("t1"); // T1, T10 to T19, T100 to T199, T1000 to T1200
+        EXPECT_EQ(form->LblFilterCount->text(), count);
+        form->TrackFilter->clear();
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace
