@@ -27,6 +27,7 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     LblFilterCount = new QLabel;
     LblFilterCount->setObjectName("LblFilterCount");
     LblFilterCount->setTextFormat(Qt::PlainText);
+    LblFilterCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LblFilterCount->setVisible(false);
 
     // Ctrl+K is taken by no command of the window.
@@ -50,7 +51,7 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     auto* pane = new QWidget;
     pane->setObjectName("TrackPane");
     auto* bar = new QHBoxLayout;
-    bar->setContentsMargins(0, 0, 0, 0);
+    bar->setContentsMargins(0, 0, 4, 0);
     bar->addWidget(TrackFilter, 1);
     bar->addWidget(LblFilterCount);
     auto* layout = new QVBoxLayout(pane);
@@ -110,8 +111,11 @@ void TMainForm::ShowFilterCount()
     const bool shown = !TrackFilter->text().isEmpty();
     if (shown) {
         const QLocale locale;
-        LblFilterCount->setText(locale.toString(TrackListItems->rowCount()) + " of "
-                                + locale.toString(static_cast<qlonglong>(TrackListItems->AllTracks().size())));
+        const QString total = locale.toString(static_cast<qlonglong>(TrackListItems->AllTracks().size()));
+        // As wide as the longest count of this playlist, so that the field keeps its width while
+        // the count changes under the typing.
+        LblFilterCount->setMinimumWidth(LblFilterCount->fontMetrics().horizontalAdvance(total + " of " + total));
+        LblFilterCount->setText(locale.toString(TrackListItems->rowCount()) + " of " + total);
     }
     LblFilterCount->setVisible(shown);
 }

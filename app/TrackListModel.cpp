@@ -125,10 +125,13 @@ void TrackListModel::SortRows(const std::function<std::int64_t(const OneTrack&)>
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& index : before) {
-        const bool valid = index.isValid() && static_cast<std::size_t>(index.row()) < oldPositions.size();
-        after.push_back(valid ? createIndex(newRowAt[static_cast<std::size_t>(oldPositions[static_cast<std::size_t>(index.row())])],
-                                            index.column())
-                              : QModelIndex());
+        const auto row = static_cast<std::size_t>(index.row());
+        if (!index.isValid() || row >= oldPositions.size()) {
+            after.push_back(QModelIndex());
+            continue;
+        }
+        const int newRow = newRowAt[static_cast<std::size_t>(oldPositions[row])];
+        after.push_back(createIndex(newRow, index.column()));
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QLocale>
@@ -11,6 +12,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -106,6 +108,16 @@ TEST_F(FilterTest, KeptAcrossPlaylistsAndSortsAndClearedByClose)
     Type("road");
     form->ActionEditAll->trigger();
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
+    // Export writes the rows shown: the header and two rows.
+    const QString exported = Folder.filePath("road.csv");
+    dialogs.paths.push_back(exported);
+    form->ActionFileExport->trigger();
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll().mid(2); // after the byte order mark
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+    EXPECT_EQ(text.count('\n'), 3) << text.toStdString();
+    EXPECT_TRUE(text.contains("road song") && text.contains("Road Song") && !text.contains("Night Drive"));
     Type("");
     form->ActionEditInvert->trigger();
     EXPECT_EQ(SelectedIds(), (std::vector<int>{112, 113, 114}));
@@ -148,6 +160,22 @@ TEST_F(FilterTest, KeysMoveBetweenTheFieldAndTheList)
     EXPECT_EQ(form->TrackFilter->text(), "");
     EXPECT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
+}
+
+TEST_F(MainFormFixture, TheCountGroupsDigitsByTheUsersLocale)
+{
+    OpenFile(Write(Tracks(1200), {itdbwriter::Playlist(u"iPod", true, [] {
+                                      std::vector<std::int32_t> ids(1200);
+                                      std::iota(ids.begin(), ids.end(), 1);
+                                      return ids;
+                                  }())}));
+    for (const auto& [locale, count] : {std::pair{"en_US", "312 of 1,200"}, std::pair{"de_DE", "312 of 1.200"}}) {
+        QLocale::setDefault(QLocale(locale));
+        form->TrackFilter->setText("t1"); // T1, T10 to T19, T100 to T199, T1000 to T1200
+        EXPECT_EQ(form->LblFilterCount->text(), count);
+        form->TrackFilter->clear();
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace

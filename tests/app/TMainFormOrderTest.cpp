@@ -212,7 +212,8 @@ protected:
         std::vector<itdbwriter::TrackSpec> tracks;
         std::vector<std::int32_t> ids;
         for (int i = 0; i < 60; ++i) {
-            const std::u16string title = u"Title " + std::u16string(1, char16_t(u'A' + (i * 7) % 26)) + char16_t(u'a' + i % 26);
+            const std::u16string title =
+                u"Title " + std::u16string(1, char16_t(u'A' + (i * 7) % 26)) + char16_t(u'a' + i % 26);
             const std::u16string artist = u"Artist " + std::u16string(1, char16_t(u'A' + i % 10));
             // Each location names its track; no file is there, so extraction reports each one.
             std::u16string location = u":iPod_Control:Music:F00:";

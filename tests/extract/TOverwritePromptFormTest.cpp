@@ -52,16 +52,16 @@ TEST(TOverwritePromptForm, EachButtonGivesItsAnswerAndClosingMeansCancel)
     EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", [&] { prompt.BtnYes->click(); }), AnswerYes);
     EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", [&] { prompt.close(); }), AnswerCancel);
     // Neither Enter nor Escape chooses anything by itself, wherever the focus is.
+    const QList<QWidget*> targets{&prompt, prompt.BtnCancel};
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3",
-                             [&] {
-                                 for (QWidget* target : {static_cast<QWidget*>(&prompt), static_cast<QWidget*>(prompt.BtnCancel)}) {
-                                     QTest::keyClick(target, key);
-                                     EXPECT_TRUE(prompt.isVisible()) << key;
-                                 }
-                                 prompt.BtnNo->click();
-                             }),
-                  AnswerNo);
+        const auto pressThenNo = [&] {
+            for (QWidget* target : targets) {
+                QTest::keyClick(target, key);
+                EXPECT_TRUE(prompt.isVisible()) << key;
+            }
+            prompt.BtnNo->click();
+        };
+        EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", pressThenNo), AnswerNo);
     }
 }
 
