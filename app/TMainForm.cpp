@@ -156,7 +156,7 @@ void TMainForm::CreateControls()
     Splitter1->setOpaqueResize(true);
     Splitter1->setChildrenCollapsible(false);
     Splitter1->addWidget(LstPlaylists);
-    Splitter1->addWidget(TrackList);
+    Splitter1->addWidget(CreateTrackFilter(TrackList));
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({150, 843});

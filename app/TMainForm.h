@@ -2,6 +2,7 @@
 
 #include "BusyCursor.h"
 #include "ITDBParser.h"
+#include "TextMatch.h"
 #include "TrackCopyPlan.h"
 #include "TrackSortKeys.h"
 
@@ -18,6 +19,8 @@
 class ElidedLabel;
 class QAction;
 class QLabel;
+class QLineEdit;
+class QShortcut;
 class QMenu;
 class QProgressBar;
 class QSplitter;
@@ -77,6 +80,12 @@ public:
     QTreeWidget* LstPlaylists = nullptr;
     QTreeView* TrackList = nullptr;
     TrackListModel* TrackListItems = nullptr;
+    // Find as you type, above the track list: shows the rows of the playlist whose title, artist
+    // or album hold every typed word. Ctrl+K goes there; Return or Down goes back to the list,
+    // Escape clears it. Kept across playlists, cleared by Close.
+    QLineEdit* TrackFilter = nullptr;
+    QLabel* LblFilterCount = nullptr; // "1,234 of 50,000" while the field holds text
+    QShortcut* TrackFilterShortcut = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
@@ -156,6 +165,7 @@ public slots:
     void ActionHelpAboutExecute();
     void LstPlaylistsSelectItem(QTreeWidgetItem* item, bool selected);
     void TrackListColumnClick(int column);
+    void TrackFilterChange(const QString& text);
 
 public:
     void setVisible(bool visible) override;
@@ -172,6 +182,7 @@ public:
     void EndForSignal();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -181,6 +192,11 @@ private:
     void CreateMenus();
     void CreateControls();
     void CreateStatusBar();
+    // The filter field and its count above `list`; returns the pane holding all three.
+    QWidget* CreateTrackFilter(QWidget* list);
+    // Shows the rows the filter passes, keeping the selection on rows that stay shown.
+    void FilterTrackList();
+    void ShowFilterCount();
     QAction* MakeAction(QAction*& action, const char* name, const QString& caption, const QKeySequence& shortcut,
                         const QIcon& icon, void (TMainForm::*handler)());
     QAction* MakeToggle(const char* name, const QString& caption, void (TMainForm::*handler)());
@@ -228,4 +244,6 @@ private:
     int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
+    MatchWords FilterWords; // of TrackFilter
+    std::vector<char> FilterMatches; // by read ordinal, for FilterWords; empty: not yet worked out
 };

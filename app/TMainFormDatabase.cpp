@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -99,10 +100,12 @@ void TMainForm::ActionFileCloseExecute()
 void TMainForm::CloseDatabase()
 {
     ClearTrackList();
+    TrackFilter->clear();
     PlaylistChangePending = false;
     LstPlaylists->clear();
     IPodDrive.clear();
     SortKeys.reset();
+    FilterMatches.clear();
     Database.reset();
     SetStatusText(IdleStatusText());
 }

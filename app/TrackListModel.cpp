@@ -43,40 +43,93 @@ TrackListModel::TrackListModel(QObject* parent)
 void TrackListModel::Reset(std::vector<const OneTrack*> tracks)
 {
     beginResetModel();
-    Rows = std::move(tracks);
+    All = std::move(tracks);
+    Ordinals.resize(All.size());
+    for (std::size_t i = 0; i < All.size(); ++i)
+        Ordinals[i] = All[i]->GetOrdinal();
+    ShowFiltered();
     endResetModel();
+}
+
+void TrackListModel::Refilter()
+{
+    beginResetModel();
+    ShowFiltered();
+    endResetModel();
+}
+
+void TrackListModel::ShowFiltered()
+{
+    Positions.clear();
+    Rows.clear();
+    if (!Filter) {
+        Positions.resize(All.size());
+        for (std::size_t i = 0; i < All.size(); ++i)
+            Positions[i] = static_cast<int>(i);
+        Rows = All;
+        return;
+    }
+    for (std::size_t i = 0; i < All.size(); ++i) {
+        if (Filter(Ordinals[i])) {
+            Positions.push_back(static_cast<int>(i));
+            Rows.push_back(All[i]);
+        }
+    }
 }
 
 void TrackListModel::SortRows(const std::function<std::int64_t(const OneTrack&)>& key, bool descending)
 {
     struct Keyed {
         std::int64_t Key;
-        int Row;
+        int Position;
     };
     std::vector<Keyed> order;
-    order.reserve(Rows.size());
-    for (std::size_t row = 0; row < Rows.size(); ++row)
-        order.push_back({key(*Rows[row]), static_cast<int>(row)});
+    order.reserve(All.size());
+    for (std::size_t i = 0; i < All.size(); ++i)
+        order.push_back({key(*All[i]), static_cast<int>(i)});
     if (descending)
         std::stable_sort(order.begin(), order.end(), [](const Keyed& a, const Keyed& b) { return a.Key > b.Key; });
     else
         std::stable_sort(order.begin(), order.end(), [](const Keyed& a, const Keyed& b) { return a.Key < b.Key; });
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Shown rows stay shown: a row's new place among the shown rows follows from its new place
+    // among all of them.
+    std::vector<char> shown(All.size(), 0);
+    for (const int position : Positions)
+        shown[static_cast<std::size_t>(position)] = 1;
     std::vector<const OneTrack*> sorted;
-    sorted.reserve(Rows.size());
-    std::vector<int> newRow(Rows.size());
+    sorted.reserve(All.size());
+    std::vector<std::int32_t> sortedOrdinals;
+    sortedOrdinals.reserve(All.size());
+    std::vector<int> newPositions;
+    newPositions.reserve(Positions.size());
+    std::vector<const OneTrack*> newRows;
+    newRows.reserve(Rows.size());
+    std::vector<int> newRowAt(All.size(), -1); // by old position
     for (std::size_t i = 0; i < order.size(); ++i) {
-        sorted.push_back(Rows[static_cast<std::size_t>(order[i].Row)]);
-        newRow[static_cast<std::size_t>(order[i].Row)] = static_cast<int>(i);
+        const auto old = static_cast<std::size_t>(order[i].Position);
+        sorted.push_back(All[old]);
+        sortedOrdinals.push_back(Ordinals[old]);
+        if (shown[old]) {
+            newRowAt[old] = static_cast<int>(newRows.size());
+            newPositions.push_back(static_cast<int>(i));
+            newRows.push_back(All[old]);
+        }
     }
-    Rows = std::move(sorted);
+    const std::vector<int> oldPositions = std::exchange(Positions, std::move(newPositions));
+    All = std::move(sorted);
+    Ordinals = std::move(sortedOrdinals);
+    Rows = std::move(newRows);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& index : before)
-        after.push_back(index.isValid() ? createIndex(newRow[static_cast<std::size_t>(index.row())], index.column())
-                                        : QModelIndex());
+    for (const QModelIndex& index : before) {
+        const bool valid = index.isValid() && static_cast<std::size_t>(index.row()) < oldPositions.size();
+        after.push_back(valid ? createIndex(newRowAt[static_cast<std::size_t>(oldPositions[static_cast<std::size_t>(index.row())])],
+                                            index.column())
+                              : QModelIndex());
+    }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

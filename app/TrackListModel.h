@@ -6,27 +6,45 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class OneTrack;
 
 // The rows of the track list: non-owning pointers to tracks held by the open database, in
-// display order, shown in the nine columns of TrackColumn.
+// display order, shown in the nine columns of TrackColumn. The model holds every row of the
+// playlist and shows those its filter passes; the hidden ones keep their place in the order, so
+// that a sort orders them too and clearing the filter shows every row in the current order.
 class TrackListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // Decides by the track's read ordinal, which the model keeps beside each row: filtering tens
+    // of thousands of rows then reads no track record.
+    using RowFilter = std::function<bool(std::int32_t ordinal)>;
+
     explicit TrackListModel(QObject* parent = nullptr);
 
-    // Replaces every row at once (one model reset, however many rows).
+    // Replaces every row at once (one model reset, however many rows); the filter applies.
     void Reset(std::vector<const OneTrack*> tracks);
     void Clear() { Reset({}); }
 
-    // Reorders the rows by `key` with a stable sort, ascending or descending (rows with equal keys
-    // keep their order either way). Selection and current row move with their rows.
+    // Which rows are shown from the next Reset or Refilter on; an empty filter shows every row.
+    void SetFilter(RowFilter shown) { Filter = std::move(shown); }
+    // Shows the rows the filter passes now, in the current order (one model reset).
+    void Refilter();
+
+    // Reorders every row, hidden ones included, by `key` with a stable sort, ascending or
+    // descending (rows with equal keys keep their order either way). Selection and current row
+    // move with their rows.
     void SortRows(const std::function<std::int64_t(const OneTrack&)>& key, bool descending);
 
+    // The rows shown, in order.
     const std::vector<const OneTrack*>& Tracks() const { return Rows; }
-    // The track of a row, or nullptr outside the rows.
+    // Every row, shown or hidden, in order.
+    const std::vector<const OneTrack*>& AllTracks() const { return All; }
+    // The place among AllTracks() of each shown row.
+    const std::vector<int>& ShownPositions() const { return Positions; }
+    // The track of a shown row, or nullptr outside the rows.
     const OneTrack* TrackAt(int row) const;
 
     // Column widths and minimum widths (0: none) of the list, in pixels.
@@ -41,5 +59,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    std::vector<const OneTrack*> Rows;
+    void ShowFiltered();
+
+    std::vector<const OneTrack*> All;
+    std::vector<std::int32_t> Ordinals; // of All
+    std::vector<int> Positions;
+    std::vector<const OneTrack*> Rows; // All at Positions
+    RowFilter Filter;
 };

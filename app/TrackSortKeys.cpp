@@ -1,6 +1,7 @@
 #include "TrackSortKeys.h"
 
 #include "OneTrack.h"
+#include "TextMatch.h"
 
 #include <QLocale>
 #include <QString>
@@ -36,6 +37,16 @@ std::string_view NarrowText(const OneTrack& track, int column)
 
 } // namespace
 
+std::string CollatorName(const QLocale& locale)
+{
+    // The "C" locale has no collation of its own: the root one is the locale-neutral order.
+    if (locale.language() == QLocale::C)
+        return {};
+    std::string name = locale.bcp47Name().toStdString();
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
 TrackSortKeys::TrackSortKeys(const ITDBParser& database)
     : Database(database)
     , Collator(nullptr, ucol_close)
@@ -69,10 +80,8 @@ const std::unordered_map<const OneTrack*, std::int32_t>& TrackSortKeys::Ranks(in
     Ranked[slot] = true;
     if (!CollatorOpened) {
         CollatorOpened = true;
-        // The "C" locale has no collation of its own: the root one is the locale-neutral order.
-        const QString locale = QLocale().name();
         UErrorCode status = U_ZERO_ERROR;
-        UCollator* collator = ucol_open(locale == "C" ? "" : locale.toUtf8().constData(), &status);
+        UCollator* collator = ucol_open(CollatorName(QLocale()).c_str(), &status);
         if (U_SUCCESS(status)) {
             ucol_setStrength(collator, UCOL_SECONDARY); // ignores letter case, not accents
             Collator.reset(collator);
@@ -167,4 +176,49 @@ const std::unordered_map<const OneTrack*, std::int32_t>& TrackSortKeys::Ranks(in
     for (const auto& [track, index] : textOf)
         ranks.emplace(track, rankOf[index]);
     return ranks;
+}
+
+std::vector<char> TrackSortKeys::MatchingTracks(const MatchWords& words)
+{
+    PrepareMatching();
+    std::vector<char> matching(FoldedOf.size(), 1);
+    if (words.Empty())
+        return matching;
+    const std::u16string_view buffer(FoldedBuffer);
+    const auto text = [&](const Span& span) { return buffer.substr(span.Offset, span.Length); };
+    for (std::size_t ordinal = 0; ordinal < FoldedOf.size(); ++ordinal) {
+        const auto& spans = FoldedOf[ordinal];
+        matching[ordinal] = words.MatchesAny(text(spans[0]), text(spans[1]), text(spans[2]));
+    }
+    return matching;
+}
+
+void TrackSortKeys::PrepareMatching()
+{
+    if (Folded)
+        return;
+    Folded = true;
+    std::size_t last = 0;
+    for (const auto& [id, track] : Database.GetTracks())
+        last = std::max(last, static_cast<std::size_t>(std::max(0, track.GetOrdinal())));
+    FoldedOf.assign(last + 1, {});
+    const auto append = [&](std::u16string_view text) {
+        const std::u16string folded = FoldForMatch(text);
+        const Span span{static_cast<std::uint32_t>(FoldedBuffer.size()), static_cast<std::uint32_t>(folded.size())};
+        FoldedBuffer += folded;
+        return span;
+    };
+    // Artists and albums repeat over many tracks: each distinct one is folded once. Titles are
+    // mostly distinct and folded as they come.
+    std::unordered_map<std::u16string_view, Span> done;
+    const auto shared = [&](std::u16string_view text) {
+        const auto [it, added] = done.try_emplace(text);
+        if (added)
+            it->second = append(text);
+        return it->second;
+    };
+    for (const auto& [id, track] : Database.GetTracks()) {
+        const auto ordinal = static_cast<std::size_t>(std::max(0, track.GetOrdinal()));
+        FoldedOf[ordinal] = {append(track.GetTitle()), shared(track.GetArtist()), shared(track.GetAlbum())};
+    }
 }

@@ -6,9 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
+class MatchWords;
 class OneTrack;
+class QLocale;
 
 struct UCollator;
 
@@ -17,6 +21,8 @@ struct UCollator;
 // that column from the collation of the user's locale with letter case ignored (ICU, as Qt's own
 // collator uses), so that a sort compares integers rather than collating texts on every
 // comparison. Texts that collate equal get equal ranks.
+// Beside the ranks it keeps each track's title, artist and album folded for matching typed words,
+// folded on the first match and kept, so that typing never folds the whole database again.
 class TrackSortKeys {
 public:
     // The database must outlive this object.
@@ -29,7 +35,15 @@ public:
     // database.
     std::int64_t Key(const OneTrack& track, int column);
 
+    // Indexed by read ordinal (OneTrack::GetOrdinal): non-zero for the tracks whose title, artist
+    // or album hold every word (letter case and accents ignored). Every track matches no words.
+    // One pass in the order the database was read, whatever order the list shows.
+    std::vector<char> MatchingTracks(const MatchWords& words);
+    // Folds the texts now, if not yet done, so that the first word typed does not wait for it.
+    void PrepareMatching();
+
 private:
+
     const std::unordered_map<const OneTrack*, std::int32_t>& Ranks(int column);
 
     const ITDBParser& Database;
@@ -38,4 +52,18 @@ private:
     bool CollatorOpened = false;
     std::array<std::unordered_map<const OneTrack*, std::int32_t>, TrackColumnCount> TextRanks;
     std::array<bool, TrackColumnCount> Ranked{};
+
+    // Every distinct folded text once, end to end; per track (by its read ordinal) where its
+    // folded title, artist and album lie.
+    bool Folded = false;
+    std::u16string FoldedBuffer;
+    struct Span {
+        std::uint32_t Offset = 0;
+        std::uint32_t Length = 0;
+    };
+    std::vector<std::array<Span, 3>> FoldedOf;
 };
+
+// The name the collator of `locale` is opened with: its BCP 47 name with ICU's separators, so
+// that the script counts ("sr_Latn_RS" is not "sr_RS"); empty, the root collation, for "C".
+std::string CollatorName(const QLocale& locale);

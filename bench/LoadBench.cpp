@@ -15,6 +15,7 @@
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
 #include "BenchSetup.h"
+#include "BenchWindow.h"
 #include "TMainForm.h"
 #include "TrackListModel.h"
 
@@ -111,24 +112,11 @@ int main(int argc, char** argv)
     std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
-    // Settings of their own, never the user's: all tracks, no first-run question.
-    QTemporaryDir config;
-    if (!config.isValid())
+    const BenchApplication app(argv);
+    if (!app.Valid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName("Varnel");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Mardle Works", "Varnel");
-        store.setValue("FirstRun", "0");
-        store.setValue("TrackLimit", "-1");
-    }
 
-    gPath = config.filePath("iTunesDB").toStdString();
+    gPath = (app.Folder() + "/iTunesDB").toStdString();
     const auto written = WriteBenchDatabase(gPath, gTracks);
     if (!written)
         return 1;

@@ -1,6 +1,7 @@
 #include "ExtractCommand.h"
 
 #include "CliError.h"
+#include "ExtractCopier.h"
 #include "ExtractProgress.h"
 #include "FileCopy.h"
 #include "FolderTemplate.h"
@@ -43,20 +44,6 @@ const char* ExistingNote(OverwriteMode mode)
     case AlwaysPrompt: break;
     }
     return " (exists, would ask)";
-}
-
-// Makes the folders that `destination` lies in, noting each one made, deepest last.
-CopyResult MakeFolders(const std::string& destination, std::vector<std::filesystem::path>& made)
-{
-    std::error_code error;
-    for (std::filesystem::path folder = std::filesystem::path(destination).parent_path();
-         !folder.empty() && !std::filesystem::exists(folder, error); folder = folder.parent_path())
-        made.insert(made.begin(), folder);
-    for (const std::filesystem::path& folder : made) {
-        if (!std::filesystem::create_directory(folder, error) && error)
-            return CopyResult{error.value(), error.message()};
-    }
-    return {};
 }
 
 int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
@@ -137,6 +124,7 @@ struct RunCounts {
     int Kept = 0;
     int Failed = 0;
     bool Cancelled = false;
+    std::string StopReason; // why no later track could be copied
 };
 
 // Whether to copy over a file that is already there; may change the run's mode for good.
@@ -157,33 +145,58 @@ OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destinat
     return answer;
 }
 
-// Copies one file into place, making its folders; folders made for a copy that fails go again.
-CopyResult CopyWithFolders(const TrackCopyPlan& plan, ExtractProgress& progress)
+// Reports how copies ended; false when the run must stop (no later track can be copied, or the
+// user cancelled at a question about a file that appeared meanwhile).
+bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, OverwriteMode& mode,
+            ExtractProgress& progress, RunCounts& counts)
 {
-    std::vector<std::filesystem::path> madeFolders;
-    CopyResult result = MakeFolders(plan.Destination, madeFolders);
-    if (result)
-        result = CopyFileAtomically(plan.Source, plan.Destination, [&](std::uint64_t, std::uint64_t done) {
-            progress.Copying(done);
-            return !Interrupted();
-        });
-    if (!result) {
-        std::error_code ignored;
-        for (auto folder = madeFolders.rbegin(); folder != madeFolders.rend(); ++folder)
-            std::filesystem::remove(*folder, ignored);
+    for (const CopyOutcome& outcome : outcomes) {
+        CopyOutcome settled = outcome;
+        if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
+            // The name was taken while the file was copied: that file meets the run's mode too.
+            const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, progress);
+            progress.Dropped(settled.Size, true);
+            if (answer == AnswerCancel || Interrupted()) {
+                counts.Cancelled = answer == AnswerCancel && !Interrupted();
+                return false;
+            }
+            if (answer == AnswerNo || answer == AnswerNoToAll) {
+                ++counts.Kept;
+                continue;
+            }
+            if (!Settle(copier.Add(*settled.Plan, settled.Size, true), copier, mode, progress, counts) ||
+                !Settle(copier.Flush(), copier, mode, progress, counts))
+                return false;
+            continue;
+        }
+        if (settled.Result) {
+            progress.Copied(settled.Plan->Destination);
+            ++counts.Copied;
+            continue;
+        }
+        progress.Dropped(settled.Size, settled.Written);
+        if (settled.Result.Error == ECANCELED && settled.Result.Side == CopySide::None)
+            continue; // the copy in progress stopped for the signal and left nothing behind
+        progress.Message(FailureLine(*settled.Plan, settled.Result.Message));
+        ++counts.Failed;
+        if (counts.StopReason.empty())
+            counts.StopReason = copier.Fatal(settled);
     }
-    return result;
+    return counts.StopReason.empty();
 }
 
-RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
+RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, const std::string& playerRoot,
+                  const std::string& destination)
 {
     std::uint64_t totalBytes = 0;
     for (const PlannedCopy& copy : copies)
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
+    ExtractCopier copier(playerRoot, destination, progress, Interrupted);
     RunCounts counts;
+    bool goOn = true;
     for (const PlannedCopy& copy : copies) {
-        if (Interrupted())
+        if (!goOn || Interrupted())
             break;
         const TrackCopyPlan& plan = copy.Plan;
         if (!plan.Refusal.empty()) {
@@ -192,7 +205,12 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
             ++counts.Failed;
             continue;
         }
+        bool replace = mode == AlwaysOverwrite;
         if (PathExists(plan.Destination)) {
+            // The copies waiting in the group go in place first: an answer may take long, and a
+            // Ctrl+C there must find them done.
+            if (mode == AlwaysPrompt && !Settle(copier.Flush(), copier, mode, progress, counts))
+                break;
             const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, progress);
             if (answer == AnswerCancel || Interrupted()) {
                 counts.Cancelled = answer == AnswerCancel && !Interrupted();
@@ -203,32 +221,32 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
                 ++counts.Kept;
                 continue;
             }
+            replace = true;
         }
-        const CopyResult result = CopyWithFolders(plan, progress);
-        if (result) {
-            progress.Copied(plan.Destination, copy.Size);
-            ++counts.Copied;
-        } else if (Interrupted()) {
-            break; // the copy stopped for it and left nothing behind
-        } else {
-            progress.Dropped(copy.Size);
-            progress.Message(FailureLine(plan, result.Message));
-            ++counts.Failed;
-        }
+        goOn = Settle(copier.Add(plan, copy.Size, replace), copier, mode, progress, counts);
     }
+    // Copies written whole still go in place after a Cancel or a failure that ends the run; after
+    // a signal nothing more is put in place.
+    if (Interrupted())
+        Settle(copier.Abandon(), copier, mode, progress, counts);
+    else
+        Settle(copier.Flush(), copier, mode, progress, counts);
     progress.Finish();
     return counts;
 }
 
 void PrintSummary(const RunCounts& counts, std::size_t tracks)
 {
-    const std::size_t left = tracks - static_cast<std::size_t>(counts.Copied + counts.Kept + counts.Failed);
+    const std::size_t left =
+        tracks - std::min(tracks, static_cast<std::size_t>(counts.Copied + counts.Kept + counts.Failed));
     std::cerr << "varnel-cli: " << counts.Copied << " of " << tracks << " tracks copied";
     if (counts.Kept > 0)
         std::cerr << ", " << counts.Kept << " kept as they were";
     if (counts.Failed > 0)
         std::cerr << ", " << counts.Failed << " failed";
-    if (left > 0)
+    if (left > 0 && !counts.StopReason.empty())
+        std::cerr << ", " << left << " left because " << counts.StopReason;
+    else if (left > 0)
         std::cerr << ", " << left << " left when the run was " << (counts.Cancelled ? "cancelled" : "interrupted");
     std::cerr << '\n';
 }
@@ -268,8 +286,10 @@ int RunExtract(const ExtractOptions& options)
     }
 
     CatchInterrupts();
-    const RunCounts counts = CopyAll(copies, mode);
+    const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
     PrintSummary(counts, copies.size());
     EndIfInterrupted();
+    if (!counts.StopReason.empty())
+        return ExitBadInput;
     return counts.Failed > 0 || counts.Cancelled ? ExitSomeFailed : ExitDone;
 }

@@ -63,21 +63,27 @@ void ExtractProgress::Copying(std::uint64_t fileBytes)
     Draw(false);
 }
 
-void ExtractProgress::Copied(const std::string& destination, std::uint64_t fileBytes)
+void ExtractProgress::Written(std::uint64_t fileBytes)
 {
-    ++FilesDone;
     BytesDone += fileBytes;
     CurrentBytes = 0;
+}
+
+void ExtractProgress::Copied(const std::string& destination)
+{
+    ++FilesDone;
     if (Terminal)
         Draw(FilesDone == TotalFiles);
     else
         std::cerr << "copied " << FilesDone << '/' << TotalFiles << ": " << destination << '\n';
 }
 
-void ExtractProgress::Dropped(std::uint64_t fileBytes)
+void ExtractProgress::Dropped(std::uint64_t fileBytes, bool written)
 {
     --TotalFiles;
     TotalBytes -= std::min(TotalBytes, fileBytes);
+    if (written)
+        BytesDone -= std::min(BytesDone, fileBytes);
     CurrentBytes = 0;
 }
 

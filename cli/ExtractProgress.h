@@ -13,10 +13,13 @@ public:
 
     // Bytes of the file being copied so far.
     void Copying(std::uint64_t fileBytes);
+    // The file's bytes are all written; it waits to be put in place with its group.
+    void Written(std::uint64_t fileBytes);
     // The file is in place.
-    void Copied(const std::string& destination, std::uint64_t fileBytes);
-    // The file is not copied after all (kept as it was, or failed): it leaves the totals.
-    void Dropped(std::uint64_t fileBytes);
+    void Copied(const std::string& destination);
+    // The file is not copied after all (kept as it was, or failed): it leaves the totals, and
+    // its bytes leave those done when they were `written`.
+    void Dropped(std::uint64_t fileBytes, bool written = false);
     // A line of its own (a failure, a question), printed above the progress line.
     void Message(const std::string& line);
     // Clears the progress line.
@@ -37,7 +40,7 @@ private:
     int TotalFiles;
     int FilesDone = 0;
     std::uint64_t TotalBytes;
-    std::uint64_t BytesDone = 0;    // of finished files
+    std::uint64_t BytesDone = 0;    // of files written
     std::uint64_t CurrentBytes = 0; // of the file being copied
     bool LineShown = false;
 };

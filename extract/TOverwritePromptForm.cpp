@@ -4,6 +4,7 @@
 #include "ElidedLabel.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -86,6 +87,15 @@ OverwriteAnswer TOverwritePromptForm::AskOverwrite(const QString& path)
     Chosen = AnswerCancel;
     exec();
     return Chosen;
+}
+
+void TOverwritePromptForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TOverwritePromptForm::Finish(OverwriteAnswer answer)

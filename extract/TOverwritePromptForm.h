@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class ElidedLabel;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -27,7 +28,8 @@ public:
     explicit TOverwritePromptForm(QWidget* owner = nullptr);
 
     // Shows `path` and waits for an answer. Closing the dialog without a button (its close
-    // button, Escape) answers AnswerCancel.
+    // button, the window menu, Alt+F4) answers AnswerCancel. Escape does nothing: no button is
+    // the one it presses, and one stray key must not end a whole run.
     OverwriteAnswer AskOverwrite(const QString& path);
 
     const QString& ShownPath() const { return Path; }
@@ -49,6 +51,9 @@ public slots:
     void BtnYesAllClick();
     void BtnNoAllClick();
     void BtnCancelClick();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPushButton* MakeButton(const char* name, const QString& caption, void (TOverwritePromptForm::*handler)());

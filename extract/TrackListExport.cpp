@@ -4,7 +4,6 @@
 #include "TextConvert.h"
 
 #include <charconv>
-#include <ostream>
 
 namespace {
 
@@ -96,20 +95,4 @@ void AppendExportRow(std::string& out, const OneTrack& track)
     AppendAscii(out, " kBps\",\"");
     AppendNumber(out, track.GetSampleRate());
     AppendAscii(out, " Hz\"\n");
-}
-
-bool WriteTrackListCsv(std::ostream& out, const std::vector<const OneTrack*>& tracks)
-{
-    std::string bytes;
-    AppendExportHeader(bytes);
-    for (const OneTrack* track : tracks) {
-        AppendExportRow(bytes, *track);
-        if (bytes.size() >= 256 * 1024) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            bytes.clear();
-        }
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    return static_cast<bool>(out);
 }

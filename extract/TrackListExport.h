@@ -1,6 +1,5 @@
 #pragma once
 
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +19,3 @@ void AppendExportRow(std::string& out, const OneTrack& track);
 
 // `text` in double quotes, every double quote inside it doubled.
 void WriteQuotedField(std::string& out, std::u16string_view text);
-
-// The whole file for `tracks` in their order; false when the stream fails.
-bool WriteTrackListCsv(std::ostream& out, const std::vector<const OneTrack*>& tracks);

@@ -3,39 +3,96 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// Copies one file so that the destination is either the complete copy or untouched: the bytes
-// go into a short hidden temporary file in the destination's folder, which is flushed to disk,
-// given the source's modification time and only then renamed over the destination. Every
-// failure removes the temporary file; an existing destination then stays as it was.
+// Copies files so that each destination name holds either the complete copy or what it held
+// before, never a part: the bytes go into a temporary file in the destination's folder (an
+// unnamed one where the file system offers it), which is flushed to disk, given the source's
+// modification time and only then given its name. Copies are made in groups so that one flush
+// serves many files (see CopyGroup). Every failure removes the temporary file.
 
 // Called after each chunk with the source's size and the bytes copied so far (once with 0, 0
 // for an empty source). Returning false stops the copy between two chunks; it then fails with
 // ECANCELED and leaves nothing behind.
 using CopyProgress = std::function<bool(std::uint64_t total, std::uint64_t transferred)>;
 
+// The texts of the engine's own refusals.
+inline constexpr const char* kLeavesPlayerMessage = "The track's location leads out of the player's folder.";
+inline constexpr const char* kSourceChangedMessage = "The file changed while it was being copied.";
+
 struct CopyOptions {
     std::size_t ChunkBytes = 2 * 1024 * 1024;
     // Let the kernel copy (copy_file_range) where it can; false: read and write only.
     bool KernelCopy = true;
+    // When set, every source must lie beneath this folder (the player's root): it is opened
+    // relative to it without following any link that leaves it, and one that would leave it
+    // fails with kLeavesPlayerMessage.
+    std::string SourceRoot;
+    // A group is due to be put in place once it holds this many copies, or this many bytes: the
+    // bound on the open files, the unflushed data, and the work lost to an interruption.
+    std::size_t GroupFiles = 256;
+    std::uint64_t GroupBytes = 128ull * 1024 * 1024;
 };
+
+// Where a copy failed: reading the source, creating the temporary in the destination's folder,
+// or writing, flushing or naming the copy.
+enum class CopySide { None, Source, Folder, Destination };
 
 struct CopyResult {
     int Error = 0;       // errno of the failure; 0 when the copy is in place
-    std::string Message; // the system's text for Error ("Not a regular file" for a device or a
-                         // pipe); empty on success
+    std::string Message; // the system's text for Error, or one of the engine's own texts
+    CopySide Side = CopySide::None;
     explicit operator bool() const { return Error == 0; }
 };
 
+// Copies that are put in place together. Add writes each into its temporary; Commit flushes
+// them all, then gives each its name, then flushes their folders. A group that is discarded,
+// or destroyed before Commit, leaves nothing behind.
+class CopyGroup {
+public:
+    explicit CopyGroup(CopyOptions options = {});
+    ~CopyGroup();
+    CopyGroup(const CopyGroup&) = delete;
+    CopyGroup& operator=(const CopyGroup&) = delete;
+
+    // Copies `source` into a temporary beside `destination`. Without `replace` a file already at
+    // `destination` is never replaced; with it, one that its owner may not write is refused
+    // (EACCES), as `cp` refuses it, and one that is replaced passes its permissions on. A source
+    // whose size or modification time changes during the copy fails with kSourceChangedMessage.
+    // A failure concerns this copy alone and leaves nothing of it behind.
+    CopyResult Add(const std::string& source, const std::string& destination, bool replace,
+                   const CopyProgress& progress = {});
+    // True once the group holds as many copies or bytes as it should before Commit.
+    bool Full() const;
+    std::size_t Size() const;
+
+    // Puts the copies added since the last Commit or Discard in place; one result for each, in
+    // order. A copy that was not to replace anything and whose name was taken meanwhile fails
+    // with EEXIST. When the flush fails, no copy of the group is put in place and all fail.
+    std::vector<CopyResult> Commit();
+    // Removes the copies not yet put in place.
+    void Discard();
+
+private:
+    struct Pending;
+    CopyOptions Options;
+    int RootFd = -1;
+    int RootError = 0;
+    std::vector<Pending> Copies;
+    std::uint64_t Bytes = 0;
+};
+
+// One copy in a group of its own: in place, or failed leaving the destination as it was.
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,
-                              const CopyProgress& progress = {}, const CopyOptions& options = {});
+                              const CopyProgress& progress = {}, const CopyOptions& options = {}, bool replace = true);
 
 // Writes `bytes` to `path` the same way: complete or not at all. A file that is replaced keeps its
-// permissions; a new one gets those of the user's file creation mask. Returns an empty text, or
-// the system's reason for the failure, in which case nothing is left behind. Stops before the
-// rename, as a failure, when `stop` returns true.
+// permissions where the file system keeps them; a new one gets those of the user's file creation
+// mask. Returns an empty text, or the system's reason for the failure, in which case nothing is
+// left behind. Stops before the file takes its name, as a failure, when `stop` returns true.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)() = nullptr);
 
 // transferred × 100 / total, truncated, within 0 to 100; an empty file counts as complete.

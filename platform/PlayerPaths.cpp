@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 namespace {
@@ -48,21 +49,22 @@ bool Exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `folder` whose name equals `name` without regard to letter case; the first in
-// byte order when several do, so that the choice does not depend on the directory's order.
-std::optional<std::string> MatchInFolder(const std::string& folder, std::string_view name)
+// The entries of `folder` other than `name` itself whose names equal it without regard to letter
+// case, in byte order, so that the choice does not depend on the directory's order.
+std::vector<std::string> OtherSpellings(const std::string& folder, std::string_view name)
 {
+    std::vector<std::string> matches;
     DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
     if (!dir)
-        return std::nullopt;
-    std::optional<std::string> best;
+        return matches;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view candidate = entry->d_name;
-        if (EqualNoCase(candidate, name) && (!best || candidate < *best))
-            best = std::string(candidate);
+        if (candidate != name && EqualNoCase(candidate, name))
+            matches.emplace_back(candidate);
     }
     ::closedir(dir);
-    return best;
+    std::sort(matches.begin(), matches.end());
+    return matches;
 }
 
 std::string Join(const std::string& folder, std::string_view name)
@@ -79,6 +81,26 @@ bool StatFile(const std::string& path, struct stat& st)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// `parts` below `path`: the exact spelling of each component first, then each other spelling
+// that matches it, going back to the next spelling when a later component finds nothing. A
+// folder is read only when its exact spelling does not lead to the path, so a path spelled right
+// costs one lstat per component.
+std::optional<std::string> FindBelow(const std::string& path, std::span<const std::string_view> parts)
+{
+    if (parts.empty())
+        return Exists(path) ? std::optional(path) : std::nullopt;
+    const std::string exact = Join(path, parts.front());
+    if (Exists(exact)) {
+        if (auto found = FindBelow(exact, parts.subspan(1)))
+            return found;
+    }
+    for (const std::string& spelling : OtherSpellings(path, parts.front())) {
+        if (auto found = FindBelow(Join(path, spelling), parts.subspan(1)))
+            return found;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool HasDotComponent(std::string_view relative)
@@ -91,21 +113,8 @@ std::optional<std::string> FindPathNoCase(const std::string& root, std::string_v
 {
     if (HasDotComponent(relative))
         return std::nullopt;
-    std::string path = root;
-    for (const std::string_view part : Components(relative)) {
-        std::string exact = Join(path, part);
-        if (Exists(exact)) {
-            path = std::move(exact);
-            continue;
-        }
-        const auto match = MatchInFolder(path, part);
-        if (!match)
-            return std::nullopt;
-        path = Join(path, *match);
-    }
-    if (!Exists(path))
-        return std::nullopt;
-    return path;
+    const auto parts = Components(relative);
+    return FindBelow(root, parts);
 }
 
 std::optional<std::string> LocatePlayerDatabase(const std::string& root)

@@ -12,8 +12,11 @@
 
 // Finds `relative` below `root`. Components are separated by "/" or "\", and empty components are
 // skipped, so a player location such as "\iPod_Control\Music\F03\ABCD.mp3" is accepted as it is.
-// Returns the full path of what exists there (file or folder), or nullopt when a component has no
-// match, or when a component is "." or ".." (such a path could leave `root`).
+// Where a folder holds several spellings of a component ("Music" and "MUSIC"), the exact one is
+// tried first, then the others in byte order, and a spelling under which a later component finds
+// nothing gives way to the next: the first complete path wins. Returns the full path of what
+// exists there (file or folder), or nullopt when no spelling leads to it, or when a component is
+// "." or ".." (such a path could leave `root`).
 std::optional<std::string> FindPathNoCase(const std::string& root, std::string_view relative);
 
 // True when `relative` holds a "." or ".." component, which would step out of the player's tree.

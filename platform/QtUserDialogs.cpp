@@ -1,8 +1,28 @@
 #include "QtUserDialogs.h"
 
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QRegularExpression>
+
+namespace {
+
+// Swallows Escape on a Yes/No box: neither answer is the one a stray key should give. The
+// title bar's close and Alt+F4 still answer No.
+class IgnoreEscape final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel))
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 UserDialogs::Answer QtUserDialogs::Message(QWidget* parent, const QString& caption, const QString& text,
                                            Icon icon, Buttons buttons)
@@ -22,6 +42,7 @@ UserDialogs::Answer QtUserDialogs::Message(QWidget* parent, const QString& capti
     if (buttons == Buttons::YesNo) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
+        box.installEventFilter(new IgnoreEscape(&box));
     }
     const int result = box.exec();
     if (buttons == Buttons::Ok)

@@ -220,6 +220,12 @@ bool IsLocalBlockFileSystem(const MountEntry& entry)
     return entry.Source.rfind("/dev/", 0) == 0;
 }
 
+bool IsOpticalDisc(const MountEntry& entry)
+{
+    constexpr unsigned kScsiCdRomMajor = 11;
+    return entry.FileSystem == "iso9660" || entry.FileSystem == "udf" || entry.Major == kScsiCdRomMajor;
+}
+
 std::vector<Volume> CandidateVolumes(std::string_view mountInfo, VolumeProbe& probe)
 {
     // Later mounts hide earlier ones at the same mount point.
@@ -230,7 +236,7 @@ std::vector<Volume> CandidateVolumes(std::string_view mountInfo, VolumeProbe& pr
     std::vector<Volume> volumes;
     for (const auto& [mountPoint, entry] : visible) {
         // A bind mount of a folder inside a file system is not a volume of its own.
-        if (entry.Root != "/" || !IsLocalBlockFileSystem(entry))
+        if (entry.Root != "/" || !IsLocalBlockFileSystem(entry) || IsOpticalDisc(entry))
             continue;
         const std::optional<bool> removable = probe.Removable(entry.Major, entry.Minor);
         if (!removable)

@@ -46,6 +46,10 @@ std::string DecodeHexEscapes(std::string_view text);
 // looking for a folder could hang or mean nothing, are false.
 bool IsLocalBlockFileSystem(const MountEntry& entry);
 
+// True for a disc in an optical drive: an iso9660 or udf file system, or a device of the SCSI
+// CD-ROM driver (block major 11). The kernel marks such drives removable, yet no player is one.
+bool IsOpticalDisc(const MountEntry& entry);
+
 // What the system says about block devices and folders, so that the choice of volumes can be
 // tested with any answers.
 class VolumeProbe {
@@ -60,7 +64,8 @@ public:
 };
 
 // The volumes worth offering: every whole file system on a local block device whose disk is
-// removable, and any other on a local block device that holds the player's folder at its root.
+// removable, and any other on a local block device that holds the player's folder at its root;
+// never an optical disc.
 // A mount point listed twice keeps its last mount, the one that is visible.
 std::vector<Volume> CandidateVolumes(std::string_view mountInfo, VolumeProbe& probe);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DemoPlayer.h"
 #include "ItdbWriter.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedVolumes.h"
@@ -7,6 +8,7 @@
 #include "TrackListModel.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -93,4 +95,25 @@ protected:
     ScriptedDialogs dialogs;
     ScriptedVolumes volumes;
     std::unique_ptr<TMainForm> form;
+};
+
+// The demo player open on its master playlist (ids 101 to 116 in order), under a locale whose
+// collation Qt's own collator knows too.
+class DemoPlayerFixture : public MainFormFixture {
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale("en_US"));
+        MainFormFixture::SetUp();
+        const std::string root = Folder.filePath("demo").toStdString();
+        std::string error;
+        ASSERT_TRUE(WriteDemoPlayer(root, error)) << error;
+        OpenFile(root + "/iPod_Control/iTunes/iTunesDB");
+        ASSERT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
+    }
+    void TearDown() override
+    {
+        MainFormFixture::TearDown();
+        QLocale::setDefault(QLocale::system());
+    }
 };

@@ -3,6 +3,7 @@
 #include "SignalCatcher.h"
 #include "TPreferencesForm.h"
 
+#include "CopyHooks.h"
 #include "ElidedLabel.h"
 
 #include <QLabel>
@@ -283,30 +284,36 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     EXPECT_FALSE(std::filesystem::exists(player.Out("Two.M4A")));
     // The window closes once the run has ended: the database is closed with it.
     ASSERT_TRUE(form->Database);
-    QTest::qWait(20);
-    EXPECT_FALSE(form->Database);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }, 5000));
     EXPECT_FALSE(form->IsBusy());
 }
 
-// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started,
-// an open question goes away, and the window closes, saving its settings.
+// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started
+// or put in place, an open question goes away, and the window closes, saving its settings.
 TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
 {
-    for (const bool whileAsking : {false, true}) {
+    // While the first file is copied, while the second is and the first waits for its group, and
+    // while the overwrite question is up.
+    for (const int when : {1, 2, 0}) {
         StoreSettings({{"FileFormat", "%title%"}, {"OverwriteFiles", "2"}});
         FakePlayer player(kTracks);
-        if (whileAsking)
+        if (when == 0)
             FakePlayer::Write(player.Out("Three"), "old 3");
         SignalCatcher catcher;
         auto form = std::make_unique<TMainForm>();
         QObject::connect(&catcher, &SignalCatcher::SignalCaught, form.get(), &TMainForm::EndForSignal);
         Open(*form, player, {0, 1, 2});
         form->show();
-        QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, [&](int value) {
-            if (value > 0 && catcher.Caught() == 0)
+        int opened = 0;
+        CopyHooks hooks;
+        hooks.AtStep = [&](CopyStep step, const std::string&) {
+            if (step == CopyStep::SourceOpened && ++opened == when) {
                 std::raise(SIGTERM);
-        });
-        // The prompt is left unanswered: only the signal can take it away.
+                QCoreApplication::processEvents(); // as the run lets events run every few tens of ms
+            }
+        };
+        SetCopyHooks(&hooks);
+        // The question is left unanswered: only the signal can take it away.
         QTimer asker;
         QObject::connect(&asker, &QTimer::timeout, [&] {
             if (QApplication::activeModalWidget() && catcher.Caught() == 0)
@@ -314,16 +321,76 @@ TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
         });
         asker.start(5);
         Extract(*form, player);
-        EXPECT_EQ(catcher.Caught(), whileAsking ? SIGHUP : SIGTERM);
+        SetCopyHooks(nullptr);
+        EXPECT_EQ(catcher.Caught(), when == 0 ? SIGHUP : SIGTERM) << when;
         const std::map<std::string, std::string> expected =
-            whileAsking ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
+            when == 0 ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
         std::map<std::string, std::string> left;
         for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
             left[entry.path().filename().string()] = FakePlayer::Read(entry.path().string());
-        EXPECT_EQ(left, expected) << "a copy or a temporary file stayed";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-        EXPECT_FALSE(form->PreferencesForm) << "the settings were not saved and released";
+        EXPECT_EQ(left, expected) << when << ": a copy or a temporary file stayed";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000)) << when;
+        EXPECT_FALSE(form->PreferencesForm) << when << ": the settings were not saved and released";
     }
+}
+
+TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsNothingMoreInPlaceAndLeavesNoTemporary)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    // At the bar's first move, or as the second file opens while the first, written whole, waits
+    // for its group.
+    for (const bool atSecondFile : {false, true}) {
+        for (const bool unnamed : {true, false}) {
+            FakePlayer player(kTracks);
+            auto form = std::make_unique<TMainForm>();
+            Open(*form, player, {0, 1, 2});
+            int opened = 0;
+            CopyHooks hooks;
+            hooks.NoUnnamedTemporary = !unnamed;
+            hooks.AtStep = [&](CopyStep step, const std::string&) {
+                if (atSecondFile && step == CopyStep::SourceOpened && ++opened == 2)
+                    form->close();
+            };
+            SetCopyHooks(&hooks);
+            QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, form.get(), [&](int value) {
+                if (!atSecondFile && value > 0)
+                    form->close();
+            });
+            Extract(*form, player);
+            SetCopyHooks(nullptr);
+            EXPECT_TRUE(std::filesystem::is_empty(player.Out())) << atSecondFile << unnamed;
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }));
+        }
+    }
+}
+
+TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    std::vector<FakeTrack> tracks = kTracks;
+    FakePlayer player(tracks);
+    // The third track's file is a link out of the player.
+    std::filesystem::remove(player.Root() + "/iPod_Control/Music/F00/AAAA.mp3");
+    std::filesystem::create_symlink(player.Out() + "/../secret", player.Root() + "/iPod_Control/Music/F00/AAAA.mp3");
+    FakePlayer::Write(player.Out() + "/../secret", "not the player's");
+    CopyHooks hooks;
+    hooks.Flush = [](int) { return EIO; };
+    SetCopyHooks(&hooks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    dialogs.answers = {UserDialogs::Answer::Yes, UserDialogs::Answer::Yes};
+    Extract(form, player);
+    SetCopyHooks(nullptr);
+
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(),
+              "Error extracting " + player.Root() + "/iPod_Control/Music/F00/AAAA.mp3\nto " + player.Out("One.mp3") +
+                  "\nThe track's location leads out of the player's folder.\nDo you want to extract remaining files?");
+    EXPECT_EQ(dialogs.messages[1].text.toStdString(),
+              "Error extracting " + player.Root() + "/iPod_Control/Music/F02/CCCC\nto " + player.Out("Three") +
+                  "\nInput/output error\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
+    EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
+    ExpectIdle(form);
 }
 
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)

@@ -5,20 +5,22 @@
 #include "ProgramRun.h"
 #include "TempDir.h"
 #include "TextConvert.h"
-#include "TrackListExport.h"
 #include "TrackRowTexts.h"
+#include "ExportedBytes.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/mount.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -49,6 +51,15 @@ std::map<std::string, std::string> FilesBelow(const fs::path& folder)
     }
     return files;
 }
+
+// The track list in CSV, in UTF-8, for the tracks of the fixture below.
+const std::string kCsvHeader =
+    "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n";
+const std::map<std::int32_t, std::string> kCsvRows = {
+    {101, "1,\"Intro\",\"Band\",\"First\",\"1:01\",\"Audio\",\"MPEG audio file\",\"128 kBps\",\"44100 Hz\"\n"},
+    {102, "2,\"Song \"\"Two\"\", live\",\"Up/Down\",\"First\",\"3:35\",\"Audio\",\"MPEG audio file\",\"192 kBps\",\"44100 Hz\"\n"},
+    {103, "3,\"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC\",\"Band\",\"\",\"3:35\",\"Audio\",\"MPEG audio file\",\"192 kBps\",\"44100 Hz\"\n"},
+};
 
 int LineCount(const std::string& text)
 {
@@ -100,17 +111,18 @@ protected:
     // The settings the window would have saved.
     void SaveSettings(const std::string& body) const { WriteText(Config / "Mardle Works/Varnel.conf", "[General]\n" + body); }
 
-    // What the shared writer makes of the rows of these tracks.
-    std::string ExportOf(std::initializer_list<std::int32_t> ids) const
+    // The export file of these rows, byte for byte: the CSV rows in UTF-16, except that the
+    // export keeps the zero units of track 103's album as the player stores them.
+    static std::string ExportOf(std::initializer_list<std::int32_t> ids)
     {
-        ITDBParser reader(DatabasePath());
-        reader.Parse(-1);
-        std::vector<const OneTrack*> rows;
-        for (std::int32_t id : ids)
-            rows.push_back(reader.FindTrack(id));
-        std::ostringstream bytes;
-        WriteTrackListCsv(bytes, rows);
-        return bytes.str();
+        std::u16string text = WideFromNarrow(kCsvHeader);
+        for (const std::int32_t id : ids) {
+            std::u16string row = WideFromNarrow(kCsvRows.at(id));
+            if (id == 103)
+                row.replace(row.find(u"\"\",\""), 3, std::u16string(u"\"\0\0\",\"", 5));
+            text += row;
+        }
+        return ExportedBytes(text);
     }
 
     void WriteTwins();
@@ -200,12 +212,9 @@ TEST_F(VarnelCliTest, TracksShowTheWindowsRowsOfAPlaylist)
     EXPECT_EQ(shown(Run({"tracks", Root.string(), "--limit", "1", "--format", "json"}).Out), expected({101}));
 
     const ProgramResult csv = Run({"tracks", Root.string(), "--playlist", "Road", "--format", "csv"});
-    EXPECT_EQ(csv.Out,
-              "\"Track Number\",\"Title\",\"Arist\",\"Album\",\"Length\",\"Track Type\",\"Encoding\",\"Bit Rate\",\"Sample Rate\"\n"
-              "3,\"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC\",\"Band\",\"\",\"3:35\",\"Audio\",\"MPEG audio file\",\"192 kBps\",\"44100 Hz\"\n"
-              "1,\"Intro\",\"Band\",\"First\",\"1:01\",\"Audio\",\"MPEG audio file\",\"128 kBps\",\"44100 Hz\"\n");
+    EXPECT_EQ(csv.Out, kCsvHeader + kCsvRows.at(103) + kCsvRows.at(101));
     const ProgramResult quoted = Run({"tracks", Root.string(), "--limit", "2", "--format", "csv"});
-    EXPECT_NE(quoted.Out.find("2,\"Song \"\"Two\"\", live\",\"Up/Down\","), std::string::npos) << quoted.Out;
+    EXPECT_EQ(quoted.Out, kCsvHeader + kCsvRows.at(101) + kCsvRows.at(102));
 
     // The table: a caption line, then one line per row with the columns lined up; the
     // two-cell-wide characters count twice.
@@ -496,6 +505,79 @@ TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
     EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
 }
 
+TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "never",
+                                           "--template", "%title%"};
+    auto runWith = [&](const std::string& fault, int at) {
+        return RunProgram(VARNEL_CLI_PROGRAM, args,
+                          {"XDG_CONFIG_HOME=" + Config.string(), std::string("LD_PRELOAD=") + COPY_FAULTS_LIBRARY,
+                           "ASAN_OPTIONS=verify_asan_link_order=0", "VARNEL_FAULT=" + fault,
+                           "VARNEL_FAULT_AT=" + std::to_string(at)});
+    };
+
+    // Ctrl+C in the middle of the first copy: nothing is put in place, and the program ends by
+    // the signal.
+    ProgramResult run = runWith("sigint", 1);
+    EXPECT_EQ(run.Signal, SIGINT) << run.Err;
+    EXPECT_TRUE(FilesBelow(dest).empty());
+    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 left when the run was interrupted"), std::string::npos) << run.Err;
+
+    // A file of a player that is still there cannot be read: that track fails, the others come.
+    fs::remove_all(dest);
+    run = runWith("eio", 2);
+    EXPECT_EQ(run.ExitCode, 1) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 2u);
+    EXPECT_NE(run.Err.find("Song _Two_, live.m4a: Input/output error\n"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
+}
+
+TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "read-only, full and pulled-out file systems need mounts of their own";
+    const fs::path dest = Temp.File("music");
+    const fs::path stash = Temp.File("stash");
+    fs::copy(Root, stash, fs::copy_options::recursive);
+    for (const char* file : {"iPod_Control/Music/F00/AAAA.mp3", "iPod_Control/Music/F01/BBBB.m4a"})
+        WriteText(stash / file, std::string(300 * 1024, 'x'));
+    struct Case {
+        const char* what;
+        const char* mountOn; // "dest" or "player"
+        const char* options;
+        std::string fault;
+        const char* summary;
+        std::size_t copied;
+    };
+    const Case cases[] = {
+        {"read-only destination", "dest", "ro", "", "0 of 3 tracks copied, 1 failed, 2 left because the destination is read-only", 0},
+        {"full destination", "dest", "size=128k", "", "0 of 3 tracks copied, 1 failed, 2 left because the destination is full", 0},
+        {"player pulled out", "player", "", "detach:" + Root.string(),
+         "1 of 3 tracks copied, 1 failed, 1 left because the player is no longer there", 1},
+    };
+    for (const Case& c : cases) {
+        const fs::path target = std::string(c.mountOn) == "dest" ? dest : Root;
+        fs::create_directories(target);
+        ASSERT_EQ(::mount("tmpfs", target.c_str(), "tmpfs", 0, c.options), 0) << c.what;
+        if (target == Root)
+            fs::copy(stash, Root, fs::copy_options::recursive);
+        else
+            fs::copy(stash, Root, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        const ProgramResult run = RunProgram(
+            VARNEL_CLI_PROGRAM, {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%"},
+            {"XDG_CONFIG_HOME=" + Config.string(), std::string("LD_PRELOAD=") + COPY_FAULTS_LIBRARY,
+             "ASAN_OPTIONS=verify_asan_link_order=0", "VARNEL_FAULT=" + (c.fault.empty() ? "none" : c.fault),
+             "VARNEL_FAULT_AT=2"});
+        EXPECT_EQ(run.ExitCode, 2) << c.what << run.Err;
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - static_cast<long>(c.copied), 2) << c.what << run.Err;
+        EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << c.what << run.Err;
+        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what;
+        ::umount2(target.c_str(), MNT_DETACH);
+        fs::remove_all(dest);
+    }
+}
+
 TEST_F(VarnelCliTest, AsksOnATerminal)
 {
     const fs::path dest = Temp.File("music");
@@ -592,6 +674,20 @@ TEST_F(VarnelCliTest, AnIgnoredHangUpStaysIgnored)
 
 } // namespace
 
+TEST_F(VarnelCliTest, SaysSoForTheEmptyDatabaseOfARealNano)
+{
+    const char* dir = std::getenv("VARNEL_CORPUS_DIR");
+    const fs::path nano = fs::path(dir && *dir ? dir : VARNEL_CORPUS_DIR) / "itunes-nano5g-empty.itcdb";
+    if (!fs::exists(nano)) {
+        if (const char* required = std::getenv("VARNEL_REQUIRE_CORPUS"); required && std::string(required) == "1")
+            FAIL() << "no " << nano << ", and this run requires the corpus";
+        GTEST_SKIP() << "no corpus: " << nano;
+    }
+    const ProgramResult empty = Run({"tracks", nano.string()});
+    EXPECT_EQ(empty.ExitCode, 0) << empty.Err;
+    EXPECT_NE(empty.Err.find("iPod database is empty."), std::string::npos) << empty.Err;
+}
+
 TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
 {
     // A newer nano: the compressed database beside an empty iTunesDB reads like the plain one.
@@ -602,13 +698,6 @@ TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
     const ProgramResult compressed = Run({"tracks", Root.string(), "--format", "json"});
     EXPECT_EQ(compressed.ExitCode, 0) << compressed.Err;
     EXPECT_EQ(compressed.Out, plain.Out);
-
-    const fs::path nano = fs::path(VARNEL_CORPUS_DIR) / "itunes-nano5g-empty.itcdb";
-    if (fs::exists(nano)) {
-        const ProgramResult empty = Run({"tracks", nano.string()});
-        EXPECT_EQ(empty.ExitCode, 0) << empty.Err;
-        EXPECT_NE(empty.Err.find("iPod database is empty."), std::string::npos);
-    }
 
     // Every track of the demo player arrives, each under a name of its own.
     const fs::path demo = Temp.File("demo");

@@ -51,15 +51,18 @@ TEST(TOverwritePromptForm, EachButtonGivesItsAnswerAndClosingMeansCancel)
     // A Yes before does not carry over to a dialog closed without a button.
     EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", [&] { prompt.BtnYes->click(); }), AnswerYes);
     EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", [&] { prompt.close(); }), AnswerCancel);
-    EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3", [&] { QTest::keyClick(&prompt, Qt::Key_Escape); }), AnswerCancel);
-    // Enter chooses nothing by itself.
-    EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3",
-                         [&] {
-                             QTest::keyClick(&prompt, Qt::Key_Return);
-                             EXPECT_TRUE(prompt.isVisible());
-                             prompt.BtnNo->click();
-                         }),
-              AnswerNo);
+    // Neither Enter nor Escape chooses anything by itself, wherever the focus is.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        EXPECT_EQ(AskAndThen(prompt, "/x/b.mp3",
+                             [&] {
+                                 for (QWidget* target : {static_cast<QWidget*>(&prompt), static_cast<QWidget*>(prompt.BtnCancel)}) {
+                                     QTest::keyClick(target, key);
+                                     EXPECT_TRUE(prompt.isVisible()) << key;
+                                 }
+                                 prompt.BtnNo->click();
+                             }),
+                  AnswerNo);
+    }
 }
 
 TEST(TOverwritePromptForm, ShowsTheWholePathShortenedInTheMiddle)

@@ -1,20 +1,20 @@
 #include "OneTrack.h"
 #include "TrackListExport.h"
+#include "ExportedBytes.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <vector>
 
 namespace {
 
-// The bytes of `text` as the export writes it: UTF-16LE.
-std::string Le(std::u16string_view text)
+// The whole file for these rows.
+std::string Export(const std::vector<const OneTrack*>& rows)
 {
     std::string bytes;
-    for (const char16_t u : text) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-    }
+    AppendExportHeader(bytes);
+    for (const OneTrack* row : rows)
+        AppendExportRow(bytes, *row);
     return bytes;
 }
 
@@ -36,26 +36,24 @@ TEST(TrackListExportTest, WritesTheFileByteForByte)
     quoted.SetSampleRate(44100 << 16);
 
     OneTrack plain; // no album, every number 0
+    plain.SetEncoding("MPEG \"x\""); // all ASCII: written without widening first
 
-    std::ostringstream out;
-    ASSERT_TRUE(WriteTrackListCsv(out, {&quoted, &plain}));
-    const std::string expected =
-        std::string("\xFF\xFE") + Le(kHeader) +
-        Le(u"-4,\"Say \"\"Hi\"\", then\nleave\",\"Кино \U0001F3B5\",\"\",\"12:34\",\"Podcase\",\"\"\"AAC\"\" äudio\","
-           u"\"256 kBps\",\"44100 Hz\"\n") +
-        Le(u"0,\"\",\"\",\"\",\"0:00\",\"Unknown\",\"\",\"0 kBps\",\"0 Hz\"\n");
-    EXPECT_EQ(out.str(), expected);
-    EXPECT_EQ(out.str().substr(0, 4), std::string("\xFF\xFE\x22\x00", 4));
-    EXPECT_EQ(out.str().find(std::string("\x0D\x00", 2)), std::string::npos);
+    const std::string out = Export({&quoted, &plain});
+    const std::string expected = ExportedBytes(
+        kHeader +
+        u"-4,\"Say \"\"Hi\"\", then\nleave\",\"Кино \U0001F3B5\",\"\",\"12:34\",\"Podcase\",\"\"\"AAC\"\" äudio\","
+        u"\"256 kBps\",\"44100 Hz\"\n"
+        u"0,\"\",\"\",\"\",\"0:00\",\"Unknown\",\"MPEG \"\"x\"\"\",\"0 kBps\",\"0 Hz\"\n");
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(out.substr(0, 4), std::string("\xFF\xFE\x22\x00", 4));
+    EXPECT_EQ(out.find(std::string("\x0D\x00", 2)), std::string::npos);
 }
 
 TEST(TrackListExportTest, AnEmptyListIsTheHeaderAlone)
 {
-    std::ostringstream out;
-    ASSERT_TRUE(WriteTrackListCsv(out, {}));
-    EXPECT_EQ(out.str(), std::string("\xFF\xFE") + Le(kHeader));
+    EXPECT_EQ(Export({}), ExportedBytes(kHeader));
 
     std::string field;
     WriteQuotedField(field, u"");
-    EXPECT_EQ(field, Le(u"\"\""));
+    EXPECT_EQ(field, std::string("\x22\x00\x22\x00", 4));
 }

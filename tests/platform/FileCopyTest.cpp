@@ -1,72 +1,6 @@
-#include "FileCopy.h"
+#include "CopyFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
-#include <vector>
-
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string Bytes(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + seed * 7 + i / 977) & 0xFF);
-    return bytes;
-}
-
-class FileCopyTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        Dir = fs::temp_directory_path() / ("varnel-copy-" + std::to_string(::getpid()));
-        fs::remove_all(Dir);
-        fs::create_directories(Dir / "out");
-    }
-    void TearDown() override
-    {
-        if (Mounted)
-            ::umount2((Dir / "out").c_str(), MNT_DETACH);
-        fs::remove_all(Dir);
-    }
-
-    std::string Make(const std::string& name, const std::string& content)
-    {
-        const fs::path path = Dir / name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    // What the destination folder holds besides the named files: leftovers of a copy.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(Dir / "out"))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string Out(const std::string& name) const { return (Dir / "out" / name).string(); }
-
-    fs::path Dir;
-    bool Mounted = false;
-};
-
-} // namespace
+using FileCopyTest = CopyFixture;
 
 TEST_F(FileCopyTest, CopiesEveryByteKeepsTheTimeAndReportsEachChunk)
 {
@@ -85,7 +19,7 @@ TEST_F(FileCopyTest, CopiesEveryByteKeepsTheTimeAndReportsEachChunk)
                 reports.emplace_back(total, done);
                 return true;
             },
-            CopyOptions{64 * 1024, kernel});
+            Chunks(64 * 1024, kernel));
         ASSERT_TRUE(result) << result.Message;
         EXPECT_EQ(Read(destination), content);
         struct stat st {};
@@ -146,7 +80,7 @@ TEST_F(FileCopyTest, FailuresLeaveTheDestinationAsItWasAndNoTemporary)
     };
     for (const Case& c : cases) {
         Make("out/kept.mp3", good);
-        const CopyResult result = CopyFileAtomically(c.source, c.destination, c.progress, CopyOptions{64 * 1024, true});
+        const CopyResult result = CopyFileAtomically(c.source, c.destination, c.progress, Chunks(64 * 1024, true));
         EXPECT_EQ(result.Error, c.error) << c.what;
         EXPECT_EQ(result.Message, c.message ? c.message : std::strerror(c.error)) << c.what;
         EXPECT_EQ(Read(Out("kept.mp3")), good) << c.what;
@@ -182,7 +116,7 @@ TEST_F(FileCopyTest, AFullDiskLeavesTheReplacedFileIntact)
     const std::string source = Make("big.mp3", Bytes(1024 * 1024, 4));
 
     for (const bool kernel : {true, false}) {
-        const CopyResult result = CopyFileAtomically(source, Out("song.mp3"), {}, CopyOptions{64 * 1024, kernel});
+        const CopyResult result = CopyFileAtomically(source, Out("song.mp3"), {}, Chunks(64 * 1024, kernel));
         EXPECT_EQ(result.Error, ENOSPC) << result.Message;
         EXPECT_EQ(Read(Out("song.mp3")), good);
         EXPECT_EQ(Entries(), std::vector<std::string>{"song.mp3"});

@@ -74,7 +74,8 @@ public:
 TEST(CandidateVolumes, RemovableDisksAndFixedDisksHoldingAPlayer)
 {
     TableProbe probe;
-    probe.removable = {{{8, 0}, false}, {{8, 17}, true}, {{8, 33}, false}, {{8, 49}, false}, {{8, 65}, true}};
+    probe.removable = {{{8, 0}, false},  {{8, 17}, true}, {{8, 33}, false}, {{8, 49}, false},
+                       {{8, 65}, true},  {{11, 0}, true}, {{8, 81}, true}, {{7, 3}, true}};
     probe.labels = {{{8, 17}, "ANNA'S IPOD"}};
     probe.players = {"/media/bridge", "/net/share", "/home"};
     const auto volumes = CandidateVolumes(
@@ -85,7 +86,10 @@ TEST(CandidateVolumes, RemovableDisksAndFixedDisksHoldingAPlayer)
         "24 20 8:49 / /media/data rw - ext4 /dev/sdd1 rw\n"                // fixed disk, no player
         "25 20 0:52 / /net/share rw - nfs4 server:/export rw\n"            // network: never looked into
         "26 20 8:65 / /media/card rw - vfat /dev/sde1 rw\n"                // card reader, hidden below
-        "27 20 8:49 / /media/card rw - ext4 /dev/sdd1 rw\n",               // a later mount on top
+        "27 20 8:49 / /media/card rw - ext4 /dev/sdd1 rw\n"                // a later mount on top
+        "28 20 11:0 / /media/cdrom rw - vfat /dev/sr0 rw\n"               // optical drive, any file system
+        "29 20 8:81 / /media/dvd rw - udf /dev/sdf1 rw\n"                 // USB DVD drive
+        "30 20 7:3 / /media/image rw - iso9660 /dev/loop3 rw\n",          // a disc image
         probe);
     std::vector<std::pair<std::string, std::string>> listed;
     for (const Volume& v : volumes)

@@ -1,0 +1,118 @@
+# Bash completion of varnel-cli: its commands, their options, the values of --format and
+# --overwrite, and the playlist names of the player named on the line so far.
+
+# The playlist names of the player or database at $1, one a line, as `varnel-cli playlists`
+# prints them in CSV: a header line, then "Name",items,master with quotes in names doubled.
+_varnel_cli_playlists()
+{
+    local line name
+    while IFS= read -r line; do
+        [[ $line =~ ^\".*\",[0-9]+,[01]$ ]] || continue
+        name=${line%,*,*}
+        name=${name#\"}
+        name=${name%\"}
+        printf '%s\n' "${name//\"\"/\"}"
+    done < <(varnel-cli playlists "$1" --format csv 2>/dev/null)
+}
+
+# $1 without the shell quoting a user may have typed: surrounding quotes, escaped spaces, ~/.
+_varnel_cli_dequote()
+{
+    local text=$1
+    case $text in
+        \"*) text=${text#\"}; text=${text%\"} ;;
+        \'*) text=${text#\'}; text=${text%\'} ;;
+        *) text=${text//\\/} ;;
+    esac
+    # shellcheck disable=SC2088 # a literal ~/ typed on the line, made the home folder here
+    [[ $text == "~/"* ]] && text=$HOME/${text#"~/"}
+    printf '%s' "$text"
+}
+
+_varnel_cli()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local cword=$COMP_CWORD
+    # --option=value: bash splits it at "=".
+    if [[ $cur == "=" ]]; then
+        cur=""
+    elif [[ $prev == "=" && $COMP_CWORD -ge 2 ]]; then
+        prev=${COMP_WORDS[COMP_CWORD - 2]}
+    fi
+
+    local valued=" --playlist --limit --format --template --overwrite --artist --album --search "
+    local command="" path="" positional=0 i word
+    for ((i = 1; i < cword; i++)); do
+        word=${COMP_WORDS[i]}
+        if [[ -z $command ]]; then
+            [[ $word != -* ]] && command=$word
+            continue
+        fi
+        if [[ $valued == *" $word "* ]]; then
+            ((i++))
+            [[ ${COMP_WORDS[i]} == "=" ]] && ((i++))
+            continue
+        fi
+        [[ $word == -* ]] && continue
+        ((positional++))
+        ((positional == 1)) && path=$(_varnel_cli_dequote "$word")
+    done
+
+    COMPREPLY=()
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "--help --version" -- "$cur")
+        else
+            mapfile -t COMPREPLY < <(compgen -W "tracks playlists extract export" -- "$cur")
+        fi
+        return
+    fi
+
+    case $prev in
+        --format)
+            mapfile -t COMPREPLY < <(compgen -W "table csv json" -- "$cur")
+            return ;;
+        --overwrite)
+            mapfile -t COMPREPLY < <(compgen -W "always never ask" -- "$cur")
+            return ;;
+        --playlist)
+            [[ -n $path ]] || return
+            local name typed
+            typed=$(_varnel_cli_dequote "$cur")
+            while IFS= read -r name; do
+                [[ $name == "$typed"* ]] || continue
+                case $cur in
+                    \"*) name=${name//\\/\\\\}; name=${name//\"/\\\"}; name=${name//\$/\\\$}
+                         name=${name//\`/\\\`}; COMPREPLY+=("\"$name\"") ;;
+                    \'*) COMPREPLY+=("'${name//\'/\'\\\'\'}'") ;;
+                    *) COMPREPLY+=("$(printf '%q' "$name")") ;;
+                esac
+            done < <(_varnel_cli_playlists "$path")
+            return ;;
+        --limit | --template | --artist | --album | --search)
+            return ;;
+    esac
+
+    local picking="--playlist --limit --artist --album --search --from-files --help"
+    if [[ $cur == -* ]]; then
+        local options
+        case $command in
+            tracks) options="$picking --format" ;;
+            playlists) options="--format --help" ;;
+            extract) options="$picking --template --overwrite --playlists --dry-run --quiet" ;;
+            export) options=$picking ;;
+        esac
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+        return
+    fi
+
+    # PATH: a folder or a database file; DEST a folder; FILE a file.
+    compopt -o filenames 2>/dev/null
+    if [[ $positional -ge 1 && $command == extract ]]; then
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+    else
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+    fi
+}
+
+complete -F _varnel_cli varnel-cli
