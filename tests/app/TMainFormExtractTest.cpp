@@ -207,6 +207,19 @@ TEST_F(ExtractTest, PromptAnswersActOnThisFileOrOnTheRestOfTheRun)
     }
 }
 
+TEST_F(ExtractTest, SelectedRowsAreTakenInListOrderNotInTheOrderTheyWereSelected)
+{
+    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    FakePlayer::Write(player.Out("Three"), "old 3");
+    FakePlayer::Write(player.Out("Two.M4A"), "old 2");
+    TMainForm form;
+    Open(form, player, {1, 0}); // rows: Three, Two, One; the second row selected first
+    PromptScript prompt({AnswerNo, AnswerNo});
+    Extract(form, player);
+    EXPECT_EQ(prompt.Shown, QStringList({QString::fromStdString(player.Out("Three")), QString::fromStdString(player.Out("Two.M4A"))}));
+}
+
 TEST_F(ExtractTest, TwoTracksWithOneNameKeepACopyEach)
 {
     StoreSettings({{"OverwriteFiles", "0"}, {"FileFormat", "same"}});
