@@ -33,6 +33,9 @@ struct TrackNameRule {
 // track: never on which tracks a run copies, the answers given or the files on disk. So a run,
 // its dry run, a later run and a playlist that points at the copies all agree, and no two tracks
 // of a run share a name. Needs no destination; building it once costs O(number of tracks).
+// Where no copy is being made (a playlist that points at where extraction puts each track), set
+// IgnoreCase from FileSystemIgnoresCase(folder, false) for the folder the copies go to, or leave
+// it false when no folder is known.
 class TrackNames {
 public:
     // Every track of the open `database`.
