@@ -8,6 +8,7 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_set>
 
 namespace {
@@ -61,30 +62,41 @@ void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRul
 {
     std::stable_sort(tracks.begin(), tracks.end(),
                      [](const OneTrack* a, const OneTrack* b) { return a->GetOrdinal() < b->GetOrdinal(); });
-    auto keyOf = [&rule](const std::string& path) { return rule.IgnoreCase ? FoldedKey(path) : path; };
-    std::unordered_set<std::string> taken;
+    // The names taken, seen through keys that live in Names (or, folded, in `folded`): neither
+    // container ever moves what it holds.
+    std::deque<std::string> folded;
+    std::unordered_set<std::string_view> taken;
+    auto take = [&](const std::string& path) {
+        if (!rule.IgnoreCase)
+            return taken.insert(path);
+        std::string key = FoldedKey(path);
+        const auto found = taken.find(key);
+        if (found != taken.end())
+            return std::make_pair(found, false);
+        return taken.insert(folded.emplace_back(std::move(key)));
+    };
     // For each name met more than once, the number to try next: so a thousand "Intro"s cost a
     // thousand tries, not half a million.
-    std::unordered_map<std::string, unsigned> nextNumber;
+    std::unordered_map<std::string_view, unsigned> nextNumber;
     taken.reserve(tracks.size());
-    Paths.reserve(tracks.size());
+    Index.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
         const TrackNameParts parts = NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders);
-        std::string path = parts.Folders + NarrowFromWide(parts.Stem) + parts.Extension;
-        std::string key = keyOf(path);
-        if (!taken.insert(key).second) {
-            unsigned& number = nextNumber.try_emplace(key, 2).first->second;
+        std::string& path = Names.emplace_back(parts.Folders + NarrowFromWide(parts.Stem) + parts.Extension);
+        const auto [first, free] = take(path);
+        if (!free) {
+            unsigned& number = nextNumber.try_emplace(*first, 2).first->second;
             do {
                 path = Numbered(parts, number++);
-            } while (!taken.insert(keyOf(path)).second);
+            } while (!take(path).second);
         }
-        Paths.insert_or_assign(track, std::move(path));
+        Index.insert_or_assign(track, &path);
     }
 }
 
 const std::string& TrackNames::RelativePath(const OneTrack& track) const
 {
     static const std::string none;
-    const auto found = Paths.find(&track);
-    return found == Paths.end() ? none : found->second;
+    const auto found = Index.find(&track);
+    return found == Index.end() ? none : *found->second;
 }
