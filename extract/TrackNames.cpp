@@ -79,14 +79,16 @@ void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRul
     std::stable_sort(tracks.begin(), tracks.end(),
                      [](const OneTrack* a, const OneTrack* b) { return a->GetOrdinal() < b->GetOrdinal(); });
     UniqueNames names(rule.IgnoreCase);
-    Paths.reserve(tracks.size());
-    for (const OneTrack* track : tracks)
-        Paths.insert_or_assign(track, names.Take(NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders)));
+    Index.reserve(tracks.size());
+    for (const OneTrack* track : tracks) {
+        const TrackNameParts parts = NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders);
+        Index.insert_or_assign(track, &Names.emplace_back(names.Take(parts)));
+    }
 }
 
 const std::string& TrackNames::RelativePath(const OneTrack& track) const
 {
     static const std::string none;
-    const auto found = Paths.find(&track);
-    return found == Paths.end() ? none : found->second;
+    const auto found = Index.find(&track);
+    return found == Index.end() ? none : *found->second;
 }

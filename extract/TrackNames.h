@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,20 +57,28 @@ private:
 // track: never on which tracks a run copies, the answers given or the files on disk. So a run,
 // its dry run, a later run and a playlist that points at the copies all agree, and no two tracks
 // of a run share a name. Needs no destination; building it once costs O(number of tracks).
+// Where no copy is being made (a playlist that points at where extraction puts each track), set
+// IgnoreCase from FileSystemIgnoresCase(folder, false) for the folder the copies go to, or leave
+// it false when no folder is known.
 class TrackNames {
 public:
     // Every track of the open `database`.
     TrackNames(const ITDBParser& database, const TrackNameRule& rule);
     // These tracks, taken in ordinal order (equal ordinals in the order given).
     TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
+    TrackNames(const TrackNames&) = delete;
+    TrackNames& operator=(const TrackNames&) = delete;
+    TrackNames(TrackNames&&) = default;
+    TrackNames& operator=(TrackNames&&) = default;
 
     // The copy's path below the destination folder (UTF-8, "/" between folders, extension
     // included), such as "Band/First/1 - Intro (2).mp3"; empty for a track not given above.
     const std::string& RelativePath(const OneTrack& track) const;
-    std::size_t Count() const { return Paths.size(); }
+    std::size_t Count() const { return Index.size(); }
 
 private:
     void NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
 
-    std::unordered_map<const OneTrack*, std::string> Paths;
+    std::deque<std::string> Names; // never moves what it holds: Index points into it
+    std::unordered_map<const OneTrack*, const std::string*> Index;
 };

@@ -207,6 +207,19 @@ TEST_F(ExtractTest, PromptAnswersActOnThisFileOrOnTheRestOfTheRun)
     }
 }
 
+TEST_F(ExtractTest, SelectedRowsAreTakenInListOrderNotInTheOrderTheyWereSelected)
+{
+    StoreSettings({{"OverwriteFiles", "2"}, {"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    FakePlayer::Write(player.Out("Three"), "old 3");
+    FakePlayer::Write(player.Out("Two.M4A"), "old 2");
+    TMainForm form;
+    Open(form, player, {1, 0}); // rows: Three, Two, One; the second row selected first
+    PromptScript prompt({AnswerNo, AnswerNo});
+    Extract(form, player);
+    EXPECT_EQ(prompt.Shown, QStringList({QString::fromStdString(player.Out("Three")), QString::fromStdString(player.Out("Two.M4A"))}));
+}
+
 TEST_F(ExtractTest, TwoTracksWithOneNameKeepACopyEach)
 {
     StoreSettings({{"OverwriteFiles", "0"}, {"FileFormat", "same"}});
@@ -288,6 +301,51 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     EXPECT_FALSE(form->IsBusy());
 }
 
+// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started
+// or put in place, an open question goes away, and the window closes, saving its settings.
+TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
+{
+    // While the first file is copied, while the second is and the first waits for its group, and
+    // while the overwrite question is up.
+    for (const int when : {1, 2, 0}) {
+        StoreSettings({{"FileFormat", "%title%"}, {"OverwriteFiles", "2"}});
+        FakePlayer player(kTracks);
+        if (when == 0)
+            FakePlayer::Write(player.Out("Three"), "old 3");
+        SignalCatcher catcher;
+        auto form = std::make_unique<TMainForm>();
+        QObject::connect(&catcher, &SignalCatcher::SignalCaught, form.get(), &TMainForm::EndForSignal);
+        Open(*form, player, {0, 1, 2});
+        form->show();
+        int opened = 0;
+        CopyHooks hooks;
+        hooks.AtStep = [&](CopyStep step, const std::string&) {
+            // No events run here: the run must heed the signal before it opens its next file.
+            if (step == CopyStep::SourceOpened && ++opened == when)
+                std::raise(SIGTERM);
+        };
+        SetCopyHooks(&hooks);
+        // The question is left unanswered: only the signal can take it away.
+        QTimer asker;
+        QObject::connect(&asker, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() && catcher.Caught() == 0)
+                std::raise(SIGHUP);
+        });
+        asker.start(5);
+        Extract(*form, player);
+        SetCopyHooks(nullptr);
+        EXPECT_EQ(catcher.Caught(), when == 0 ? SIGHUP : SIGTERM) << when;
+        const std::map<std::string, std::string> expected =
+            when == 0 ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
+        std::map<std::string, std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
+            left[entry.path().filename().string()] = FakePlayer::Read(entry.path().string());
+        EXPECT_EQ(left, expected) << when << ": a copy or a temporary file stayed";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000)) << when;
+        EXPECT_FALSE(form->PreferencesForm) << when << ": the settings were not saved and released";
+    }
+}
+
 TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsNothingMoreInPlaceAndLeavesNoTemporary)
 {
     StoreSettings({{"FileFormat", "%title%"}});
@@ -345,45 +403,6 @@ TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
                   "\nInput/output error\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
     ExpectIdle(form);
-}
-
-
-// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started,
-// an open question goes away, and the window closes, saving its settings.
-TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
-{
-    for (const bool whileAsking : {false, true}) {
-        StoreSettings({{"FileFormat", "%title%"}, {"OverwriteFiles", "2"}});
-        FakePlayer player(kTracks);
-        if (whileAsking)
-            FakePlayer::Write(player.Out("Three"), "old 3");
-        SignalCatcher catcher;
-        auto form = std::make_unique<TMainForm>();
-        QObject::connect(&catcher, &SignalCatcher::SignalCaught, form.get(), &TMainForm::EndForSignal);
-        Open(*form, player, {0, 1, 2});
-        form->show();
-        QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, [&](int value) {
-            if (value > 0 && catcher.Caught() == 0)
-                std::raise(SIGTERM);
-        });
-        // The prompt is left unanswered: only the signal can take it away.
-        QTimer asker;
-        QObject::connect(&asker, &QTimer::timeout, [&] {
-            if (QApplication::activeModalWidget() && catcher.Caught() == 0)
-                std::raise(SIGHUP);
-        });
-        asker.start(5);
-        Extract(*form, player);
-        EXPECT_EQ(catcher.Caught(), whileAsking ? SIGHUP : SIGTERM);
-        const std::map<std::string, std::string> expected =
-            whileAsking ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
-        std::map<std::string, std::string> left;
-        for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
-            left[entry.path().filename().string()] = FakePlayer::Read(entry.path().string());
-        EXPECT_EQ(left, expected) << "a copy or a temporary file stayed";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 2000));
-        EXPECT_FALSE(form->PreferencesForm) << "the settings were not saved and released";
-    }
 }
 
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)

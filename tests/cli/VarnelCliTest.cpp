@@ -1,4 +1,5 @@
 #include "DemoPlayer.h"
+#include "ExtractProgress.h"
 #include "FatMount.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
@@ -211,6 +212,16 @@ TEST_F(VarnelCliTest, TracksShowTheWindowsRowsOfAPlaylist)
     EXPECT_NE(table.Out.find("      3  \xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC         Band"), std::string::npos) << table.Out;
 }
 
+TEST(ExtractProgressTest, BytesInBinaryUnitsWithOneDecimal)
+{
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0 B"}, {1023, "1023 B"}, {1024, "1.0 KiB"}, {1536, "1.5 KiB"}, {1048575, "1024.0 KiB"}, {1048576, "1.0 MiB"},
+        {5ull << 40, "5.0 TiB"}, {5ull << 50, "5120.0 TiB"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(ExtractProgress::Bytes(bytes), text) << bytes;
+}
+
 TEST_F(VarnelCliTest, PlaylistsShowItemCountsAndTheMaster)
 {
     const ProgramResult json = Run({"playlists", Root.string(), "--format", "json"});
@@ -224,6 +235,16 @@ TEST_F(VarnelCliTest, PlaylistsShowItemCountsAndTheMaster)
                          "*           3  My iPod\n"
                          "            3  Road\n"
                          "            1  Gone\n");
+
+    // Without --playlist, the rows are the master's, wherever the master stands in the file.
+    Db = Database();
+    Db.AddTracks({Track(1, u"A"), Track(2, u"B"), Track(3, u"C")});
+    Db.AddPlaylists({Playlist(u"Road", false, {3, 1}), Playlist(u"My iPod", true, {2, 1, 3})});
+    WriteDatabase();
+    std::vector<std::string> titles;
+    for (const auto& row : nlohmann::json::parse(Run({"tracks", Root.string(), "--format", "json"}).Out))
+        titles.push_back(row.at("title").get<std::string>());
+    EXPECT_EQ(titles, (std::vector<std::string>{"B", "A", "C"}));
 }
 
 TEST_F(VarnelCliTest, EmptyDatabaseIsNotAnError)
@@ -357,6 +378,10 @@ TEST_F(VarnelCliTest, OverwritePolicyAndDryRun)
     const ProgramResult dry = Run(with({"--dry-run", "--overwrite", "always"}));
     EXPECT_EQ(dry.ExitCode, 0);
     EXPECT_NE(dry.Out.find("Intro.mp3 (exists, would be replaced)"), std::string::npos) << dry.Out;
+    EXPECT_NE(dry.Err.find("1 of 1 tracks would be copied"), std::string::npos) << dry.Err;
+    const ProgramResult dryKeep = Run(with({"--dry-run", "--overwrite", "never"}));
+    EXPECT_NE(dryKeep.Out.find("Intro.mp3 (exists, would be kept)"), std::string::npos) << dryKeep.Out;
+    EXPECT_NE(dryKeep.Err.find("0 of 1 tracks would be copied"), std::string::npos) << dryKeep.Err;
     EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
 
     EXPECT_EQ(Run(with({"--overwrite", "never"})).ExitCode, 0);
