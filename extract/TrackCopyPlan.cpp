@@ -1,6 +1,7 @@
 #include "TrackCopyPlan.h"
 
 #include "ExtraPlaceholders.h"
+#include "FileCopy.h"
 #include "FileNameTemplate.h"
 #include "OneTrack.h"
 #include "PlayerPaths.h"
@@ -82,7 +83,7 @@ void PlanSource(TrackCopyPlan& plan, const std::string& location, std::string_vi
         plan.Refusal = "The player's folder is not known.";
         plan.Source = location;
     } else if (HasDotComponent(location)) {
-        plan.Refusal = "The track's location leads out of the player's folder.";
+        plan.Refusal = kLeavesPlayerMessage;
         plan.Source = JoinPath(playerRoot, location);
     } else {
         const std::string root(playerRoot);

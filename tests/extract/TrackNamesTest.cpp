@@ -10,7 +10,7 @@
 
 namespace {
 
-struct Spec {
+struct Given {
     std::u16string Title;
     std::u16string Artist = u"Band";
     const char* Location = ":iPod_Control:Music:F00:AAAA.mp3";
@@ -19,14 +19,14 @@ struct Spec {
 // Tracks numbered by the order in which the list gives them, as the reader numbers them.
 class TrackNamesTest : public ::testing::Test {
 protected:
-    std::vector<const OneTrack*> Make(const std::vector<Spec>& specs)
+    std::vector<const OneTrack*> Make(const std::vector<Given>& given)
     {
         std::vector<const OneTrack*> made;
-        for (const Spec& spec : specs) {
+        for (const Given& one : given) {
             OneTrack& track = Tracks.emplace_back();
-            track.SetTitle(spec.Title);
-            track.SetArtist(spec.Artist);
-            track.SetLocation(spec.Location);
+            track.SetTitle(one.Title);
+            track.SetArtist(one.Artist);
+            track.SetLocation(one.Location);
             track.SetOrdinal(static_cast<std::int32_t>(Tracks.size()));
             made.push_back(&track);
         }
@@ -47,7 +47,7 @@ TEST_F(TrackNamesTest, EachTrackTakesTheFirstNameNoEarlierTrackTook)
 {
     struct Case {
         const char* What;
-        std::vector<Spec> Specs;
+        std::vector<Given> Cases;
         TrackNameRule Rule;
         std::vector<std::string> Expected;
     };
@@ -77,7 +77,7 @@ TEST_F(TrackNamesTest, EachTrackTakesTheFirstNameNoEarlierTrackTook)
          {std::string(251, 'x') + ".mp3", std::string(247, 'x') + " (2).mp3"}},
     };
     for (const Case& c : cases) {
-        const std::vector<const OneTrack*> tracks = Make(c.Specs);
+        const std::vector<const OneTrack*> tracks = Make(c.Cases);
         // Given in reverse, taken in ordinal order all the same.
         const TrackNames names(std::vector<const OneTrack*>(tracks.rbegin(), tracks.rend()), c.Rule);
         EXPECT_EQ(PathsOf(names, tracks), c.Expected) << c.What;
@@ -87,10 +87,10 @@ TEST_F(TrackNamesTest, EachTrackTakesTheFirstNameNoEarlierTrackTook)
 
 TEST_F(TrackNamesTest, ANameDependsOnlyOnTheTracksBeforeIt)
 {
-    std::vector<Spec> specs;
+    std::vector<Given> given;
     for (int i = 0; i < 3000; ++i)
-        specs.push_back({i % 3 == 0 ? u"Intro (2)" : u"Intro"});
-    const std::vector<const OneTrack*> tracks = Make(specs);
+        given.push_back({i % 3 == 0 ? u"Intro (2)" : u"Intro"});
+    const std::vector<const OneTrack*> tracks = Make(given);
     const TrackNames all(tracks, {"%title%"});
     // A track limit reads a prefix: the names of that prefix do not change.
     const std::vector<const OneTrack*> prefix(tracks.begin(), tracks.begin() + 100);
