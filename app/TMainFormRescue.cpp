@@ -46,16 +46,23 @@ int TMainForm::LoadPlayerFiles(const std::string& root)
     CloseDatabase();
     ShowProgress(true);
 
-    // The status line and the bar follow the files, a few times a second at most.
+    // The status line and the bar follow the files, a few times a second at most. Closing the
+    // window stops the reading: a large player takes minutes.
     auto lastShown = std::chrono::steady_clock::time_point{};
     RescuedPlayer rescued = RescuePlayer(root, [&](int done, int total) {
         const auto now = std::chrono::steady_clock::now();
         if (done < total && now - lastShown < std::chrono::milliseconds(50))
-            return;
+            return !CloseWhenIdle;
         lastShown = now;
         SetStatusText("Reading tags: " + std::to_string(done) + " of " + std::to_string(total));
         SetProgress(static_cast<int>(static_cast<long long>(done) * 100 / total));
+        return !CloseWhenIdle;
     });
+    if (CloseWhenIdle) {
+        ShowProgress(false);
+        SetStatusText(IdleStatusText());
+        return 0;
+    }
     PutAllFilesFirst(rescued);
     const int count = rescued.FromDatabase + rescued.FromTags;
     IPodDrive = root;

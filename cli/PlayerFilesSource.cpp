@@ -27,9 +27,10 @@ PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
     RescuedPlayer rescued = RescuePlayer(path, [&](int done, int total) {
         const auto now = std::chrono::steady_clock::now();
         if (!terminal || (done < total && now - lastDraw < std::chrono::milliseconds(100)))
-            return;
+            return true;
         lastDraw = now;
         std::cerr << "\rReading tags: " << done << " of " << total << (done == total ? "\r\033[K" : "") << std::flush;
+        return true;
     });
     for (const SkippedFile& skipped : rescued.Skipped)
         std::cerr << "varnel-cli: skipped " << skipped.Path << ": " << skipped.Reason << '\n';

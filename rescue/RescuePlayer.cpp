@@ -110,8 +110,8 @@ RescuedPlayer RescuePlayer(const std::string& rootGiven, const RescueProgress& p
         } else {
             rescued.Skipped.push_back({untold[i]->Path, reason});
         }
-        if (progress)
-            progress(i + 1, total);
+        if (progress && !progress(i + 1, total))
+            break;
     }
     std::sort(rescued.Skipped.begin(), rescued.Skipped.end(),
               [](const SkippedFile& a, const SkippedFile& b) { return a.Path < b.Path; });

@@ -25,7 +25,8 @@ struct RescuedPlayer {
 };
 
 // Called after each media file read from tags: how many have been read, and of how many.
-using RescueProgress = std::function<void(int done, int total)>;
+// Returning false stops the rescue there; what was read so far is returned.
+using RescueProgress = std::function<bool(int done, int total)>;
 
 // Rescues the tracks of the player mounted at `root`. A track of the database describes a file
 // when the player path lookup (exact spelling first, then other letter cases) resolves its

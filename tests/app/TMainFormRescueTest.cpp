@@ -1,6 +1,7 @@
 #include "MainFormFixture.h"
 
 #include <QDir>
+#include <QProgressBar>
 
 #include <filesystem>
 
@@ -104,6 +105,22 @@ TEST_F(TMainFormRescueTest, PlayerWithoutDatabaseOrFiles)
     EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Warning);
     EXPECT_TRUE(Playlists().isEmpty());
     EXPECT_EQ(Status(), QString::fromStdString(TMainForm::IdleStatusText()));
+}
+
+// Closing the window while tags are read stops the reading at the next file and closes.
+TEST_F(TMainFormRescueTest, ClosingTheWindowStopsTheRescue)
+{
+    const std::string root = MakePlayer(false);
+    QStringList shown;
+    QObject::connect(form->ProgressBar, &QProgressBar::valueChanged, form.get(), [&](int value) {
+        if (value > 0)
+            shown << Status();
+        form->close();
+    });
+    Rescue(root);
+    EXPECT_EQ(shown, QStringList{"Reading tags: 1 of 5"});
+    EXPECT_FALSE(form->Database);
+    EXPECT_FALSE(form->IsBusy());
 }
 
 } // namespace

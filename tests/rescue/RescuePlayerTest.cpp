@@ -126,7 +126,10 @@ TEST(RescuePlayer, SalvagedTracksThenTheRestFromTagsWithoutDuplicates)
         AddFiles(player);
         c.Database(player);
         std::vector<std::pair<int, int>> reports;
-        const RescuedPlayer rescued = RescuePlayer(player.Root(), [&](int done, int total) { reports.push_back({done, total}); });
+        const RescuedPlayer rescued = RescuePlayer(player.Root(), [&](int done, int total) {
+            reports.push_back({done, total});
+            return true;
+        });
         EXPECT_EQ(Listed(rescued), c.Rows);
         EXPECT_EQ(rescued.FromDatabase, c.FromDatabase);
         EXPECT_EQ(rescued.FromTags, static_cast<int>(c.Rows.size()) - c.FromDatabase);
