@@ -26,7 +26,7 @@ private:
         if (bytes < kHugePage)
             std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
         else
-            ::operator delete(block, bytes, std::align_val_t(kHugePage));
+            ::operator delete(block, std::align_val_t(kHugePage));
     }
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
 };
