@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 
 CappedStream::CappedStream(const std::string& path) : Path(path)
 {
@@ -61,27 +63,34 @@ TagLib::ByteVector CappedStream::readBlock(unsigned long length)
         Spent = true;
         return {};
     }
-    const auto inAhead = [&] {
-        return Pos >= AheadStart && Pos + static_cast<std::int64_t>(wanted) <= AheadStart + std::int64_t(Ahead.size());
-    };
-    TagLib::ByteVector block;
     if (wanted > kReadAhead) {
-        block.resize(static_cast<unsigned int>(wanted));
-        block.resize(static_cast<unsigned int>(ReadAt(block.data(), wanted, Pos)));
-    } else {
-        if (!inAhead()) {
-            Ahead.resize(static_cast<unsigned int>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - Pos)));
-            Ahead.resize(static_cast<unsigned int>(ReadAt(Ahead.data(), Ahead.size(), Pos)));
-            AheadStart = Pos;
-        }
-        const auto from = static_cast<std::size_t>(Pos - AheadStart);
-        const std::size_t got = std::min(wanted, Ahead.size() > from ? Ahead.size() - from : 0);
-        // Shares the read-ahead bytes rather than copying them.
-        block = TagLib::ByteVector(Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got));
+        // Read into plain memory and copied once: TagLib fills a vector of a given size byte
+        // by byte, which costs several times the copy.
+        const std::unique_ptr<char[]> buffer(new char[wanted]);
+        const std::size_t got = ReadAt(buffer.get(), wanted, Pos);
+        Advance(got);
+        return {buffer.get(), static_cast<unsigned int>(got)};
     }
-    Pos += static_cast<std::int64_t>(block.size());
-    Bytes += block.size();
-    return block;
+    const auto end = AheadStart + static_cast<std::int64_t>(Ahead.size());
+    if (Pos < AheadStart || Pos + static_cast<std::int64_t>(wanted) > end) {
+        // A fresh vector rather than a resized one: TagLib may still hold pieces of the old.
+        std::array<char, kReadAhead> buffer;
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - Pos));
+        TagLib::ByteVector fresh(buffer.data(), static_cast<unsigned int>(ReadAt(buffer.data(), n, Pos)));
+        Ahead.swap(fresh);
+        AheadStart = Pos;
+    }
+    const auto from = static_cast<std::size_t>(Pos - AheadStart);
+    const std::size_t got = std::min(wanted, Ahead.size() > from ? Ahead.size() - from : 0);
+    Advance(got);
+    // Shares the read-ahead bytes rather than copying them.
+    return {Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)};
+}
+
+void CappedStream::Advance(std::size_t got)
+{
+    Pos += static_cast<std::int64_t>(got);
+    Bytes += got;
 }
 
 void CappedStream::seek(long offset, Position p)

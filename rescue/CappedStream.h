@@ -50,6 +50,7 @@ public:
 
 private:
     bool Count();
+    void Advance(std::size_t got);
     // Reads `n` bytes at `offset` into `to`; the number read (fewer at the end of the file).
     std::size_t ReadAt(char* to, std::size_t n, std::int64_t offset) const;
 

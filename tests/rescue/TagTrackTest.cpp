@@ -118,6 +118,35 @@ TEST(CappedStream, NeverReadsPastTheFileOrTheCap)
     EXPECT_EQ(stream.readBlock(1).size(), 0u);
 }
 
+// Every piece handed out holds the file's own bytes, whether it comes from the read-ahead, spans
+// its end, or is larger than it.
+TEST(CappedStream, HandsOutTheFileBytesAcrossTheReadAhead)
+{
+    TempDir dir;
+    constexpr std::size_t kSize = 3 * CappedStream::kReadAhead + 123;
+    itdbwriter::Bytes bytes(kSize);
+    for (std::size_t i = 0; i < kSize; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    CappedStream stream(dir.Write("A.mp3", bytes));
+    struct Read {
+        long At;
+        unsigned long Length;
+    };
+    const long ahead = static_cast<long>(CappedStream::kReadAhead);
+    const Read reads[] = {{0, 10}, {10, 8}, {ahead - 4, 8}, {5, 3}, {ahead + 100, ahead + 1},
+                          {0, 4}, {long(kSize) - 20, 100}, {ahead * 2 - 1, 2}};
+    for (const Read& read : reads) {
+        stream.seek(read.At);
+        const TagLib::ByteVector block = stream.readBlock(read.Length);
+        const std::size_t expected = std::min<std::size_t>(read.Length, kSize - std::size_t(read.At));
+        ASSERT_EQ(block.size(), expected) << read.At;
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), bytes.begin() + read.At,
+                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+            << read.At;
+        EXPECT_EQ(stream.tell(), read.At + long(expected));
+    }
+}
+
 // Folder names in any letter case; non-media files skipped with their reasons; the order is
 // the locations' bytes, whatever order the folders list their entries in.
 TEST(PlayerFiles, WalksTheMusicFoldersInAnyLetterCase)
