@@ -16,7 +16,8 @@
 //
 // TagLib reads in many small pieces (atom and frame headers of a few bytes); the stream reads
 // ahead in blocks of kReadAhead bytes and serves those pieces from memory, so that one file
-// costs a system call or two rather than dozens. The caps count what TagLib is given.
+// costs a system call or two rather than dozens; the block passes on to the next stream of the
+// same thread. The caps count what TagLib is given.
 class CappedStream : public TagLib::IOStream {
 public:
     // Bytes that any file may read, however small: TagLib reads in blocks of a few KiB.
@@ -50,6 +51,7 @@ public:
 
 private:
     bool Count();
+    void Advance(std::size_t got);
     // Reads `n` bytes at `offset` into `to`; the number read (fewer at the end of the file).
     std::size_t ReadAt(char* to, std::size_t n, std::int64_t offset) const;
 
@@ -63,6 +65,8 @@ private:
     std::uint64_t ByteCap = 0;
     std::uint64_t OperationCap = 0;
     bool Spent = false;
-    TagLib::ByteVector Ahead; // the bytes from AheadStart on
+    // kReadAhead bytes, of which the first AheadSize are the file's from AheadStart on.
+    TagLib::ByteVector Ahead;
+    std::size_t AheadSize = 0;
     std::int64_t AheadStart = 0;
 };

@@ -3,7 +3,9 @@
 #include "PlayerPaths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -105,9 +107,13 @@ PlayerFileList ListPlayerFiles(const std::string& root)
         struct stat info {};
         if (!IsMusicFolderName(folderName) || ::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
             continue;
+        // Each file's status relative to its folder: the kernel need not walk the whole path again.
+        const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         for (const std::string& name : SortedEntries(folder)) {
             const std::string path = folder + "/" + name;
-            if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            const int status = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW)
+                                             : ::lstat(path.c_str(), &info);
+            if (status != 0 || !S_ISREG(info.st_mode)) {
                 list.Skipped.push_back({path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"});
             } else if (MediaKindOf(name) == MediaKind::None) {
                 list.Skipped.push_back({path, "not a media file"});
@@ -118,6 +124,8 @@ PlayerFileList ListPlayerFiles(const std::string& root)
                 list.Files.push_back({path, PlayerLocation(base, path), static_cast<std::uint64_t>(info.st_size)});
             }
         }
+        if (folderFd >= 0)
+            ::close(folderFd);
     }
     // Folder names that differ only in letter case (F00 and f00 side by side) interleave.
     std::sort(list.Files.begin(), list.Files.end(),

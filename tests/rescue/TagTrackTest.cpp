@@ -74,6 +74,77 @@ TEST(TagTrack, ReadsEveryFieldOfEachKindOfFile)
     }
 }
 
+itdbwriter::Bytes FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An ID3v1 tag: Latin-1 title, artist and album, year, comment, genre 17 ("Rock").
+itdbwriter::Bytes Id3v1(std::string title, std::string artist)
+{
+    std::string tag = "TAG";
+    for (std::string field : {title, artist, std::string("Dock Songs")}) {
+        field.resize(30, '\0');
+        tag += field;
+    }
+    tag += "1999";
+    tag += std::string("Worn") + std::string(26, '\0');
+    tag += '\x11';
+    return {tag.begin(), tag.end()};
+}
+
+// An ID3v2.4 tag of one UTF-8 title frame.
+itdbwriter::Bytes Id3v2Title(const std::string& title)
+{
+    const auto syncsafe = [](std::size_t n) {
+        return std::string{char(n >> 21 & 0x7F), char(n >> 14 & 0x7F), char(n >> 7 & 0x7F), char(n & 0x7F)};
+    };
+    const std::string frame = "TIT2" + syncsafe(title.size() + 1) + std::string(2, '\0') + '\x03' + title;
+    const std::string tag = std::string("ID3\x04\x00\x00", 6) + syncsafe(frame.size()) + frame;
+    return {tag.begin(), tag.end()};
+}
+
+// Each field comes from the ID3v2 tag where it holds one, otherwise from the ID3v1 tag at the end
+// of the file; text outside ASCII and outside the 16-bit range comes through whole.
+TEST(TagTrack, TakesEachFieldFromTheFirstTagThatHoldsIt)
+{
+    struct Case {
+        const char* Name;
+        itdbwriter::Bytes Before;
+        const char* Base;
+        itdbwriter::Bytes After;
+        const char* Title;
+        const char* Artist;
+        const char* Genre;
+        int Year;
+    };
+    const std::string note = "Caf\xC3\xA9 \xF0\x9F\x8E\xB5";
+    const Case cases[] = {
+        {"V1.mp3", {}, "notags.mp3", Id3v1("Pier", "Ana Ru\xEDz"), "Pier", "Ana Ru\xC3\xADz", "Rock", 1999},
+        {"BOTH.mp3", {}, "id3v24.mp3", Id3v1("Pier", "Someone"), "Night Ferry", "Ana Ruiz", "Folk", 2004},
+        {"PART.mp3", Id3v2Title(note), "notags.mp3", Id3v1("Pier", "Someone"), note.c_str(), "Someone", "Rock", 1999},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        itdbwriter::Bytes bytes = c.Before;
+        const itdbwriter::Bytes base = FileBytes(kMedia + "/" + c.Base);
+        bytes.insert(bytes.end(), base.begin(), base.end());
+        bytes.insert(bytes.end(), c.After.begin(), c.After.end());
+        const std::string path = dir.Write(c.Name, bytes);
+        OneTrack track;
+        std::string reason;
+        ASSERT_TRUE(ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name, bytes.size()}, track, reason))
+            << reason;
+        EXPECT_EQ(Utf8(track.GetTitle()), c.Title);
+        EXPECT_EQ(Utf8(track.GetArtist()), c.Artist);
+        EXPECT_EQ(Utf8(track.GetAlbum()), std::string(c.Base) == "id3v24.mp3" ? "Harbour Lights" : "Dock Songs");
+        EXPECT_EQ(Utf8(track.GetGenre()), c.Genre);
+        EXPECT_EQ(track.GetDetails().Year, c.Year);
+    }
+}
+
 TEST(TagTrack, RefusesFilesThatHoldNoMedia)
 {
     TempDir dir;
@@ -116,6 +187,38 @@ TEST(CappedStream, NeverReadsPastTheFileOrTheCap)
     EXPECT_LE(stream.BytesRead(), CappedStream::kMinimumByteCap);
     stream.seek(0);
     EXPECT_EQ(stream.readBlock(1).size(), 0u);
+}
+
+// Every piece handed out holds the file's own bytes, whether it comes from the read-ahead, spans
+// its end, or is larger than it, and keeps them while later reads refill the read-ahead.
+TEST(CappedStream, HandsOutTheFileBytesAcrossTheReadAhead)
+{
+    TempDir dir;
+    constexpr std::size_t kSize = 3 * CappedStream::kReadAhead + 123;
+    itdbwriter::Bytes bytes(kSize);
+    for (std::size_t i = 0; i < kSize; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    CappedStream stream(dir.Write("A.mp3", bytes));
+    struct Read {
+        long At;
+        unsigned long Length;
+    };
+    const long ahead = static_cast<long>(CappedStream::kReadAhead);
+    const Read reads[] = {{0, 10}, {10, 8}, {ahead - 4, 8}, {5, 3}, {ahead + 100, ahead + 1},
+                          {0, 4}, {long(kSize) - 20, 100}, {ahead * 2 - 1, 2}};
+    std::vector<TagLib::ByteVector> blocks;
+    for (const Read& read : reads) {
+        stream.seek(read.At);
+        blocks.push_back(stream.readBlock(read.Length));
+        const std::size_t expected = std::min<std::size_t>(read.Length, kSize - std::size_t(read.At));
+        ASSERT_EQ(blocks.back().size(), expected) << read.At;
+        EXPECT_EQ(stream.tell(), read.At + long(expected));
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_TRUE(std::equal(blocks[i].begin(), blocks[i].end(), bytes.begin() + reads[i].At,
+                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }))
+            << reads[i].At;
+    }
 }
 
 // Folder names in any letter case; non-media files skipped with their reasons; the order is
