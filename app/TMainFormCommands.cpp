@@ -82,7 +82,7 @@ void TMainForm::CreateActions()
     MakeAction(ActionFileOpenFile, "ActionFileOpenFile", "Open iPod Database &File...", QKeySequence("Ctrl+F"),
                icons.openFile, &TMainForm::ActionFileOpenFileExecute);
     // No shortcut: a rare command, and every obvious key is taken.
-    MakeAction(ActionFileRescue, "ActionFileRescue", "Rescue Tracks from Player Files...", QKeySequence(),
+    MakeAction(ActionFileRescue, "ActionFileRescue", "&Rescue Tracks from Player Files...", QKeySequence(),
                icons.openFile, &TMainForm::ActionFileRescueExecute);
     MakeAction(ActionFileClose, "ActionFileClose", "&Close iPod Database", QKeySequence("Ctrl+R"), icons.close,
                &TMainForm::ActionFileCloseExecute);

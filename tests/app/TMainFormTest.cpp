@@ -510,7 +510,7 @@ TEST_F(MainFormTest, CommandTable)
     const Command commands[] = {
         {"ActionFileOpen", "&Open iPod Database...", "Ctrl+O"},
         {"ActionFileOpenFile", "Open iPod Database &File...", "Ctrl+F"},
-        {"ActionFileRescue", "Rescue Tracks from Player Files...", ""},
+        {"ActionFileRescue", "&Rescue Tracks from Player Files...", ""},
         {"ActionFileClose", "&Close iPod Database", "Ctrl+R"},
         {"ActionFileExport", "Export Track &List...", "Ctrl+E"},
         {"ActionFileExtract", "&Extract Selected Tracks...", "Ctrl+S"},
