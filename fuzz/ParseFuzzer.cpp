@@ -3,45 +3,15 @@
 
 #include "ITDBParser.h"
 #include "TrackRowTexts.h"
+#include "FuzzInput.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace {
-
-// One in-memory file, rewritten for every input; the reader opens it by path like any other.
-int InputFile()
-{
-    static const int fd = [] {
-        const int f = ::memfd_create("iTunesDB", MFD_CLOEXEC);
-        if (f < 0) {
-            std::perror("memfd_create");
-            std::abort();
-        }
-        return f;
-    }();
-    return fd;
-}
-
-bool Store(const std::uint8_t* data, std::size_t size)
-{
-    const int fd = InputFile();
-    if (::ftruncate(fd, 0) != 0)
-        return false;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 void Check(bool condition, const char* what)
 {
@@ -87,9 +57,9 @@ std::size_t Use(ITDBParser& parser, int result, int limit)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (!Store(data, size))
+    if (!StoreFuzzInput(data, size))
         return 0;
-    const std::string path = "/proc/self/fd/" + std::to_string(InputFile());
+    const std::string path = FuzzInputPath();
 
     volatile std::size_t sink = 0;
     for (const int limit : {-1, 3}) {

@@ -5,46 +5,13 @@
 
 #include "TagTrack.h"
 #include "TrackRowTexts.h"
+#include "FuzzInput.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-int InputFile()
-{
-    static const int fd = [] {
-        const int f = ::memfd_create("media", MFD_CLOEXEC);
-        if (f < 0) {
-            std::perror("memfd_create");
-            std::abort();
-        }
-        return f;
-    }();
-    return fd;
-}
-
-bool Store(const std::uint8_t* data, std::size_t size)
-{
-    const int fd = InputFile();
-    if (::ftruncate(fd, 0) != 0)
-        return false;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -52,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     static const char* const kNames[] = {"FUZZ.mp3", "FUZZ.m4a", "FUZZ.m4v", "FUZZ.wav", "FUZZ.aif"};
     const char* name = kNames[data[0] % 5];
-    if (!Store(data + 1, size - 1))
+    if (!StoreFuzzInput(data + 1, size - 1))
         return 0;
-    const PlayerFile file{"/proc/self/fd/" + std::to_string(InputFile()), std::string("\\iPod_Control\\Music\\F00\\") + name,
+    const PlayerFile file{FuzzInputPath(), std::string("\\iPod_Control\\Music\\F00\\") + name,
                           size - 1};
     OneTrack track;
     std::string reason;
