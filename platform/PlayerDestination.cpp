@@ -2,7 +2,9 @@
 
 #include "PlayerPaths.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +30,29 @@ int OpenNearestFolder(const std::string& folder)
             return fd;
         path = path.parent_path();
     }
+}
+
+// True when the open folder `dir` holds an iPod_Control folder, in any letter case.
+bool HoldsPlayerFolder(int dir)
+{
+    const int listed = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!stream) {
+        if (listed >= 0)
+            ::close(listed);
+        return false;
+    }
+    bool holds = false;
+    while (const dirent* entry = ::readdir(stream)) {
+        struct stat info {};
+        if (::strcasecmp(entry->d_name, "iPod_Control") == 0 && ::fstatat(dir, entry->d_name, &info, 0) == 0
+            && S_ISDIR(info.st_mode)) {
+            holds = true;
+            break;
+        }
+    }
+    ::closedir(stream);
+    return holds;
 }
 
 } // namespace
@@ -60,6 +85,10 @@ bool WriteGate::RefusesFolder(const std::string& folder) const
         const int parent = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const bool climbed = ::fstat(current, &here) == 0 && parent >= 0 && ::fstat(parent, &above) == 0 && !SameFile(here, above);
         inside = here.st_dev == Device && (OwnFileSystem || here.st_ino == Inode);
+        // A second mount of the player (FUSE gives each mount a device of its own) is known by
+        // the player's folder at the root of its file system.
+        const bool fileSystemRoot = parent >= 0 && (here.st_dev != above.st_dev || SameFile(here, above));
+        inside = inside || (fileSystemRoot && HoldsPlayerFolder(current));
         ::close(current);
         current = -1;
         if (climbed && !inside)

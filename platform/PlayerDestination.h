@@ -29,6 +29,8 @@ public:
     // - Otherwise (a player folder on the computer's own disk) the chain of parent folders is
     //   followed by device and inode up to the system's root, and a folder is refused when the
     //   player root is among them.
+    // - A folder on a file system whose root holds an iPod_Control folder is refused too: a second
+    //   mount of the player (each FUSE mount has a device of its own), or another player.
     bool RefusesFolder(const std::string& folder) const;
 
     // True when writing the file `path` would write onto the player: links are followed to the

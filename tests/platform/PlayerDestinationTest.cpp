@@ -26,7 +26,7 @@ protected:
     }
     void TearDown() override
     {
-        for (const char* mount : {"bound", "player"})
+        for (const char* mount : {"bound", "player", "other"})
             ::umount2((Base / mount).c_str(), MNT_DETACH);
         fs::remove_all(Base);
     }
@@ -82,7 +82,13 @@ TEST_F(PlayerDestinationTest, AMountedPlayerRefusesEveryFolderOfItsFileSystem)
     fs::create_directories(Base / "player/iPod_Control/Music/F00");
     fs::create_directories(Base / "bound");
     ASSERT_EQ(::mount((Base / "player/iPod_Control/Music").c_str(), (Base / "bound").c_str(), nullptr, MS_BIND, nullptr), 0);
+    // A file system of its own with the player's folder at its root, as a second FUSE mount is.
+    fs::create_directories(Base / "other");
+    ASSERT_EQ(::mount("tmpfs", (Base / "other").c_str(), "tmpfs", 0, "size=1m"), 0);
+    fs::create_directories(Base / "other/IPOD_CONTROL");
+    fs::create_directories(Base / "other/Music");
     Check({
+        {"other/Music/new", false, true},
         {"bound", false, true}, // a bind mount of a folder of the player: its parents never meet the root
         {"bound/new/deeper", false, true},
         {"bound/list.csv", true, true},
