@@ -85,7 +85,6 @@ TEST(FileSystemTypeTest, TypesFromTheMountTableUdevOrStatfs)
         bool Ignores;
     } cases[] = {
         {usb, line("8:17", "vfat"), "", kFat, "vfat", true},
-        {usb, line("8:17", "ext4"), "", kExt4, "ext4", false},
         {anonymous, line("0:52", "fuse.fusefat"), "", kFuse, "fuse.fusefat", true},
         {usb, line("8:17", "fuseblk"), "I:1\nE:ID_FS_TYPE=exfat\nE:ID_FS_USAGE=filesystem\n", kFuse, "fuseblk.exfat", true},
         {usb, line("8:17", "fuseblk"), "E:ID_FS_TYPE=ntfs\n", kFuse, "fuseblk.ntfs", false},
@@ -94,7 +93,6 @@ TEST(FileSystemTypeTest, TypesFromTheMountTableUdevOrStatfs)
         {usb, line("8:18", "ext4"), "", kFat, "vfat", true},        // no entry for the device: statfs
         {usb, "", "", kFat, "vfat", true},                          // no /proc
         {usb, "", "", kExt4, "", false},
-        {usb, "", "E:ID_FS_TYPE=ntfs\n", kFuse, "fuseblk.ntfs", false},
         {usb, "", "", kFuse, "fuseblk", true},
         {anonymous, "", "", kFuse, "fuse", false}, // plain FUSE sits on no block device
     };

@@ -55,12 +55,8 @@ TEST_F(PlayerDestinationTest, APlayerFolderOnTheComputersDiskIsFoundByItsParents
     fs::create_symlink(Base / "player/iPod_Control/Music/F00/A.mp3", Base / "home/track.csv");
     fs::create_symlink(Base / "player/iPod_Control/new.csv", Base / "home/dangling.csv");
     fs::create_symlink("loop.csv", Base / "home/loop.csv");
-    fs::create_directory_symlink(Base / "player/iPod_Control", Base / "home/control");
     Check({
-        {"player", false, true},
         {"player/iPod_Control/Music/F00/A.mp3", true, true},
-        {"player/new/deeper", false, true},
-        {"home/control/new", false, true},
         {"home/track.csv", true, true},   // a link to a track of the player
         {"home/dangling.csv", true, true}, // a link that would make a file on the player
         {"home/loop.csv", true, true},     // links that lead nowhere could lead anywhere
@@ -68,8 +64,6 @@ TEST_F(PlayerDestinationTest, APlayerFolderOnTheComputersDiskIsFoundByItsParents
         {"home/list.csv", true, false},
         {"player2", false, false}, // on the same disk, beside the player
     });
-    EXPECT_EQ(WriteGate((Base / "home").string()).FirstRefused({(Base / "player/x").string()}), std::nullopt)
-        << "a folder that is no player refuses nothing";
     EXPECT_EQ(WriteGate((Base / "player").string()).FirstRefused({(Base / "home/a").string(), (Base / "home/track.csv").string()}),
               (Base / "home/track.csv").string());
 }
