@@ -88,7 +88,12 @@ bool WriteGate::RefusesFolder(const std::string& folder) const
         // A second mount of the player (FUSE gives each mount a device of its own) is known by
         // the player's folder at the root of its file system.
         const bool fileSystemRoot = parent >= 0 && (here.st_dev != above.st_dev || SameFile(here, above));
-        inside = inside || (fileSystemRoot && HoldsPlayerFolder(current));
+        if (!inside && fileSystemRoot) {
+            const auto known = PlayerFileSystems.try_emplace(here.st_dev, false);
+            if (known.second)
+                known.first->second = HoldsPlayerFolder(current);
+            inside = known.first->second;
+        }
         ::close(current);
         current = -1;
         if (climbed && !inside)

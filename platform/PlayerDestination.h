@@ -48,6 +48,8 @@ private:
     bool OwnFileSystem = false;
     dev_t Device = 0;
     ino_t Inode = 0;
+    // Whether the root of each file system met so far holds the player's folder.
+    mutable std::unordered_map<dev_t, bool> PlayerFileSystems;
 };
 
 // WriteGate(playerRoot).RefusesFolder(folder).
