@@ -17,15 +17,15 @@
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
-#include <optional>
 
 namespace {
 
