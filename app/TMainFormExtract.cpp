@@ -108,7 +108,8 @@ void TMainForm::ExtractTracks()
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
-    if (WritesIntoPlayer(folder, IPodDrive)) {
+    const WriteGate gate(IPodDrive);
+    if (gate.RefusesFolder(folder)) {
         UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
                                      "to it: please choose a folder on your computer.");
         return;
@@ -116,6 +117,16 @@ void TMainForm::ExtractTracks()
     PreferencesForm->SetExtractPath(folder);
     std::int32_t mode = PreferencesForm->GetOverwriteFiles();
     const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder);
+    // The template's folders, or links in the chosen folder, can lead back onto the player.
+    std::vector<std::string> written;
+    written.reserve(plans.size());
+    for (const TrackCopyPlan& plan : plans)
+        written.push_back(plan.Destination);
+    if (gate.FirstRefused(written)) {
+        UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
+                                     "writes to it: please choose another folder or file name template.");
+        return;
+    }
 
     SetStatusText("Extracting tracks:");
     RunGuard run(*this);

@@ -6,6 +6,7 @@
 #include "FileNameTemplate.h"
 #include "LetterCase.h"
 #include "M3uPlaylist.h"
+#include "PlayerDestination.h"
 #include "TPreferencesForm.h"
 #include "TrackCopyPlan.h"
 #include "TrackListModel.h"
@@ -59,6 +60,10 @@ void TMainForm::SavePlaylistAsM3u()
     if (fileName.isEmpty())
         return;
 
+    if (WriteGate(IPodDrive).RefusesFile(QFile::encodeName(fileName).toStdString())) {
+        UserDialogs::ShowError(this, kPlaylistOnPlayerMessage);
+        return;
+    }
     const BusyCursor busy;
     const std::string playlistFolder = QFileInfo(fileName).absolutePath().toStdString();
     const std::string copiesFolder = extractFolder ? extractPath : playlistFolder;

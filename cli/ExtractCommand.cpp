@@ -17,16 +17,19 @@
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace {
+
+constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes to the player";
 
 struct PlannedCopy {
     TrackCopyPlan Plan;
@@ -91,16 +94,8 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
 {
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
-    // Template folders can lead back into the player when the destination lies above it.
-    std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
         PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
-        const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
-        const auto known = onPlayer.try_emplace(folder, false);
-        if (known.second)
-            known.first->second = WritesIntoPlayer(folder, playerRoot);
-        if (known.first->second && copy.Plan.Refusal.empty())
-            copy.Plan.Refusal = "The copy would be written onto the player.";
         struct stat source {};
         if (::stat(copy.Plan.Source.c_str(), &source) == 0)
             copy.Size = static_cast<std::uint64_t>(source.st_size);
@@ -111,15 +106,15 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     return copies;
 }
 
-// True when a copy would meet a file that is already there: the case in which the overwrite
-// policy has to decide. No two tracks of a run share a name.
-bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies)
+// True when a copy or a playlist file would meet a file that is already there: the case in
+// which the overwrite policy has to decide. No two tracks of a run share a name.
+bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies, const std::vector<std::string>& playlists)
 {
     for (const PlannedCopy& copy : copies) {
         if (copy.Plan.Refusal.empty() && copy.SourceError == 0 && PathExists(copy.Plan.Destination))
             return true;
     }
-    return false;
+    return std::any_of(playlists.begin(), playlists.end(), [](const std::string& path) { return PathExists(path); });
 }
 
 struct RunCounts {
@@ -130,17 +125,19 @@ struct RunCounts {
     std::string StopReason; // why no later track could be copied
 };
 
-// Whether to copy over a file that is already there; may change the run's mode for good.
-OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destination, ExtractProgress& progress)
+// Whether to write over a file that is already there; may change the run's mode for good.
+OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destination, ExtractProgress* progress = nullptr)
 {
     if (mode == AlwaysOverwrite)
         return AnswerYes;
     if (mode == NeverOverwrite)
         return AnswerNo;
-    progress.Finish();
+    if (progress)
+        progress->Finish();
     const auto asked = std::chrono::steady_clock::now();
     const OverwriteAnswer answer = AskOverwriteOnTerminal(destination);
-    progress.Waited(std::chrono::steady_clock::now() - asked);
+    if (progress)
+        progress->Waited(std::chrono::steady_clock::now() - asked);
     if (answer == AnswerYesToAll)
         mode = AlwaysOverwrite;
     else if (answer == AnswerNoToAll)
@@ -156,7 +153,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
     for (const CopyOutcome& settled : outcomes) {
         if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
             // The name was taken while the file was copied: that file meets the run's mode too.
-            const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, progress);
+            const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, &progress);
             progress.Dropped(settled.Size, true);
             if (answer == AnswerCancel || Interrupted()) {
                 counts.Cancelled = answer == AnswerCancel && !Interrupted();
@@ -187,7 +184,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
     return counts.StopReason.empty();
 }
 
-RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, const std::string& playerRoot,
+RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, const std::string& playerRoot,
                   const std::string& destination)
 {
     std::uint64_t totalBytes = 0;
@@ -213,7 +210,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
             // Ctrl+C there must find them done.
             if (mode == AlwaysPrompt && !Settle(copier.Flush(), copier, mode, progress, counts))
                 break;
-            const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, progress);
+            const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, &progress);
             if (answer == AnswerCancel || Interrupted()) {
                 counts.Cancelled = answer == AnswerCancel && !Interrupted();
                 break;
@@ -280,8 +277,9 @@ int RunExtract(const ExtractOptions& options)
 
     const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
     const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
-    if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
-        throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
+    const WriteGate gate(db.PlayerRoot);
+    if (gate.RefusesFolder(options.Destination))
+        throw CliError(options.Destination + kOnPlayer);
     if (!destinationThere && !options.DryRun) {
         std::error_code error;
         std::filesystem::create_directories(options.Destination, error);
@@ -295,12 +293,20 @@ int RunExtract(const ExtractOptions& options)
     const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
     const std::vector<PlaylistFile> playlists =
         options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
+    // Template folders can lead back into the player when the destination lies above it, and
+    // links anywhere: the run writes nothing when one file would land on the player.
+    const std::vector<std::string> playlistPaths = PlaylistPaths(playlists, options.Destination);
+    std::vector<std::string> written = playlistPaths;
+    for (const PlannedCopy& copy : copies)
+        written.push_back(copy.Plan.Destination);
+    if (const std::optional<std::string> refused = gate.FirstRefused(written))
+        throw CliError(*refused + kOnPlayer);
     if (options.DryRun) {
         const int code = DryRun(copies, mode);
-        ListPlaylistFiles(std::cout, playlists, options.Destination);
+        ListPlaylistFiles(std::cout, playlists, options.Destination, ExistingNote(mode));
         return code;
     }
-    if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
+    if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies, playlistPaths)) {
         // Nothing is copied: a run that stopped at its first question would leave half a job.
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
@@ -309,11 +315,13 @@ int RunExtract(const ExtractOptions& options)
     const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
     // The playlists point at every copy in the destination, of this run or an earlier one.
     const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
-    const int playlistFailures =
-        writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination) : 0;
+    const PlaylistWrites lists =
+        writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination,
+                                            [&mode](const std::string& path) { return DecideOverwrite(mode, path); })
+                       : PlaylistWrites();
     PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     if (!counts.StopReason.empty())
         return ExitBadInput;
-    return counts.Failed > 0 || counts.Cancelled || playlistFailures > 0 ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || lists.Failed > 0 || lists.Cancelled ? ExitSomeFailed : ExitDone;
 }

@@ -283,6 +283,7 @@ TEST_F(LibraryPlayer, PlaylistsPointAtEveryCopyInTheDestination)
     // A later run that copies one track still writes whole playlists, in the player's order.
     fs::copy_file(Temp.File("player/iPod_Control/Music/F00/AAAA.mp3"), Root / "iPod_Control/Music/F00/CCCC.m4a");
     std::vector<std::string> again = base;
+    again[4] = "always";
     again.insert(again.end(), {"--artist", "bjork"});
     const ProgramResult second = Run(again);
     EXPECT_EQ(second.ExitCode, 0) << second.Err;
@@ -308,6 +309,37 @@ TEST_F(LibraryPlayer, PlaylistsPointAtEveryCopyInTheDestination)
               std::string::npos)
         << listed.Out;
     EXPECT_FALSE(fs::exists(dry));
+}
+
+// Playlist files meet the run's overwrite mode and the protected-file rule, as copies do.
+TEST_F(LibraryPlayer, PlaylistFilesKeepEditsAndProtectedFiles)
+{
+    const fs::path dest = Temp.File("music");
+    const fs::path road = dest / "Playlists/Road.m3u8";
+    const fs::path mix = dest / "Playlists/Mix_Tape.m3u8";
+    WriteText(road, "edited");
+    WriteText(mix, "protected");
+    fs::permissions(mix, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto run = [&](const char* mode) {
+        return Run({"extract", Root.string(), dest.string(), "--overwrite", mode, "--template", "%title%", "--playlists"});
+    };
+    const ProgramResult ask = run("ask"); // no terminal to ask on
+    EXPECT_EQ(ask.ExitCode, 2) << ask.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 2u);
+
+    const ProgramResult never = run("never");
+    EXPECT_EQ(never.ExitCode, 0) << never.Err;
+    EXPECT_EQ(ReadFile(road), "edited");
+    EXPECT_EQ(ReadFile(mix), "protected");
+    EXPECT_TRUE(fs::exists(dest / "Playlists/road.m3u8"));
+    EXPECT_NE(never.Err.find("varnel-cli: 2 playlists kept as they were\n"), std::string::npos) << never.Err;
+
+    const ProgramResult always = run("always");
+    EXPECT_EQ(always.ExitCode, 1) << always.Err;
+    EXPECT_EQ(ReadFile(road).substr(0, 8), "#EXTM3U\n");
+    EXPECT_EQ(ReadFile(mix), "protected");
+    EXPECT_NE(always.Err.find("Error writing playlist " + mix.string() + ": Permission denied\n"), std::string::npos)
+        << always.Err;
 }
 
 TEST_F(LibraryPlayer, PlaylistFileNamesFollowTheTracksRule)

@@ -484,11 +484,27 @@ TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
             EXPECT_NE(run.Err.find("lies on the player"), std::string::npos) << run.Err;
         }
     }
-    // Above the player, a template that leads back into it: those tracks fail on their own.
-    const ProgramResult run = Run({"extract", Root.string(), Temp.File(""), "--overwrite", "always", "--template",
-                                   "player/iPod_Control/Music/F00/%title%"});
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_NE(run.Err.find("Intro.mp3: The copy would be written onto the player."), std::string::npos) << run.Err;
+    // Above the player, a template that leads back into it; a link in DEST that does so for the
+    // tracks of one artist only, or for the playlists: the run writes nothing at all.
+    const fs::path dest = Temp.File("dest");
+    fs::create_directories(dest);
+    fs::create_directory_symlink(Root / "iPod_Control/Music", dest / "Band");
+    const std::vector<std::vector<std::string>> refused = {
+        {Temp.File(""), "--template", "player/iPod_Control/Music/F00/%title%"},
+        {dest.string(), "--template", "%artist%/%title%"},
+        {dest.string(), "--template", "Up/%title%", "--playlists"},
+        {dest.string(), "--template", "Up/%title%", "--playlists", "--dry-run"},
+    };
+    fs::create_directory_symlink(Root / "iPod_Control", dest / "Playlists");
+    for (const std::vector<std::string>& tail : refused) {
+        std::vector<std::string> args = {"extract", Root.string(), "--overwrite", "always"};
+        args.insert(args.end(), tail.begin(), tail.end());
+        const ProgramResult run = Run(args);
+        EXPECT_EQ(run.ExitCode, 2) << tail[2];
+        EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+        EXPECT_NE(run.Err.find(": lies on the player; varnel-cli never writes to the player"), std::string::npos) << run.Err;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dest), {}), 2) << tail[2];
+    }
     EXPECT_EQ(FilesBelow(Root), player);
     EXPECT_FALSE(fs::exists(Temp.File("link/new")));
 
@@ -520,6 +536,22 @@ TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_NE(run.Err.find("There are no tracks to export."), std::string::npos) << run.Err;
     EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
+}
+
+// The export never lands on the player: not on its database, not on a track, not through a link.
+TEST_F(VarnelCliTest, TheExportIsNeverWrittenOntoThePlayer)
+{
+    const std::map<std::string, std::string> player = FilesBelow(Root);
+    const fs::path track = Root / "iPod_Control/Music/F00/AAAA.mp3";
+    fs::create_symlink(track, Temp.File("out.csv"));
+    fs::create_symlink(Root / "iPod_Control/new.csv", Temp.File("dangling.csv"));
+    for (const std::string& file : {DatabasePath(), track.string(), Temp.File("out.csv"), Temp.File("dangling.csv")}) {
+        const ProgramResult run = Run({"export", Root.string(), file});
+        EXPECT_EQ(run.ExitCode, 2) << file;
+        EXPECT_EQ(run.Err, "varnel-cli: The export would be written onto the player.\n") << file;
+    }
+    EXPECT_EQ(FilesBelow(Root), player);
+    EXPECT_EQ(Run({"export", DatabasePath(), "-"}).Out.substr(0, 2), "\xFF\xFE") << "standard output stays open";
 }
 
 TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
