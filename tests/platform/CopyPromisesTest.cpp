@@ -238,7 +238,7 @@ TEST_F(CopyPromisesTest, AGroupIsPutInPlaceOnlyOnceFlushedAndAFailedFlushKeepsEv
     int flushes = 0;
     int flushError = EIO;
     CopyHooks hooks;
-    hooks.Flush = [&](int) {
+    hooks.Flush = [&](FlushKind, int) {
         ++flushes;
         return flushError;
     };
