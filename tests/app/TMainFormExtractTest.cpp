@@ -415,6 +415,32 @@ TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
     ExpectIdle(form);
 }
 
+// The folder chosen is opened once: when its path leads elsewhere in mid-run, the run ends with
+// an error box and nothing is written into the folder that took its place.
+TEST_F(ExtractTest, ADestinationThatGoesAwayEndsTheRunWithAnErrorBox)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    int opened = 0;
+    CopyHooks hooks;
+    hooks.AtStep = [&](CopyStep step, const std::string&) {
+        if (step == CopyStep::SourceOpened && ++opened == 2) {
+            std::filesystem::rename(player.Out(), player.Out() + ".unplugged");
+            std::filesystem::create_directories(player.Out());
+        }
+    };
+    SetCopyHooks(&hooks);
+    Extract(form, player);
+    SetCopyHooks(nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The destination folder is no longer there."));
+    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
+    ExpectIdle(form);
+}
+
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)
 {
     StoreSettings({{"FileFormat", "%title%"}});
