@@ -34,7 +34,7 @@ constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes
 struct PlannedCopy {
     TrackCopyPlan Plan;
     std::uint64_t Size = 0;
-    int SourceError = 0; // errno of looking at the source, 0 when it is there
+    std::string SourceProblem; // why the source cannot be copied, found by looking at it
 };
 
 std::string FailureLine(const TrackCopyPlan& plan, const std::string& reason)
@@ -58,10 +58,9 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
     int copied = 0;
     std::uint64_t bytes = 0;
     for (const PlannedCopy& copy : copies) {
-        if (!copy.Plan.Refusal.empty() || copy.SourceError != 0) {
+        if (!copy.Plan.Refusal.empty() || !copy.SourceProblem.empty()) {
             std::cout << std::flush;
-            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? std::strerror(copy.SourceError)
-                                                                          : copy.Plan.Refusal)
+            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? copy.SourceProblem : copy.Plan.Refusal)
                       << '\n';
             ++failures;
             continue;
@@ -95,12 +94,11 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
-        struct stat source {};
-        if (::stat(copy.Plan.Source.c_str(), &source) == 0)
-            copy.Size = static_cast<std::uint64_t>(source.st_size);
-        else
-            copy.SourceError = errno;
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), 0, {}};
+        // Looked at as the copy will open it, so that a dry run promises no copy of a device,
+        // a pipe, a folder or a file reached by a link out of the player.
+        if (const CopyResult source = LookAtSource(playerRoot, copy.Plan.Source, copy.Size); !source)
+            copy.SourceProblem = source.Message;
         copies.push_back(std::move(copy));
     }
     return copies;
@@ -111,7 +109,7 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
 bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies, const std::vector<std::string>& playlists)
 {
     for (const PlannedCopy& copy : copies) {
-        if (copy.Plan.Refusal.empty() && copy.SourceError == 0 && PathExists(copy.Plan.Destination))
+        if (copy.Plan.Refusal.empty() && copy.SourceProblem.empty() && PathExists(copy.Plan.Destination))
             return true;
     }
     return std::any_of(playlists.begin(), playlists.end(), [](const std::string& path) { return PathExists(path); });
@@ -121,6 +119,8 @@ struct RunCounts {
     int Copied = 0;
     int Kept = 0;
     int Failed = 0;
+    int Unconfirmed = 0; // copied, but the disk did not confirm their names
+    int PlacedAtStop = 0; // finished copies put in place after the run was stopped
     bool Cancelled = false;
     std::string StopReason; // why no later track could be copied
 };
@@ -145,11 +145,32 @@ OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destinat
     return answer;
 }
 
+// Copies in place whose names the disk did not confirm (a failed flush after the names were
+// given) count as copied, with one warning for the group.
+void WarnUnconfirmed(const std::vector<CopyOutcome>& outcomes, ExtractProgress& progress, RunCounts& counts)
+{
+    int unconfirmed = 0;
+    int error = 0;
+    for (const CopyOutcome& settled : outcomes) {
+        if (settled.Result && settled.Result.Unconfirmed != 0) {
+            ++unconfirmed;
+            error = settled.Result.Unconfirmed;
+        }
+    }
+    if (unconfirmed == 0)
+        return;
+    counts.Unconfirmed += unconfirmed;
+    progress.Message("varnel-cli: warning: the disk did not confirm the names of " + std::to_string(unconfirmed) +
+                     (unconfirmed == 1 ? " copy" : " copies") + " just put in place (their data was on disk before "
+                     "they were named): " + std::strerror(error));
+}
+
 // Reports how copies ended; false when the run must stop (no later track can be copied, or the
 // user cancelled at a question about a file that appeared meanwhile).
 bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, OverwriteMode& mode,
             ExtractProgress& progress, RunCounts& counts)
 {
+    WarnUnconfirmed(outcomes, progress, counts);
     for (const CopyOutcome& settled : outcomes) {
         if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
             // The name was taken while the file was copied: that file meets the run's mode too.
@@ -192,12 +213,15 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
     ExtractCopier copier(playerRoot, destination, progress, Interrupted);
+    if (copier.OpenError() != 0)
+        throw CliError(destination + ": " + std::strerror(copier.OpenError()));
     RunCounts counts;
     bool goOn = true;
     for (const PlannedCopy& copy : copies) {
         if (!goOn || Interrupted())
             break;
         const TrackCopyPlan& plan = copy.Plan;
+        copier.Look(plan);
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
             progress.Message(FailureLine(plan, plan.Refusal));
@@ -224,12 +248,13 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
         }
         goOn = Settle(copier.Add(plan, copy.Size, replace), copier, mode, progress, counts);
     }
-    // Copies written whole still go in place after a Cancel or a failure that ends the run; after
-    // a signal nothing more is put in place.
-    if (Interrupted())
-        Settle(copier.Abandon(), copier, mode, progress, counts);
-    else
-        Settle(copier.Flush(), copier, mode, progress, counts);
+    // Copies written whole still go in place after a signal, a Cancel or a failure that ends the
+    // run; only the copy in progress was dropped. A second signal meanwhile ends the program.
+    const bool stopped = Interrupted() || counts.Cancelled || !counts.StopReason.empty();
+    const int before = counts.Copied;
+    Settle(copier.Flush(), copier, mode, progress, counts);
+    if (stopped)
+        counts.PlacedAtStop = counts.Copied - before;
     progress.Finish();
     return counts;
 }
@@ -319,9 +344,14 @@ int RunExtract(const ExtractOptions& options)
         writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination,
                                             [&mode](const std::string& path) { return DecideOverwrite(mode, path); })
                        : PlaylistWrites();
+    if (counts.PlacedAtStop > 0)
+        std::cerr << "varnel-cli: stopped; " << counts.PlacedAtStop << " finished "
+                  << (counts.PlacedAtStop == 1 ? "copy was" : "copies were") << " put in place first\n";
     PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     if (!counts.StopReason.empty())
         return ExitBadInput;
-    return counts.Failed > 0 || counts.Cancelled || lists.Failed > 0 || lists.Cancelled ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || counts.Unconfirmed > 0 || lists.Failed > 0 || lists.Cancelled
+               ? ExitSomeFailed
+               : ExitDone;
 }
