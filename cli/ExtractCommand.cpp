@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -163,6 +164,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
                 return false;
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -179,6 +181,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
         progress.Dropped(settled.Size, settled.Written);
         if (settled.Result.Error == ECANCELED && settled.Result.Side == CopySide::None)
             continue; // the copy in progress stopped for the signal and left nothing behind
+        progress.Failed();
         progress.Message(FailureLine(*settled.Plan, settled.Result.Message));
         ++counts.Failed;
         if (counts.StopReason.empty())
@@ -203,6 +206,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
         const TrackCopyPlan& plan = copy.Plan;
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
+            progress.Failed();
             progress.Message(FailureLine(plan, plan.Refusal));
             ++counts.Failed;
             continue;
@@ -220,6 +224,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
                 progress.Dropped(copy.Size);
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -279,7 +284,10 @@ int RunExtract(const ExtractOptions& options)
         throw CliError(options.Destination + ": not a folder");
 
     const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
-    const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
+    std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
+    // A playlist may name a track twice: it is copied once (its playlist file lists it twice).
+    std::unordered_set<const OneTrack*> seen;
+    std::erase_if(rows, [&seen](const OneTrack* track) { return !seen.insert(track).second; });
     if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
         throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
     if (!destinationThere && !options.DryRun) {
