@@ -38,12 +38,12 @@ std::string HelpFooter(std::string_view command)
            "Exit status:\n"
            "  0    everything asked for was done\n"
            "  1    some tracks failed, or the run was cancelled at the overwrite question\n"
-           "  2    bad usage, unreadable input, or a run that cannot go on (disk full, player gone)\n"
+           "  2    bad usage, unreadable input, or a run that cannot go on\n"
            "  129  ended by SIGHUP (the terminal closed)\n"
            "  130  ended by Ctrl+C (SIGINT)\n"
            "  143  ended by SIGTERM\n"
            "\n"
-           "Report bugs at " + std::string(kBugReports) + ".";
+           "Report bugs at " + std::string(kBugReports);
 }
 
 std::optional<std::string> UnknownCommandMessage(const std::vector<std::string>& args,
