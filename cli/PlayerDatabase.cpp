@@ -72,11 +72,12 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
     PlayerDatabase db;
     if (S_ISDIR(info.st_mode)) {
         std::optional<std::string> found = LocatePlayerDatabase(path);
-        if (!found && !WhyNoDatabase(path).empty())
-            throw CliError(WhyNoDatabase(path) + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
-        if (!found)
-            throw CliError(path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)"
-                           + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
+        if (!found) {
+            std::string why = WhyNoDatabase(path);
+            if (why.empty())
+                why = path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)";
+            throw CliError(why + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
+        }
         db.DatabasePath = std::move(*found);
     } else {
         db.DatabasePath = path;

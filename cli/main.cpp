@@ -178,9 +178,9 @@ int main(int argc, char** argv)
                             "the copies' names, such as \"%albumartist%/%album%/%disc%-%tracknumber:2% %title%\"; "
                             "\"/\" makes folders. Placeholders: %tracknumber%, %title%, %artist%, %album%, "
                             "%albumartist% (the artist when there is none), %genre%, %composer%, %year%, %disc%, "
-                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits (1 to 99); "
-                            "numbers are 0 when the player has none (default: the template saved in Varnel's "
-                            "preferences)")
+                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits "
+                            "(1 to 99); numbers are 0 when the player has none (default: the template saved in "
+                            "Varnel's preferences)")
             ->check(NotEmpty("the template is empty; give one, or leave out --template to use the saved one"))
             ->type_name("T");
     const CLI::Option* overwrite =
