@@ -68,8 +68,9 @@ dpkg-deb --field "$gui" Depends | grep -q libqt6widgets6 || { echo "error: $gui 
 
 # varnel-cli on a server: no Qt GUI or Widgets library, neither named nor loaded.
 gui_libraries='libqt6(gui|widgets|opengl)|libQt6(Gui|Widgets|OpenGL)'
-if dpkg-deb --field "$cli" Depends | grep -Eq "$gui_libraries"; then
-  echo "error: $cli depends on a Qt GUI library: $(dpkg-deb --field "$cli" Depends)" >&2
+cli_depends="$(dpkg-deb -I "$cli" | grep -E '^ (Pre-)?Depends:')"
+if grep -Eq "$gui_libraries" <<<"$cli_depends"; then
+  echo "error: $cli depends on a Qt GUI library:$cli_depends" >&2
   exit 1
 fi
 unpacked="$(mktemp -d)"
