@@ -25,7 +25,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -284,10 +283,7 @@ int RunExtract(const ExtractOptions& options)
         throw CliError(options.Destination + ": not a folder");
 
     const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
-    std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
-    // A playlist may name a track twice: it is copied once (its playlist file lists it twice).
-    std::unordered_set<const OneTrack*> seen;
-    std::erase_if(rows, [&seen](const OneTrack* track) { return !seen.insert(track).second; });
+    const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
     if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
         throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
     if (!destinationThere && !options.DryRun) {
@@ -300,7 +296,7 @@ int RunExtract(const ExtractOptions& options)
     // the probe that can take to find out.
     const bool ignoreCase = FileSystemIgnoresCase(options.Destination, !options.DryRun);
     const TrackNames names(*db.Parser, {fileFormat, true, ignoreCase});
-    const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
+    const std::vector<PlannedCopy> copies = PlanCopies(EachTrackOnce(rows), names, db.PlayerRoot, options.Destination);
     const std::vector<PlaylistFile> playlists =
         options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
     if (options.DryRun) {
