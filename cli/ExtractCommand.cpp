@@ -181,6 +181,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
                 return false;
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -197,6 +198,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
         progress.Dropped(settled.Size, settled.Written);
         if (settled.Result.Error == ECANCELED && settled.Result.Side == CopySide::None)
             continue; // the copy in progress stopped for the signal and left nothing behind
+        progress.Failed();
         progress.Message(FailureLine(*settled.Plan, settled.Result.Message));
         ++counts.Failed;
         if (counts.StopReason.empty())
@@ -224,6 +226,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
         copier.Look(plan);
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
+            progress.Failed();
             progress.Message(FailureLine(plan, plan.Refusal));
             ++counts.Failed;
             continue;
@@ -241,6 +244,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
                 progress.Dropped(copy.Size);
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -315,7 +319,7 @@ int RunExtract(const ExtractOptions& options)
     // the probe that can take to find out.
     const bool ignoreCase = FileSystemIgnoresCase(options.Destination, !options.DryRun);
     const TrackNames names(*db.Parser, {fileFormat, true, ignoreCase});
-    const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
+    const std::vector<PlannedCopy> copies = PlanCopies(EachTrackOnce(rows), names, db.PlayerRoot, options.Destination);
     const std::vector<PlaylistFile> playlists =
         options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
     // Template folders can lead back into the player when the destination lies above it, and

@@ -10,7 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   fusefat dosfstools
-  desktop-file-utils appstream dpkg-dev man-db groff-base
+  desktop-file-utils appstream dpkg-dev man-db groff-base lintian
 )
 if [ "${1:-}" = "--with-display" ]; then
   packages+=(xvfb xauth xdotool imagemagick)

@@ -24,6 +24,7 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -65,7 +66,8 @@ protected:
         TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3",
                                std::u16string_view(u"\0\0", 2), u"Band");
         wide.TrackNumber = 3;
-        Db.AddTracks({intro, quoted, wide});
+        Tracks = {intro, quoted, wide};
+        Db.AddTracks(Tracks);
         Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Road", false, {103, 999, 101}),
                          Playlist(u"Gone", false, {999})});
         WriteDatabase();
@@ -117,10 +119,20 @@ protected:
     void WriteTwins();
     std::map<std::string, std::string> CopyTwins(const fs::path& dest);
 
+    // The fixture's database with other playlists.
+    void WritePlaylists(const std::vector<PlaylistSpec>& playlists)
+    {
+        Db = Database();
+        Db.AddTracks(Tracks);
+        Db.AddPlaylists(playlists);
+        WriteDatabase();
+    }
+
     TempDir Temp;
     fs::path Root;
     fs::path Config;
     Database Db;
+    std::vector<TrackSpec> Tracks;
 };
 
 TEST_F(VarnelCliTest, UsageAndUnreadableInputExitWithTwoAndOneLine)
@@ -597,6 +609,8 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
     EXPECT_EQ(FilesBelow(dest).size(), 2u);
     EXPECT_NE(run.Err.find("Song _Two_, live.m4a: Input/output error\n"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
+    // The counter counts the failed track among those handled, and so reaches the total.
+    EXPECT_NE(run.Err.find("copied 3/3 (1 failed): "), std::string::npos) << run.Err;
 }
 
 TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
@@ -632,13 +646,14 @@ TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
         else
             fs::copy(stash, Root, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         const ProgramResult run = RunProgram(
-            VARNEL_CLI_PROGRAM, {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%"},
+            VARNEL_CLI_PROGRAM,
+            {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%", "--playlists"},
             FaultEnvironment(c.fault.empty() ? "none" : c.fault, 2));
         EXPECT_EQ(run.ExitCode, 2) << c.what << run.Err;
         // A copy finished before the end is put in place and told: its line, and the one that says so.
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - 2 * static_cast<long>(c.copied), 2) << c.what << run.Err;
         EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << c.what << run.Err;
-        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what;
+        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what << ": no playlist file either";
         ::umount2(target.c_str(), MNT_DETACH);
         fs::remove_all(dest);
     }
@@ -675,7 +690,7 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
                                     {"Song _Two_, live.m4a", "second song"},
                                     {"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
     // On a terminal the progress is one line redrawn in place, not a line per file.
-    EXPECT_NE(run.Out.find("2/2 files, "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("3/3 files, "), std::string::npos) << run.Out;
     EXPECT_EQ(run.Out.find("copied 1/"), std::string::npos) << run.Out;
 }
 
@@ -738,6 +753,156 @@ TEST_F(VarnelCliTest, AnIgnoredHangUpStaysIgnored)
     EXPECT_EQ(run.Signal, 0) << run.Out;
     EXPECT_EQ(run.ExitCode, 0) << run.Out;
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
+}
+
+// Input the program cannot act on: exit 2 and one line that says what is wrong, and what to do.
+TEST_F(VarnelCliTest, MessagesSayWhatIsWrong)
+{
+    const fs::path zero = Temp.File("zero");
+    WriteText(zero / "iPod_Control/iTunes/iTunesDB", "");
+    const fs::path noControl = Temp.File("no-control");
+    fs::create_directories(noControl / "Music");
+    const std::string player = Root.string();
+    const std::string dest = Temp.File("music");
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"tracks", zero.string()}, "iTunesDB: the database file is empty (0 bytes)"},
+        {{"tracks", (zero / "iPod_Control/iTunes/iTunesDB").string()}, "iTunesDB: the database file is empty (0 bytes)"},
+        {{"tracks", player, "--limit", "0"}, "from 1 to 2147483647, not \"0\"; leave out --limit to read every track"},
+        {{"tracks", player, "--limit", "99999999999"}, "from 1 to 2147483647, not \"99999999999\""},
+        {{"-V"}, "unknown option \"-V\" (did you mean --version?)"},
+        {{"tracks", "-demo"}, "unknown option \"-demo\""},
+        {{"extract", player, dest, "--template", ""}, "the template is empty"},
+        {{"extract", player, dest, "--template", "%tracknumber:x%"}, "unknown placeholder %tracknumber:x%"},
+        {{"extract", player, dest, "--template", "%tracknumber:003%"}, "unknown placeholder %tracknumber:003%"},
+        {{"tracks", noControl.string(), "--from-files"}, "no player here (looked for its iPod_Control folder)"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult run = Run(c.args);
+        EXPECT_EQ(run.ExitCode, 2) << c.said;
+        EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+        EXPECT_EQ(run.Err.rfind("varnel-cli: ", 0), 0u) << run.Err;
+        EXPECT_NE(run.Err.find(c.said), std::string::npos) << run.Err;
+        EXPECT_TRUE(run.Out.empty()) << c.said;
+    }
+    EXPECT_FALSE(fs::exists(dest));
+
+    // A folder the user may not read says so with its path. Root reads every folder, so there
+    // the program runs as nobody.
+    const fs::path locked = Root / "iPod_Control/iTunes";
+    fs::permissions(locked, fs::perms::none);
+    std::string program = VARNEL_CLI_PROGRAM;
+    std::vector<std::string> args = {"tracks", Root.string()};
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    const ProgramResult denied = RunProgram(program, args);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(denied.ExitCode, 2) << denied.Err;
+    EXPECT_EQ(denied.Err.rfind("varnel-cli: " + locked.string() + ": Permission denied", 0), 0u) << denied.Err;
+
+    // Qt's own complaint about a saved setting it cannot read carries the prefix too.
+    SaveSettings("FileFormat=%title%\nOverwriteFiles=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x6Nought\\0)\n");
+    const ProgramResult saved = Run({"extract", player, dest, "--dry-run"});
+    std::istringstream lines(saved.Err);
+    int qtLines = 0;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.rfind("varnel-cli: ", 0), 0u) << saved.Err;
+        qtLines += line.find("QVariant") != std::string::npos;
+    }
+    EXPECT_GT(qtLines, 0) << saved.Err;
+}
+
+// What the program takes: the only playlist alike in letter case when none is named exactly;
+// widths of one or two digits; a player without its music folder, from its database.
+TEST_F(VarnelCliTest, PlaylistNamesWidthsAndPlayersItTakes)
+{
+    const ProgramResult alike = Run({"tracks", Root.string(), "--playlist", "ROAD", "--format", "csv"});
+    EXPECT_EQ(alike.Out, kCsvHeader + kCsvRows.at(103) + kCsvRows.at(101)) << alike.Err;
+
+    const ProgramResult wide = Run({"extract", Root.string(), Temp.File("music"), "--dry-run", "--limit", "1",
+                                    "--template", "%tracknumber:10% %tracknumber:3%"});
+    EXPECT_EQ(wide.ExitCode, 0) << wide.Err;
+    EXPECT_NE(wide.Out.find("/0000000001 001.mp3\n"), std::string::npos) << wide.Out;
+
+    fs::rename(Root / "iPod_Control/Music", Temp.File("moved"));
+    const ProgramResult files = Run({"tracks", Root.string(), "--from-files", "--format", "json"});
+    EXPECT_EQ(files.ExitCode, 0) << files.Err;
+    EXPECT_EQ(nlohmann::json::parse(files.Out).size(), 3u) << files.Out;
+    EXPECT_EQ(LineCount(files.Err), 1) << files.Err;
+    EXPECT_EQ(files.Err.rfind("varnel-cli: warning: ", 0), 0u) << files.Err;
+}
+
+// A playlist that names a track twice: one copy, no question about it, and the playlist file
+// lists it twice.
+TEST_F(VarnelCliTest, ATrackNamedTwiceIsCopiedOnce)
+{
+    WritePlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Twice", false, {101, 101})});
+    const fs::path dest = Temp.File("music");
+    const ProgramResult run = Run({"extract", Root.string(), dest.string(), "--playlist", "Twice", "--template",
+                                   "%title%", "--overwrite", "ask", "--playlists"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("copied 1/1: "), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("varnel-cli: 1 of 1 tracks copied\n"), std::string::npos) << run.Err;
+    EXPECT_EQ(ReadFile(dest / "Playlists/Twice.m3u8"),
+              "#EXTM3U\n#EXTINF:61,Band - Intro\n../Intro.mp3\n#EXTINF:61,Band - Intro\n../Intro.mp3\n");
+}
+
+// Ended by a signal, the program ends by that signal, which the shell shows as 128 and its
+// number; --help and --version that cannot be written fail like any other output.
+TEST_F(VarnelCliTest, ExitStatusesOfSignalsAndUnwritableOutput)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask", "--limit", "1"};
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()},
+                                                       "y\n", "Overwirte?", signal);
+        EXPECT_EQ(run.Signal, signal) << run.Out;
+        EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
+    }
+    for (const std::string option : {"--version", "--help"}) {
+        const ProgramResult full = RunProgram("/bin/sh", {"-c", "exec \"$0\" " + option + " >/dev/full", VARNEL_CLI_PROGRAM});
+        EXPECT_EQ(full.ExitCode, 2) << option;
+        EXPECT_EQ(full.Err, "varnel-cli: cannot write to standard output\n") << option;
+    }
+}
+
+// On a terminal the progress line uses escape sequences only where the terminal takes them,
+// and after Ctrl+D or Ctrl+C at the question the summary starts a line of its own, the copies
+// made before the question in place.
+TEST_F(VarnelCliTest, TerminalLinesStayApart)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask"};
+    const struct {
+        std::vector<std::string> env;
+        const char* key;
+        bool escapes;
+        int signal;
+    } cases[] = {
+        {{"TERM=xterm", "NO_COLOR="}, "\x04", true, 0},
+        {{"TERM=dumb", "NO_COLOR="}, "\x04", false, 0},
+        {{"TERM=xterm", "NO_COLOR=1"}, "\x03", false, SIGINT},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dest);
+        WriteText(dest / "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "older copy");
+        std::vector<std::string> env = c.env;
+        env.push_back("XDG_CONFIG_HOME=" + Config.string());
+        const ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, c.key, "Overwirte?");
+        EXPECT_EQ(run.Signal, c.signal) << run.Out;
+        EXPECT_EQ(run.Out.find("\x1b[K") != std::string::npos, c.escapes) << run.Out;
+        const std::size_t summary = run.Out.find("varnel-cli: 2 of 3 tracks copied");
+        ASSERT_NE(summary, std::string::npos) << run.Out;
+        EXPECT_EQ(run.Out[summary - 1], '\n') << run.Out;
+        EXPECT_EQ(FilesBelow(dest).size(), 3u) << run.Out;
+    }
 }
 
 } // namespace
