@@ -8,8 +8,10 @@
 // F49 in the temporary folder, reads every file once so that the cache is warm, then prints the
 // best of five runs of each and the peak memory of child processes. With --file-kib each file is
 // grown to about K KiB, as music files are: an MP3 by repeating its audio frames, an M4A by a
-// longer media data box.
+// longer media data box. Then reads each of the hostile files that once crashed, stalled or
+// exhausted the reading, and prints its time and the peak memory of a child that reads it.
 
+#include "HostileMedia.h"
 #include "PlayerFiles.h"
 #include "RescuePlayer.h"
 #include "TagTrack.h"
@@ -128,6 +130,64 @@ Bytes Grown(Bytes bytes, bool mp4, std::size_t size)
     return bytes;
 }
 
+// Makes one hostile file at `path`: `bytes`, grown with a hole to `size` when that is larger.
+void MakeFile(const fs::path& path, const hostile::Bytes& bytes, std::uintmax_t size = 0)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (size > bytes.size())
+        fs::resize_file(path, size);
+}
+
+// The worst files the rescue has met, each read on its own: seconds and peak MiB.
+void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
+{
+    using namespace hostile;
+    fs::create_directories(folder);
+    const hostile::Bytes frames(audio.begin(), audio.end());
+    const auto withAudio = [&](hostile::Bytes tag) {
+        Append(tag, frames);
+        return tag;
+    };
+    hostile::Bytes list;
+    Append(list, "LIST" + LittleEndian32(0x7FFFFFF0u) + "INFO");
+    struct Hostile {
+        const char* Name;
+        const char* What;
+        hostile::Bytes Bytes;
+        std::uintmax_t Size;
+    };
+    const Hostile files[] = {
+        {"NEST.mp3", "20,000 nested chapter frames", withAudio(NestedChapters(20000)), 0},
+        {"MANY.mp3", "1,000,000 tiny text frames", withAudio(ManyTextFrames(1000000)), 0},
+        {"HUGE.mp3", "256 MB, a tag that claims 256 MiB", withAudio(Id3v2(4, {}, (256u << 20) - 1)), 256000000},
+        {"ZERO.mp3", "2 GB of zeros", {}, 2000000000},
+        {"LIST.wav", "2 GB, a LIST chunk that claims 2 GB", Wav(44100, 0, list), 2000000000},
+        {"DEEP.m4a", "200,000 nested movie atoms", NestedAtoms(200000), 0},
+    };
+    double worst = 0;
+    for (const Hostile& file : files) {
+        const fs::path path = folder / file.Name;
+        MakeFile(path, file.Bytes, file.Size);
+        const PlayerFile player{path.string(), std::string("\\iPod_Control\\Music\\F00\\") + file.Name, fs::file_size(path)};
+        std::string reason;
+        const Timing time = BestOfFive([&] {
+            OneTrack track;
+            reason.clear();
+            ReadTagTrack(player, track, reason);
+        });
+        const double peak = ChildPeakMiB([&] {
+            OneTrack track;
+            std::string ignored;
+            ReadTagTrack(player, track, ignored);
+        });
+        worst = std::max(worst, time.Wall);
+        std::printf("hostile %s (%s): %.3f s, peak %.1f MiB: %s\n", file.Name, file.What, time.Wall, peak,
+                    reason.empty() ? "read" : reason.c_str());
+        fs::remove(path);
+    }
+    std::printf("worst hostile file: %.3f s (target at most 1 s)\n", worst);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -179,6 +239,7 @@ int main(int argc, char** argv)
     std::printf("of which: walking the music folders %.3f s, reading the tags %.3f s (wall clock)\n", walk.Wall,
                 tags.Wall);
     std::printf("peak memory: empty child %.1f MiB, rescuing child %.1f MiB (target at most 64 MiB)\n", empty, peak);
+    ReadHostileFiles(root / "hostile", ReadAll(media / "notags.mp3"));
     fs::remove_all(root);
     return tracks == count ? 0 : 1;
 }

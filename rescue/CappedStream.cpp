@@ -1,5 +1,7 @@
 #include "CappedStream.h"
 
+#include "Id3Scan.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -35,9 +38,6 @@ CappedStream::CappedStream(const std::string& path) : Path(path)
         Error = errno;
     }
     Size = Fd >= 0 ? info.st_size : 0;
-    const auto size = static_cast<std::uint64_t>(Size);
-    ByteCap = std::max(kMinimumByteCap, size * kByteCapFactor);
-    OperationCap = kOperationAllowance + size / 64;
 }
 
 CappedStream::~CappedStream()
@@ -49,18 +49,20 @@ CappedStream::~CappedStream()
 
 bool CappedStream::Count()
 {
-    if (++Operations > OperationCap)
+    if (++Operations > kOperationCap)
         Spent = true;
     return !Spent;
 }
 
-std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset) const
+std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset)
 {
     std::size_t got = 0;
     while (got < n) {
-        const ssize_t r = ::pread(Fd, to + got, n - got, offset + static_cast<std::int64_t>(got));
+        const ssize_t r = ::pread(Fd, to + got, n - got, Start + offset + static_cast<std::int64_t>(got));
         if (r < 0 && errno == EINTR)
             continue;
+        if (r < 0)
+            IoError = errno;
         if (r <= 0)
             break;
         got += static_cast<std::size_t>(r);
@@ -68,22 +70,85 @@ std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset) c
     return got;
 }
 
+void CappedStream::LimitAudioScan()
+{
+    unsigned char header[10] = {};
+    const std::size_t got = ReadAt(reinterpret_cast<char*>(header), sizeof header, 0);
+    const std::optional<std::uint64_t> tag = id3scan::TagSize(header, got);
+    std::int64_t front = 0;
+    if (tag && !TagPasses(0)) {
+        const std::int64_t skip = static_cast<std::int64_t>(std::min<std::uint64_t>(*tag, static_cast<std::uint64_t>(Size)));
+        Start += skip;
+        Size -= skip;
+        Scanned.clear();
+        AheadSize = 0;
+    } else if (tag) {
+        front = static_cast<std::int64_t>(std::min<std::uint64_t>(*tag, static_cast<std::uint64_t>(Size)));
+    }
+    if (front + kScanFront < Size - kScanBack) {
+        HoleBegin = front + kScanFront;
+        HoleEnd = Size - kScanBack;
+    }
+}
+
+bool CappedStream::TagPasses(std::int64_t offset)
+{
+    for (const auto& [at, passes] : Scanned) {
+        if (at == offset)
+            return passes;
+    }
+    unsigned char header[10] = {};
+    const std::size_t got = ReadAt(reinterpret_cast<char*>(header), sizeof header, offset);
+    const std::optional<std::uint64_t> size = id3scan::TagSize(header, got);
+    bool passes = true;
+    if (size && *size > id3scan::kMaxTagBytes) {
+        passes = false;
+    } else if (size) {
+        std::vector<unsigned char> tag(static_cast<std::size_t>(std::min<std::uint64_t>(*size, static_cast<std::uint64_t>(Size - offset))));
+        tag.resize(ReadAt(reinterpret_cast<char*>(tag.data()), tag.size(), offset));
+        passes = id3scan::Scan(tag.data(), tag.size()) == id3scan::Verdict::Fine;
+    }
+    Refused = Refused || !passes;
+    Scanned.emplace_back(offset, passes);
+    return passes;
+}
+
+TagLib::ByteVector CappedStream::Guarded(TagLib::ByteVector block, std::int64_t at)
+{
+    if (block.size() < 3 || !block.startsWith("ID3") || TagPasses(at))
+        return block;
+    // A copy: the read-ahead keeps the file's bytes. TagLib reads a tag's size without looking
+    // at its "ID3", so the size is spoilt too (a 7-bit byte with its top bit set reads as none).
+    block[0] = '\0';
+    if (block.size() >= 7)
+        block[6] = static_cast<char>(0x80);
+    return block;
+}
+
 TagLib::ByteVector CappedStream::readBlock(unsigned long length)
 {
-    if (!Count() || Fd < 0 || Pos >= Size || length == 0)
+    const bool inHole = Pos >= HoleBegin && Pos < HoleEnd;
+    if (Fd < 0 || Pos >= Size || length == 0 || inHole || !Count())
         return {};
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, static_cast<std::uint64_t>(Size - Pos)));
-    if (Bytes + wanted > ByteCap) {
+    const std::int64_t limit = Pos < HoleBegin ? HoleBegin : Size;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(length, static_cast<std::uint64_t>(limit - Pos)));
+    if (wanted > kMaxRead) {
+        // A length from the file asks for more than any tag may hold.
+        Refused = true;
+        return {};
+    }
+    if (Bytes + wanted > kByteCap) {
         Spent = true;
         return {};
     }
+    const std::int64_t at = Pos;
     if (wanted > kReadAhead) {
         // Read into plain memory and copied once: TagLib fills a vector of a given size byte
         // by byte, which costs several times the copy.
         const std::unique_ptr<char[]> buffer(new char[wanted]);
         const std::size_t got = ReadAt(buffer.get(), wanted, Pos);
         Advance(got);
-        return {buffer.get(), static_cast<unsigned int>(got)};
+        return Guarded({buffer.get(), static_cast<unsigned int>(got)}, at);
     }
     const auto end = AheadStart + static_cast<std::int64_t>(AheadSize);
     if (Pos < AheadStart || Pos + static_cast<std::int64_t>(wanted) > end) {
@@ -99,7 +164,7 @@ TagLib::ByteVector CappedStream::readBlock(unsigned long length)
     const std::size_t got = std::min(wanted, AheadSize > from ? AheadSize - from : 0);
     Advance(got);
     // Shares the read-ahead bytes rather than copying them.
-    return {Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)};
+    return Guarded({Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)}, at);
 }
 
 void CappedStream::Advance(std::size_t got)
@@ -110,11 +175,12 @@ void CappedStream::Advance(std::size_t got)
 
 void CappedStream::seek(long offset, Position p)
 {
-    if (!Count())
-        return;
     const std::int64_t base = p == Beginning ? 0 : p == Current ? Pos : Size;
-    // TagLib seeks past the end to probe; only a position before the start is refused.
+    // TagLib seeks past the end to probe; only a position before the start is refused. Seeks
+    // into the unread part cost nothing: TagLib walks back through it a block at a time.
     const std::int64_t target = base + offset;
-    if (target >= 0)
-        Pos = target;
+    const bool intoHole = target >= HoleBegin && target < HoleEnd;
+    if ((!intoHole && !Count()) || target < 0)
+        return;
+    Pos = target;
 }
