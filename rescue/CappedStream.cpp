@@ -70,10 +70,32 @@ std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset)
     return got;
 }
 
+std::size_t CappedStream::Fill(std::int64_t offset, std::size_t n)
+{
+    const auto end = AheadStart + static_cast<std::int64_t>(AheadSize);
+    if (offset < AheadStart || offset + static_cast<std::int64_t>(n) > end) {
+        if (Ahead.size() != kReadAhead)
+            Ahead = TagLib::ByteVector(static_cast<unsigned int>(kReadAhead));
+        // Writing copies the block first should TagLib still hold a piece of it; it is never
+        // resized, which TagLib does byte by byte.
+        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - offset));
+        AheadSize = ReadAt(Ahead.data(), size, offset);
+        AheadStart = offset;
+    }
+    const auto from = static_cast<std::size_t>(offset - AheadStart);
+    return std::min(n, AheadSize > from ? AheadSize - from : 0);
+}
+
+const unsigned char* CappedStream::Peek(std::int64_t offset, std::size_t n, std::size_t& got)
+{
+    got = Fill(offset, n);
+    return reinterpret_cast<const unsigned char*>(Ahead.data()) + (offset - AheadStart);
+}
+
 void CappedStream::LimitAudioScan()
 {
-    unsigned char header[10] = {};
-    const std::size_t got = ReadAt(reinterpret_cast<char*>(header), sizeof header, 0);
+    std::size_t got = 0;
+    const unsigned char* header = Peek(0, 10, got);
     const std::optional<std::uint64_t> tag = id3scan::TagSize(header, got);
     std::int64_t front = 0;
     if (tag && !TagPasses(0)) {
@@ -97,12 +119,16 @@ bool CappedStream::TagPasses(std::int64_t offset)
         if (at == offset)
             return passes;
     }
-    unsigned char header[10] = {};
-    const std::size_t got = ReadAt(reinterpret_cast<char*>(header), sizeof header, offset);
+    std::size_t got = 0;
+    const unsigned char* header = Peek(offset, 10, got);
     const std::optional<std::uint64_t> size = id3scan::TagSize(header, got);
     bool passes = true;
     if (size && *size > id3scan::kMaxTagBytes) {
         passes = false;
+    } else if (size && *size <= kReadAhead) {
+        // Most tags fit in the read-ahead, which TagLib reads them from next.
+        const unsigned char* tag = Peek(offset, static_cast<std::size_t>(*size), got);
+        passes = id3scan::Scan(tag, got) == id3scan::Verdict::Fine;
     } else if (size) {
         std::vector<unsigned char> tag(static_cast<std::size_t>(std::min<std::uint64_t>(*size, static_cast<std::uint64_t>(Size - offset))));
         tag.resize(ReadAt(reinterpret_cast<char*>(tag.data()), tag.size(), offset));
@@ -150,18 +176,8 @@ TagLib::ByteVector CappedStream::readBlock(unsigned long length)
         Advance(got);
         return Guarded({buffer.get(), static_cast<unsigned int>(got)}, at);
     }
-    const auto end = AheadStart + static_cast<std::int64_t>(AheadSize);
-    if (Pos < AheadStart || Pos + static_cast<std::int64_t>(wanted) > end) {
-        if (Ahead.size() != kReadAhead)
-            Ahead = TagLib::ByteVector(static_cast<unsigned int>(kReadAhead));
-        // Writing copies the block first should TagLib still hold a piece of it; it is never
-        // resized, which TagLib does byte by byte.
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - Pos));
-        AheadSize = ReadAt(Ahead.data(), n, Pos);
-        AheadStart = Pos;
-    }
+    const std::size_t got = Fill(Pos, wanted);
     const auto from = static_cast<std::size_t>(Pos - AheadStart);
-    const std::size_t got = std::min(wanted, AheadSize > from ? AheadSize - from : 0);
     Advance(got);
     // Shares the read-ahead bytes rather than copying them.
     return Guarded({Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)}, at);

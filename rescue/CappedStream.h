@@ -29,7 +29,7 @@ public:
     static constexpr std::uint64_t kByteCap = 32 * 1024 * 1024;
     static constexpr std::uint64_t kMaxRead = 16 * 1024 * 1024;
     static constexpr std::uint64_t kOperationCap = 1 << 18;
-    static constexpr std::int64_t kScanFront = 4 * 1024 * 1024;
+    static constexpr std::int64_t kScanFront = 1024 * 1024;
     static constexpr std::int64_t kScanBack = 128 * 1024;
     static constexpr std::size_t kReadAhead = 16 * 1024;
 
@@ -67,6 +67,11 @@ public:
 private:
     bool Count();
     void Advance(std::size_t got);
+    // Makes the read-ahead hold `n` bytes (at most kReadAhead) at `offset` of the view, reading
+    // anew when it does not; how many it holds there (fewer at the end).
+    std::size_t Fill(std::int64_t offset, std::size_t n);
+    // The bytes at `offset` in the read-ahead after Fill; `got` of them.
+    const unsigned char* Peek(std::int64_t offset, std::size_t n, std::size_t& got);
     // Reads `n` bytes at `offset` of the view into `to`; the number read (fewer at the end).
     std::size_t ReadAt(char* to, std::size_t n, std::int64_t offset);
     // Whether the ID3v2 tag at `offset` of the view passes its scan (remembered per offset).
