@@ -157,6 +157,7 @@ void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
         std::uintmax_t Size;
     };
     const Hostile files[] = {
+        {"ART.mp3", "15 MiB of cover art, read", withAudio(CoverArt(15u << 20)), 0},
         {"NEST.mp3", "20,000 nested chapter frames", withAudio(NestedChapters(20000)), 0},
         {"MANY.mp3", "1,000,000 tiny text frames", withAudio(ManyTextFrames(1000000)), 0},
         {"HUGE.mp3", "256 MB, a tag that claims 256 MiB", withAudio(Id3v2(4, {}, (256u << 20) - 1)), 256000000},

@@ -70,6 +70,14 @@ inline Bytes NestedChapters(int depth)
     return Id3v2(3, {Frame(3, "TIT2", Text(0, "Deep")), chapters});
 }
 
+// An ID3v2.3 tag of a title and a picture frame of `pictureBytes`, as cover art makes one.
+inline Bytes CoverArt(std::size_t pictureBytes)
+{
+    Bytes picture = Text(0, std::string("image/jpeg\0\x03\0", 13));
+    picture.resize(picture.size() + pictureBytes, 0xA5);
+    return Id3v2(3, {Frame(3, "TIT2", Text(0, "Cover")), Frame(3, "APIC", picture)});
+}
+
 // An ID3v2.3 tag of `count` tiny user text frames.
 inline Bytes ManyTextFrames(int count)
 {

@@ -255,6 +255,7 @@ TEST(TagTrack, HostileFilesReadWithinBoundsOrAreSkippedWithAReason)
     id3Chunk.resize((id3Chunk.size() + 1) & ~std::size_t(1), 0); // chunks keep an even size
     const Case cases[] = {
         {"NEST.mp3", withAudio(nested), 0, "NEST", "", 22050},
+        {"ART.mp3", withAudio(CoverArt(15u << 20)), 0, "Cover", "", 22050}, // a large tag still reads
         {"JUNK.mp3", withAudio([&] { Bytes b{0}; Append(b, nested); return b; }()), 0, "JUNK", "", 22050},
         {"NEST.wav", Wav(44100, 8820, id3Chunk), 0, "NEST", "", 44100},
         {"MANY.mp3", withAudio(ManyTextFrames(20000)), 0, "MANY", "", 22050},
