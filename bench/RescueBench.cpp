@@ -9,7 +9,8 @@
 // best of five runs of each and the peak memory of child processes. With --file-kib each file is
 // grown to about K KiB, as music files are: an MP3 by repeating its audio frames, an M4A by a
 // longer media data box. Then reads each of the hostile files that once crashed, stalled or
-// exhausted the reading, and prints its time and the peak memory of a child that reads it.
+// exhausted the reading, and prints its time and the peak memory of a fresh run of this program
+// that reads only it (RescueBench --read-one FILE).
 
 #include "HostileMedia.h"
 #include "PlayerFiles.h"
@@ -92,6 +93,35 @@ double ChildPeakMiB(Work work)
     return usage.ru_maxrss / 1024.0;
 }
 
+// Peak resident memory of a fresh run of this program that reads one file (none when `path` is
+// empty), in MiB, as the run itself tells it: a child's own count would include the pages of this
+// process, which it starts from.
+double ReadOnePeakMiB(const std::string& path)
+{
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string command = "'" + self + "' --read-one '" + path + "'";
+    FILE* run = ::popen(command.c_str(), "r");
+    double kib = -1024;
+    if (run) {
+        if (std::fscanf(run, "%lf", &kib) != 1)
+            kib = -1024;
+        ::pclose(run);
+    }
+    return kib / 1024;
+}
+
+// The highest resident memory of this process so far, in KiB.
+long PeakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
 using Bytes = std::vector<char>;
 
 Bytes ReadAll(const fs::path& path)
@@ -166,8 +196,7 @@ void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
         {"DEEP.m4a", "200,000 nested movie atoms", NestedAtoms(200000), 0},
     };
     double worst = 0;
-    // A forked child starts with this process's pages; what it adds is what the reading costs.
-    const double empty = ChildPeakMiB([] {});
+    const double empty = ReadOnePeakMiB("");
     for (const Hostile& file : files) {
         const fs::path path = folder / file.Name;
         MakeFile(path, file.Bytes, file.Size);
@@ -178,14 +207,10 @@ void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
             reason.clear();
             ReadTagTrack(player, track, reason);
         });
-        const double peak = ChildPeakMiB([&] {
-            OneTrack track;
-            std::string ignored;
-            ReadTagTrack(player, track, ignored);
-        });
+        const double peak = ReadOnePeakMiB(path.string());
         worst = std::max(worst, time.Wall);
-        std::printf("hostile %s (%s): %.3f s, peak %.1f MiB more than an empty child: %s\n", file.Name, file.What,
-                    time.Wall, peak - empty,
+        std::printf("hostile %s (%s): %.3f s, peak %.1f MiB (a run that reads nothing: %.1f MiB): %s\n", file.Name,
+                    file.What, time.Wall, peak, empty,
                     reason.empty() ? "read" : reason.c_str());
         fs::remove(path);
     }
@@ -196,6 +221,15 @@ void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--read-one") == 0) {
+        OneTrack track;
+        std::string reason;
+        const std::string path = argv[2];
+        if (!path.empty())
+            ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + fs::path(path).filename().string(), fs::file_size(path)}, track, reason);
+        std::printf("%ld\n", PeakKiB());
+        return 0;
+    }
     int count = 5000;
     std::size_t fileKiB = 0;
     for (int i = 1; i + 1 < argc; ++i) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -17,6 +18,10 @@ namespace {
 // of this size for every file sent the allocator through all the small blocks that TagLib freed
 // since the last one, a tenth of a small file's time.
 thread_local TagLib::ByteVector SpareAhead;
+
+// Held by the one stream at a time that reads large blocks: with a tag of 16 MiB read on each
+// thread at once, TagLib's copies of them would pass the memory a rescue may take.
+std::mutex BigReads;
 
 } // namespace
 
@@ -45,6 +50,12 @@ CappedStream::~CappedStream()
     SpareAhead.swap(Ahead);
     if (Fd >= 0)
         ::close(Fd);
+}
+
+void CappedStream::WaitForBigReads()
+{
+    if (!BigRead.owns_lock())
+        BigRead = std::unique_lock(BigReads);
 }
 
 bool CappedStream::Count()
@@ -78,7 +89,7 @@ std::size_t CappedStream::Fill(std::int64_t offset, std::size_t n)
             Ahead = TagLib::ByteVector(static_cast<unsigned int>(kReadAhead));
         // Writing copies the block first should TagLib still hold a piece of it; it is never
         // resized, which TagLib does byte by byte.
-        const auto size = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(kReadAhead), Size - offset));
+        const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(Size - offset, 0, std::int64_t(kReadAhead)));
         AheadSize = ReadAt(Ahead.data(), size, offset);
         AheadStart = offset;
     }
@@ -89,7 +100,9 @@ std::size_t CappedStream::Fill(std::int64_t offset, std::size_t n)
 const unsigned char* CappedStream::Peek(std::int64_t offset, std::size_t n, std::size_t& got)
 {
     got = Fill(offset, n);
-    return reinterpret_cast<const unsigned char*>(Ahead.data()) + (offset - AheadStart);
+    // Read only: TagLib may still hold a piece of the block, which writing would copy.
+    const TagLib::ByteVector& ahead = Ahead;
+    return reinterpret_cast<const unsigned char*>(ahead.data()) + (offset - AheadStart);
 }
 
 void CappedStream::LimitAudioScan()
@@ -130,6 +143,8 @@ bool CappedStream::TagPasses(std::int64_t offset)
         const unsigned char* tag = Peek(offset, static_cast<std::size_t>(*size), got);
         passes = id3scan::Scan(tag, got) == id3scan::Verdict::Fine;
     } else if (size) {
+        if (*size > kBigRead)
+            WaitForBigReads();
         std::vector<unsigned char> tag(static_cast<std::size_t>(std::min<std::uint64_t>(*size, static_cast<std::uint64_t>(Size - offset))));
         tag.resize(ReadAt(reinterpret_cast<char*>(tag.data()), tag.size(), offset));
         passes = id3scan::Scan(tag.data(), tag.size()) == id3scan::Verdict::Fine;
@@ -169,12 +184,14 @@ TagLib::ByteVector CappedStream::readBlock(unsigned long length)
     }
     const std::int64_t at = Pos;
     if (wanted > kReadAhead) {
-        // Read into plain memory and copied once: TagLib fills a vector of a given size byte
-        // by byte, which costs several times the copy.
-        const std::unique_ptr<char[]> buffer(new char[wanted]);
-        const std::size_t got = ReadAt(buffer.get(), wanted, Pos);
+        if (wanted > kBigRead)
+            WaitForBigReads();
+        TagLib::ByteVector block(static_cast<unsigned int>(wanted));
+        const std::size_t got = ReadAt(block.data(), wanted, Pos);
+        if (got < wanted)
+            block.resize(static_cast<unsigned int>(got)); // only after a read error
         Advance(got);
-        return Guarded({buffer.get(), static_cast<unsigned int>(got)}, at);
+        return Guarded(block, at);
     }
     const std::size_t got = Fill(Pos, wanted);
     const auto from = static_cast<std::size_t>(Pos - AheadStart);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@
 // TagLib reads in many small pieces (atom and frame headers of a few bytes); the stream reads
 // ahead in blocks of kReadAhead bytes and serves those pieces from memory, so that one file
 // costs a system call or two rather than dozens; the block passes on to the next stream of the
-// same thread.
+// same thread. Blocks above kBigRead are read by one stream at a time, which bounds a rescue's
+// memory on any number of threads.
 class CappedStream : public TagLib::IOStream {
 public:
     static constexpr std::uint64_t kByteCap = 32 * 1024 * 1024;
@@ -32,6 +34,8 @@ public:
     static constexpr std::int64_t kScanFront = 1024 * 1024;
     static constexpr std::int64_t kScanBack = 128 * 1024;
     static constexpr std::size_t kReadAhead = 16 * 1024;
+    // Larger blocks are read by one stream at a time (WaitForBigReads).
+    static constexpr std::size_t kBigRead = 1024 * 1024;
 
     // Opens `path` for reading; IsOpen() tells whether that worked (errno is then the reason).
     explicit CappedStream(const std::string& path);
@@ -65,6 +69,8 @@ public:
     void truncate(long) override {}
 
 private:
+    // Takes the turn to read large blocks, kept until the stream ends.
+    void WaitForBigReads();
     bool Count();
     void Advance(std::size_t got);
     // Makes the read-ahead hold `n` bytes (at most kReadAhead) at `offset` of the view, reading
@@ -93,6 +99,7 @@ private:
     bool Spent = false;
     bool Refused = false;
     std::vector<std::pair<std::int64_t, bool>> Scanned;
+    std::unique_lock<std::mutex> BigRead;
     // kReadAhead bytes, of which the first AheadSize are the view's from AheadStart on.
     TagLib::ByteVector Ahead;
     std::size_t AheadSize = 0;
