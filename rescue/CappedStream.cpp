@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -156,7 +158,9 @@ bool CappedStream::TagPasses(std::int64_t offset)
 
 TagLib::ByteVector CappedStream::Guarded(TagLib::ByteVector block, std::int64_t at)
 {
-    if (block.size() < 3 || !block.startsWith("ID3") || TagPasses(at))
+    // Looked at through a constant view: neither copies the bytes nor makes a vector of "ID3".
+    const char* bytes = std::as_const(block).data();
+    if (block.size() < 3 || std::memcmp(bytes, "ID3", 3) != 0 || TagPasses(at))
         return block;
     // A copy: the read-ahead keeps the file's bytes. TagLib reads a tag's size without looking
     // at its "ID3", so the size is spoilt too (a 7-bit byte with its top bit set reads as none).
