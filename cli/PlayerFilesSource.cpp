@@ -50,12 +50,15 @@ PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
         std::cerr << '\n';
     }
 
+    // As in the window: "Files on the player" is the master, with every track, then the
+    // salvaged playlists.
+    PutAllFilesFirst(rescued);
     PlayerDatabase db;
     db.DatabasePath = rescued.Database->GetFileName();
     db.PlayerRoot = path;
     db.TracksRead = rescued.FromDatabase + rescued.FromTags;
     db.Parser = std::move(rescued.Database);
-    db.AllFiles = std::move(rescued.AllFiles);
+    db.AllFiles = *db.Parser->GetPlaylist(0);
     db.RowLimit = trackLimit;
     return db;
 }
