@@ -2,6 +2,7 @@
 
 #include "BusyCursor.h"
 #include "CopyTemporary.h"
+#include "RunTagging.h"
 #include "Settings.h"
 #include "TMainForm.h"
 #include "TOverwritePromptForm.h"
@@ -33,8 +34,8 @@ bool Stopped(const CopyResult& result)
 
 } // namespace
 
-ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode)
-    : Form(form), Mode(mode), Options(BeneathPlayer(playerRoot)), Group(Options)
+ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode, RunTagging* tagging)
+    : Form(form), Mode(mode), Tagging(tagging), Options(BeneathPlayer(playerRoot)), Group(Options)
 {
 }
 
@@ -43,21 +44,26 @@ CopyProgress ExtractCopies::Progress()
     return [this](std::uint64_t total, std::uint64_t transferred) { return Form.ExtractCopyProgress(total, transferred); };
 }
 
-bool ExtractCopies::Copy(const TrackCopyPlan& plan, bool replace)
+CopyFinish ExtractCopies::Finish(const TrackCopyPlan& plan, const OneTrack& track)
+{
+    return Tagging ? Tagging->StepFor(track, plan.Extension) : CopyFinish();
+}
+
+bool ExtractCopies::Copy(const TrackCopyPlan& plan, const OneTrack& track, bool replace)
 {
     const std::string folder = plan.Destination.substr(0, plan.Destination.find_last_of('/'));
     if (std::find(Swept.begin(), Swept.end(), folder) == Swept.end()) {
         Swept.push_back(folder);
         RemoveStaleTemporaries(folder);
     }
-    const CopyResult result = Group.Add(plan.Source, plan.Destination, replace, Progress());
+    const CopyResult result = Group.Add(plan.Source, plan.Destination, replace, Progress(), Finish(plan, track));
     if (Stopped(result)) {
         Abandon();
         return false;
     }
     if (!result)
         return AskToGoOn(plan, result.Message, 0);
-    Pending.push_back({plan, replace});
+    Pending.push_back({plan, &track, replace});
     return !Group.Full() || Flush();
 }
 
@@ -81,7 +87,7 @@ bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector
         if (result)
             continue;
         if (result.Error == EEXIST && result.Side == CopySide::Destination && !copies[i].Replace) {
-            if (!NameTaken(copies[i].Plan))
+            if (!NameTaken(copies[i]))
                 return false;
             continue;
         }
@@ -97,8 +103,9 @@ bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector
     return true;
 }
 
-bool ExtractCopies::NameTaken(const TrackCopyPlan& plan)
+bool ExtractCopies::NameTaken(const Waiting& copy)
 {
+    const TrackCopyPlan& plan = copy.Plan;
     if (Mode == NeverOverwrite)
         return true;
     if (Mode == AlwaysPrompt) {
@@ -115,7 +122,8 @@ bool ExtractCopies::NameTaken(const TrackCopyPlan& plan)
         if (answer == AnswerNo || answer == AnswerNoToAll)
             return true;
     }
-    const CopyResult again = CopyFileAtomically(plan.Source, plan.Destination, Progress(), Options, true);
+    const CopyResult again =
+        CopyFileAtomically(plan.Source, plan.Destination, Progress(), Options, true, Finish(plan, *copy.Track));
     if (Stopped(again))
         return false;
     return again || AskToGoOn(plan, again.Message, 0);

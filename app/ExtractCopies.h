@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class OneTrack;
+class RunTagging;
 class TMainForm;
 
 // The copying side of the window's extraction. Copies go into a group that is put in place
@@ -17,11 +19,12 @@ class TMainForm;
 class ExtractCopies {
 public:
     // `mode` is the run's overwrite mode, which answers for all may change.
-    ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode);
+    // With `tagging`, each copy is tagged in its temporary before it gets its name.
+    ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode, RunTagging* tagging = nullptr);
 
     // Copies the track's file; `replace` when it may replace a file already there. False when
     // the run must end: No at the error prompt, Cancel at a question, or the window closing.
-    bool Copy(const TrackCopyPlan& plan, bool replace);
+    bool Copy(const TrackCopyPlan& plan, const OneTrack& track, bool replace);
     // Puts the copies made so far in place; false as for Copy.
     bool Flush();
     // Drops the copies not yet in place (the window is closing).
@@ -32,15 +35,18 @@ public:
 private:
     struct Waiting {
         TrackCopyPlan Plan;
+        const OneTrack* Track = nullptr;
         bool Replace = false;
     };
     bool Settle(const std::vector<Waiting>& copies, const std::vector<CopyResult>& results);
     // A file appeared under the name while the copy was made: the run's mode decides about it.
-    bool NameTaken(const TrackCopyPlan& plan);
+    bool NameTaken(const Waiting& copy);
+    CopyFinish Finish(const TrackCopyPlan& plan, const OneTrack& track);
     CopyProgress Progress();
 
     TMainForm& Form;
     std::int32_t& Mode;
+    RunTagging* Tagging;
     CopyOptions Options;
     CopyGroup Group;
     std::vector<Waiting> Pending;

@@ -6,7 +6,9 @@
 #include "FileCopy.h"
 #include "LetterCase.h"
 #include "PlayerDestination.h"
+#include "PlayerPaths.h"
 #include "RowSelection.h"
+#include "RunTagging.h"
 #include "SignalCatcher.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace {
 
@@ -61,6 +64,11 @@ void TMainForm::ActionFileExtractExecute()
     ExtractTracks();
 }
 
+void TMainForm::ActionFileExtractTaggedExecute()
+{
+    ExtractTracks(true);
+}
+
 std::vector<const OneTrack*> TMainForm::SelectedTracks() const
 {
     // Read from the selection's ranges: asking Qt for the selected rows costs the square of the
@@ -85,7 +93,7 @@ QString TMainForm::ChooserStartFolder() const
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-void TMainForm::ExtractTracks()
+void TMainForm::ExtractTracks(bool writeTags)
 {
     // One long task at a time: a second one would run inside the first one's event handling.
     if (IsBusy())
@@ -133,8 +141,12 @@ void TMainForm::ExtractTracks()
         SetStatusDetail(text.toStdU16String());
         detailShown = now;
     };
-    ExtractCopies copies(*this, IPodDrive, mode);
-    for (const TrackCopyPlan& plan : plans) {
+    std::unique_ptr<RunTagging> tagging;
+    if (writeTags)
+        tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
+    ExtractCopies copies(*this, IPodDrive, mode, tagging.get());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const TrackCopyPlan& plan = plans[i];
         if (RunEnding())
             break;
         const QString destination = Shown(plan.Destination);
@@ -167,14 +179,22 @@ void TMainForm::ExtractTracks()
         if (RunEnding())
             break;
 
-        if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace))
+        if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, *tracks[i], replace))
             break;
     }
     // Closing the window ends the run at once: what is not in place yet stays out.
-    if (CloseWhenIdle)
+    if (CloseWhenIdle) {
         copies.Abandon();
-    else
-        copies.Flush();
+        return;
+    }
+    copies.Flush();
+    if (tagging && !tagging->Warnings().empty()) {
+        QStringList lines;
+        for (const std::string& warning : tagging->Warnings())
+            lines << Shown(warning);
+        const NormalCursor told;
+        UserDialogs::ShowWarning(this, lines.join('\n'));
+    }
 }
 
 std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const

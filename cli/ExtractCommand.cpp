@@ -13,6 +13,8 @@
 #include "PlaylistFiles.h"
 #include "PlayerDestination.h"
 #include "PlayerFilesSource.h"
+#include "PlayerPaths.h"
+#include "RunTagging.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
@@ -22,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -30,6 +33,7 @@ namespace {
 
 struct PlannedCopy {
     TrackCopyPlan Plan;
+    const OneTrack* Track = nullptr;
     std::uint64_t Size = 0;
     int SourceError = 0; // errno of looking at the source, 0 when it is there
 };
@@ -94,7 +98,7 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     // Template folders can lead back into the player when the destination lies above it.
     std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), track};
         const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
         const auto known = onPlayer.try_emplace(folder, false);
         if (known.second)
@@ -166,7 +170,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
                 ++counts.Kept;
                 continue;
             }
-            if (!Settle(copier.Add(*settled.Plan, settled.Size, true), copier, mode, progress, counts) ||
+            if (!Settle(copier.Add(*settled.Plan, *settled.Track, settled.Size, true), copier, mode, progress, counts) ||
                 !Settle(copier.Flush(), copier, mode, progress, counts))
                 return false;
             continue;
@@ -188,13 +192,13 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
 }
 
 RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, const std::string& playerRoot,
-                  const std::string& destination)
+                  const std::string& destination, RunTagging* tagging)
 {
     std::uint64_t totalBytes = 0;
     for (const PlannedCopy& copy : copies)
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
-    ExtractCopier copier(playerRoot, destination, progress, Interrupted);
+    ExtractCopier copier(playerRoot, destination, progress, Interrupted, tagging);
     RunCounts counts;
     bool goOn = true;
     for (const PlannedCopy& copy : copies) {
@@ -225,7 +229,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
             }
             replace = true;
         }
-        goOn = Settle(copier.Add(plan, copy.Size, replace), copier, mode, progress, counts);
+        goOn = Settle(copier.Add(plan, *copy.Track, copy.Size, replace), copier, mode, progress, counts);
     }
     // Copies written whole still go in place after a Cancel or a failure that ends the run; after
     // a signal nothing more is put in place.
@@ -306,7 +310,14 @@ int RunExtract(const ExtractOptions& options)
     }
 
     CatchInterrupts();
-    const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
+    std::unique_ptr<RunTagging> tagging;
+    if (options.WriteTags)
+        tagging = std::make_unique<RunTagging>(FindPathNoCase(db.PlayerRoot, "iPod_Control/Artwork/ArtworkDB").value_or(""));
+    const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination, tagging.get());
+    if (tagging) {
+        for (const std::string& warning : tagging->Warnings())
+            std::cerr << "varnel-cli: warning: " << warning << '\n';
+    }
     // The playlists point at every copy in the destination, of this run or an earlier one.
     const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
     const int playlistFailures =

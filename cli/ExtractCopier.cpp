@@ -2,6 +2,7 @@
 
 #include "ExtractProgress.h"
 #include "CopyTemporary.h"
+#include "RunTagging.h"
 
 #include <cerrno>
 #include <cstring>
@@ -42,15 +43,16 @@ fs::path Normal(const fs::path& path)
 } // namespace
 
 ExtractCopier::ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
-                             bool (*stop)())
-    : Destination(Normal(destination)), Progress(progress), Stop(stop), Player(playerRoot),
+                             bool (*stop)(), RunTagging* tagging)
+    : Destination(Normal(destination)), Progress(progress), Stop(stop), Tagging(tagging), Player(playerRoot),
       Group(PlayerOptions(playerRoot))
 {
 }
 
-std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace)
+std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, const OneTrack& track, std::uint64_t size,
+                                            bool replace)
 {
-    Staged staged{{&plan, size, replace, false, {}}, {}};
+    Staged staged{{&plan, &track, size, replace, false, {}}, {}};
     CopyResult& result = staged.Outcome.Result;
     result = MakeFolders(plan.Destination, staged.MadeFolders);
     const std::string folder = fs::path(plan.Destination).parent_path().string();
@@ -60,7 +62,7 @@ std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint
         result = Group.Add(plan.Source, plan.Destination, replace, [this](std::uint64_t, std::uint64_t done) {
             Progress.Copying(done);
             return !(Stop && Stop());
-        });
+        }, Tagging ? Tagging->StepFor(track, plan.Extension) : CopyFinish());
     }
     if (!result) {
         TakeBackFolders(staged.MadeFolders);

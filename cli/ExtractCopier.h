@@ -11,10 +11,13 @@
 #include <vector>
 
 class ExtractProgress;
+class OneTrack;
+class RunTagging;
 
 // How one copy of the run ended.
 struct CopyOutcome {
     const TrackCopyPlan* Plan = nullptr;
+    const OneTrack* Track = nullptr;
     std::uint64_t Size = 0;
     bool Replace = false; // whether it was allowed to replace a file
     bool Written = false; // whether all its bytes were written before it ended
@@ -27,11 +30,12 @@ struct CopyOutcome {
 // that killed runs left. Every call returns the outcomes it settled, in track order.
 class ExtractCopier {
 public:
+    // With `tagging`, each copy is tagged in its temporary before it gets its name.
     ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
-                  bool (*stop)());
+                  bool (*stop)(), RunTagging* tagging = nullptr);
 
     // Copies the track's file into the group; puts the group in place when it is full.
-    std::vector<CopyOutcome> Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace);
+    std::vector<CopyOutcome> Add(const TrackCopyPlan& plan, const OneTrack& track, std::uint64_t size, bool replace);
     // Puts every copy added so far in place.
     std::vector<CopyOutcome> Flush();
     // Drops the copies not yet in place (an interrupted run): each fails, with nothing left.
@@ -51,6 +55,7 @@ private:
     std::filesystem::path Destination;
     ExtractProgress& Progress;
     bool (*Stop)();
+    RunTagging* Tagging;
     PlayerPresence Player;
     CopyGroup Group;
     std::vector<Staged> Pending;

@@ -183,7 +183,7 @@ std::size_t CopyGroup::Size() const
 }
 
 CopyResult CopyGroup::Add(const std::string& source, const std::string& destination, bool replace,
-                          const CopyProgress& progress)
+                          const CopyProgress& progress, const CopyFinish& finish)
 {
     int fd = -1;
     if (Options.SourceRoot.empty()) {
@@ -240,6 +240,10 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
     if (transferred != static_cast<std::uint64_t>(st.st_size) || after.st_size != st.st_size ||
         after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
         return {ESTALE, kSourceChangedMessage, CopySide::Source};
+    if (finish) {
+        if (const int error = finish(in.Fd, out); error != 0)
+            return Failure(error, CopySide::Destination);
+    }
 
     // A file system that keeps no modification times still holds a good copy.
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

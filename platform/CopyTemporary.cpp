@@ -41,7 +41,7 @@ int CreateNamed(const std::string& folder, std::string& path)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = TemporaryPath(folder);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -93,7 +93,7 @@ int CopyTemporary::Create(const std::string& folder)
     Folder = folder;
     // The system's file creation mask decides the mode, as for any file the user creates.
     if (!g_hooks || !g_hooks->NoUnnamedTemporary) {
-        File = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        File = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (File >= 0)
             return 0;
         if (!NoTmpFileSupport(errno))

@@ -98,10 +98,15 @@ void AppendTrack(Bytes& out, const TrackSpec& track)
     PutField(out, h, 56, track.BitRate);
     PutField(out, h, 60, track.SampleRate);
     PutField(out, h, 80, track.PlayCount);
+    PutField(out, h, 88, static_cast<std::int32_t>(track.LastPlayed));
     PutField(out, h, 92, track.DiscNumber);
     PutField(out, h, 96, track.DiscCount);
     PutField(out, h, 104, static_cast<std::int32_t>(track.DateAdded));
+    PutField(out, h, 112, static_cast<std::int32_t>(track.DatabaseId & 0xFFFFFFFFu));
+    PutField(out, h, 116, static_cast<std::int32_t>(track.DatabaseId >> 32));
+    PutField(out, h, 156, track.SkipCount);
     PutField(out, h, 208, track.MediaType);
+    PutField(out, h, 352, static_cast<std::int32_t>(track.ArtworkId));
     for (const DataObject& object : track.Objects)
         AppendObject(out, object);
     out.resize(out.size() + track.TrailingBytes, 0);

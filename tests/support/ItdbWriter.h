@@ -82,10 +82,14 @@ struct TrackSpec {
     std::int32_t BitRate = 0;                      // offset 56
     std::int32_t SampleRate = 0;                   // offset 60, stored 16.16
     std::int32_t PlayCount = 0;                    // offset 80
+    std::uint32_t LastPlayed = 0;                  // offset 88, seconds from 1904 local time
     std::int32_t DiscNumber = 0;                   // offset 92
     std::int32_t DiscCount = 0;                    // offset 96
     std::uint32_t DateAdded = 0;                   // offset 104, seconds from 1904 local time
+    std::uint64_t DatabaseId = 0;                  // offset 112
+    std::int32_t SkipCount = 0;                    // offset 156
     std::int32_t MediaType = 1;                    // offset 208
+    std::uint32_t ArtworkId = 0;                   // offset 352
     std::vector<DataObject> Objects;
     std::size_t TrailingBytes = 0; // after the last object, counted in the total length
 };
