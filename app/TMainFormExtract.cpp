@@ -46,12 +46,15 @@ public:
     ~RunGuard()
     {
         Form.SetStatusDetail(std::u16string());
-        Form.SetStatusText(TMainForm::IdleStatusText());
+        Form.SetStatusText(Final.empty() ? TMainForm::IdleStatusText() : Final);
         // Last: a close asked for during the run happens once the window is idle again.
         Form.ShowProgress(false);
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
+
+    // The status line's text after the run, instead of the idle one.
+    std::string Final;
 
 private:
     TMainForm& Form;
@@ -144,13 +147,19 @@ void TMainForm::ExtractTracks(bool writeTags)
     std::unique_ptr<RunTagging> tagging;
     if (writeTags)
         tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
-    ExtractCopies copies(*this, IPodDrive, mode, tagging.get());
+    ExtractCopies copies(*this, IPodDrive, folder, mode, tagging.get());
+    if (copies.OpenError() != 0) {
+        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return;
+    }
+    bool stopped = false;
     for (std::size_t i = 0; i < plans.size(); ++i) {
         const TrackCopyPlan& plan = plans[i];
-        if (RunEnding())
+        if ((stopped = RunEnding()))
             break;
         const QString destination = Shown(plan.Destination);
         showDetail(destination);
+        copies.Look(plan);
 
         bool replace = mode == AlwaysOverwrite;
         if (PathExists(plan.Destination)) {
@@ -159,13 +168,13 @@ void TMainForm::ExtractTracks(bool writeTags)
             if (mode == AlwaysPrompt) {
                 // The copies made so far go in place first: the answer may take long, and the
                 // window may be closed meanwhile.
-                if (!copies.Flush())
+                if ((stopped = !copies.Flush()))
                     break;
                 const OverwriteAnswer answer = [&] {
                     const NormalCursor asking;
                     return OverwritePromptForm->AskOverwrite(destination);
                 }();
-                if (answer == AnswerCancel)
+                if ((stopped = answer == AnswerCancel))
                     break;
                 if (answer == AnswerYesToAll)
                     mode = AlwaysOverwrite;
@@ -176,19 +185,19 @@ void TMainForm::ExtractTracks(bool writeTags)
             }
             replace = true;
         }
-        if (RunEnding())
+        if ((stopped = RunEnding()))
             break;
 
-        if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, *tracks[i], replace))
+        if ((stopped = !plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, *tracks[i], replace)))
             break;
     }
-    // Closing the window ends the run at once: what is not in place yet stays out.
-    if (CloseWhenIdle) {
-        copies.Abandon();
-        return;
-    }
-    copies.Flush();
-    if (tagging && !tagging->Warnings().empty()) {
+    // However the run ends, the copies written whole go in place; only the one in progress was
+    // dropped. A window that is closing asks nothing more.
+    const int placed = copies.Finish(CloseWhenIdle);
+    if (stopped && placed > 0)
+        run.Final = "Stopped; " + std::to_string(placed) + " finished " + (placed == 1 ? "copy was" : "copies were") +
+                    " put in place first";
+    if (tagging && !CloseWhenIdle && !tagging->Warnings().empty()) {
         QStringList lines;
         for (const std::string& warning : tagging->Warnings())
             lines << Shown(warning);

@@ -35,7 +35,7 @@ struct PlannedCopy {
     TrackCopyPlan Plan;
     const OneTrack* Track = nullptr;
     std::uint64_t Size = 0;
-    int SourceError = 0; // errno of looking at the source, 0 when it is there
+    std::string SourceProblem; // why the source cannot be copied, found by looking at it
 };
 
 std::string FailureLine(const TrackCopyPlan& plan, const std::string& reason)
@@ -59,10 +59,9 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
     int copied = 0;
     std::uint64_t bytes = 0;
     for (const PlannedCopy& copy : copies) {
-        if (!copy.Plan.Refusal.empty() || copy.SourceError != 0) {
+        if (!copy.Plan.Refusal.empty() || !copy.SourceProblem.empty()) {
             std::cout << std::flush;
-            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? std::strerror(copy.SourceError)
-                                                                          : copy.Plan.Refusal)
+            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? copy.SourceProblem : copy.Plan.Refusal)
                       << '\n';
             ++failures;
             continue;
@@ -98,18 +97,17 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     // Template folders can lead back into the player when the destination lies above it.
     std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), track};
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), track, 0, {}};
         const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
         const auto known = onPlayer.try_emplace(folder, false);
         if (known.second)
             known.first->second = WritesIntoPlayer(folder, playerRoot);
         if (known.first->second && copy.Plan.Refusal.empty())
             copy.Plan.Refusal = "The copy would be written onto the player.";
-        struct stat source {};
-        if (::stat(copy.Plan.Source.c_str(), &source) == 0)
-            copy.Size = static_cast<std::uint64_t>(source.st_size);
-        else
-            copy.SourceError = errno;
+        // Looked at as the copy will open it, so that a dry run promises no copy of a device,
+        // a pipe, a folder or a file reached by a link out of the player.
+        if (const CopyResult source = LookAtSource(playerRoot, copy.Plan.Source, copy.Size); !source)
+            copy.SourceProblem = source.Message;
         copies.push_back(std::move(copy));
     }
     return copies;
@@ -120,7 +118,7 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
 bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies)
 {
     for (const PlannedCopy& copy : copies) {
-        if (copy.Plan.Refusal.empty() && copy.SourceError == 0 && PathExists(copy.Plan.Destination))
+        if (copy.Plan.Refusal.empty() && copy.SourceProblem.empty() && PathExists(copy.Plan.Destination))
             return true;
     }
     return false;
@@ -130,6 +128,8 @@ struct RunCounts {
     int Copied = 0;
     int Kept = 0;
     int Failed = 0;
+    int Unconfirmed = 0; // copied, but the disk did not confirm their names
+    int PlacedAtStop = 0; // finished copies put in place after the run was stopped
     bool Cancelled = false;
     std::string StopReason; // why no later track could be copied
 };
@@ -152,11 +152,32 @@ OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destinat
     return answer;
 }
 
+// Copies in place whose names the disk did not confirm (a failed flush after the names were
+// given) count as copied, with one warning for the group.
+void WarnUnconfirmed(const std::vector<CopyOutcome>& outcomes, ExtractProgress& progress, RunCounts& counts)
+{
+    int unconfirmed = 0;
+    int error = 0;
+    for (const CopyOutcome& settled : outcomes) {
+        if (settled.Result && settled.Result.Unconfirmed != 0) {
+            ++unconfirmed;
+            error = settled.Result.Unconfirmed;
+        }
+    }
+    if (unconfirmed == 0)
+        return;
+    counts.Unconfirmed += unconfirmed;
+    progress.Message("varnel-cli: warning: the disk did not confirm the names of " + std::to_string(unconfirmed) +
+                     (unconfirmed == 1 ? " copy" : " copies") + " just put in place (their data was on disk before "
+                     "they were named): " + std::strerror(error));
+}
+
 // Reports how copies ended; false when the run must stop (no later track can be copied, or the
 // user cancelled at a question about a file that appeared meanwhile).
 bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, OverwriteMode& mode,
             ExtractProgress& progress, RunCounts& counts)
 {
+    WarnUnconfirmed(outcomes, progress, counts);
     for (const CopyOutcome& settled : outcomes) {
         if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
             // The name was taken while the file was copied: that file meets the run's mode too.
@@ -199,12 +220,15 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
     ExtractCopier copier(playerRoot, destination, progress, Interrupted, tagging);
+    if (copier.OpenError() != 0)
+        throw CliError(destination + ": " + std::strerror(copier.OpenError()));
     RunCounts counts;
     bool goOn = true;
     for (const PlannedCopy& copy : copies) {
         if (!goOn || Interrupted())
             break;
         const TrackCopyPlan& plan = copy.Plan;
+        copier.Look(plan);
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
             progress.Message(FailureLine(plan, plan.Refusal));
@@ -231,12 +255,13 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
         }
         goOn = Settle(copier.Add(plan, *copy.Track, copy.Size, replace), copier, mode, progress, counts);
     }
-    // Copies written whole still go in place after a Cancel or a failure that ends the run; after
-    // a signal nothing more is put in place.
-    if (Interrupted())
-        Settle(copier.Abandon(), copier, mode, progress, counts);
-    else
-        Settle(copier.Flush(), copier, mode, progress, counts);
+    // Copies written whole still go in place after a signal, a Cancel or a failure that ends the
+    // run; only the copy in progress was dropped. A second signal meanwhile ends the program.
+    const bool stopped = Interrupted() || counts.Cancelled || !counts.StopReason.empty();
+    const int before = counts.Copied;
+    Settle(copier.Flush(), copier, mode, progress, counts);
+    if (stopped)
+        counts.PlacedAtStop = counts.Copied - before;
     progress.Finish();
     return counts;
 }
@@ -322,9 +347,13 @@ int RunExtract(const ExtractOptions& options)
     const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
     const int playlistFailures =
         writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination) : 0;
+    if (counts.PlacedAtStop > 0)
+        std::cerr << "varnel-cli: stopped; " << counts.PlacedAtStop << " finished "
+                  << (counts.PlacedAtStop == 1 ? "copy was" : "copies were") << " put in place first\n";
     PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     if (!counts.StopReason.empty())
         return ExitBadInput;
-    return counts.Failed > 0 || counts.Cancelled || playlistFailures > 0 ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || counts.Unconfirmed > 0 || playlistFailures > 0 ? ExitSomeFailed
+                                                                                                   : ExitDone;
 }

@@ -23,6 +23,7 @@
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -531,15 +532,24 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
         return RunProgram(VARNEL_CLI_PROGRAM, args, FaultEnvironment(fault, at));
     };
 
-    // Ctrl+C in the middle of a copy: that copy stops, the first one, written whole but waiting
-    // for its group, is not put in place either and says so, and the program ends by the signal.
+    // Ctrl+C in the middle of a copy: that copy stops and leaves nothing, the first one, written
+    // whole and waiting for its group, is put in place and says so, and the program ends by the
+    // signal.
     ProgramResult run = runWith("sigint", 2);
     EXPECT_EQ(run.Signal, SIGINT) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 1u);
+    EXPECT_TRUE(fs::exists(dest / "Intro.mp3"));
+    EXPECT_NE(run.Err.find("varnel-cli: stopped; 1 finished copy was put in place first\n"), std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("1 of 3 tracks copied, 2 left when the run was interrupted"), std::string::npos) << run.Err;
+    // A second Ctrl+C while they are flushed ends the program at once: nothing more in place.
+    fs::remove_all(dest);
+    std::vector<std::string> twice = FaultEnvironment("sigint", 2);
+    twice.insert(twice.end(), {"VARNEL_FLUSH_FAULT=sigint", "VARNEL_FLUSH_FAULT_AT=1"});
+    run = RunProgram(VARNEL_CLI_PROGRAM, args, twice);
+    EXPECT_EQ(run.Signal, SIGINT) << run.Err;
     EXPECT_TRUE(FilesBelow(dest).empty());
-    EXPECT_NE(run.Err.find("Intro.mp3: The run was interrupted before the copy was put in place.\n"), std::string::npos)
-        << run.Err;
-    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 1 failed, 2 left when the run was interrupted"), std::string::npos)
-        << run.Err;
+    EXPECT_EQ(run.Err.find("stopped;"), std::string::npos) << run.Err;
 
     // A file appears under a copy's name while it is made: with "never" it stays as it is.
     fs::remove_all(dest);
@@ -593,7 +603,8 @@ TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
             VARNEL_CLI_PROGRAM, {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%"},
             FaultEnvironment(c.fault.empty() ? "none" : c.fault, 2));
         EXPECT_EQ(run.ExitCode, 2) << c.what << run.Err;
-        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - static_cast<long>(c.copied), 2) << c.what << run.Err;
+        // A copy finished before the end is put in place and told: its line, and the one that says so.
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - 2 * static_cast<long>(c.copied), 2) << c.what << run.Err;
         EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << c.what << run.Err;
         EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what;
         ::umount2(target.c_str(), MNT_DETACH);
@@ -641,13 +652,15 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
 TEST_F(VarnelCliTest, CtrlCAtTheQuestionEndsTheRun)
 {
     const fs::path dest = Temp.File("music");
-    WriteText(dest / "Intro.mp3", "older copy");
+    WriteText(dest / "Song _Two_, live.m4a", "older copy");
     const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
-                                           "--overwrite", "ask", "--limit", "1"};
+                                           "--overwrite", "ask"};
     const ProgramResult run =
         RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "\x03", "Overwirte?");
     EXPECT_EQ(run.Signal, SIGINT) << run.Out;
-    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "older copy"}}));
+    // The track copied before the question is in place; the one asked about is as it was.
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"},
+                                                                     {"Song _Two_, live.m4a", "older copy"}}));
 }
 
 // A name from the player may hold control characters. In the copy's name they become "_" like
@@ -737,4 +750,157 @@ TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
         contents.insert(content);
     }
     EXPECT_EQ(contents.size(), copies.size());
+}
+
+// The flushes of a run fail from the Nth one on (EIO). The first flush of a group comes before any
+// name is given: every old file stays, and the run ends. The second comes after the names: the
+// copies, whose data was on disk first, count as copied, with a warning. An export that cannot
+// be flushed keeps the older export.
+TEST_F(VarnelCliTest, AFailedFlushKeepsOldFilesOrCountsCopiesWhoseNamesWereNotConfirmed)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "always",
+                                           "--template", "%title%"};
+    struct Case {
+        int failingFlush;
+        int exitCode;
+        const char* summary;
+        bool replaced;
+    };
+    for (const Case c : {Case{1, 2, "0 of 3 tracks copied, 3 failed", false}, Case{2, 1, "3 of 3 tracks copied", true}}) {
+        for (const char* name : {"Intro.mp3", "Song _Two_, live.m4a", "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3"})
+            WriteText(dest / name, "old");
+        std::vector<std::string> env = FaultEnvironment("none", 0);
+        env.insert(env.end(), {"VARNEL_FLUSH_FAULT=eio", "VARNEL_FLUSH_FAULT_AT=" + std::to_string(c.failingFlush)});
+        const ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+        EXPECT_EQ(run.ExitCode, c.exitCode) << run.Err;
+        EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << run.Err;
+        EXPECT_EQ(ReadFile(dest / "Intro.mp3"), c.replaced ? "intro audio" : "old");
+        EXPECT_EQ(FilesBelow(dest).size(), 3u) << "no temporary stays";
+        EXPECT_EQ(run.Err.find("did not confirm the names of 3 copies") != std::string::npos, c.replaced) << run.Err;
+    }
+
+    const fs::path csv = Temp.File("tracks.csv");
+    WriteText(csv, "older export");
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    env.insert(env.end(), {"VARNEL_FLUSH_FAULT=eio", "VARNEL_FLUSH_FAULT_AT=1"});
+    const ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, {"export", Root.string(), csv.string()}, env);
+    EXPECT_NE(run.ExitCode, 0);
+    EXPECT_NE(run.Err.find("Input/output error"), std::string::npos) << run.Err;
+    EXPECT_EQ(ReadFile(csv), "older export");
+}
+
+// Every folder a run looks into is rid of the temporaries that killed runs left there, even when
+// nothing is copied into it; a temporary too young to be stale stays.
+TEST_F(VarnelCliTest, EveryFolderARunLooksIntoIsSweptOfStaleTemporaries)
+{
+    const fs::path dest = Temp.File("music");
+    for (const char* name : {"Band/Intro.mp3", "Band/\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "Up_Down/Song _Two_, live.m4a"})
+        WriteText(dest / name, "kept");
+    WriteText(dest / "Band/.varnel-part-killed1", "left by a kill");
+    WriteText(dest / "Up_Down/.varnel-part-killed2", "left by a kill");
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "never",
+                                           "--template", "%artist%/%title%"};
+    ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+    EXPECT_EQ(FilesBelow(dest).size(), 5u) << "young temporaries may be a running copy's";
+    env.push_back("VARNEL_CLOCK_AHEAD=600");
+    run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 kept as they were"), std::string::npos) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 3u);
+}
+
+// A dry run looks at each source as the copy would: a pipe or a folder where the player's file
+// should be is refused with the reason, not promised.
+TEST_F(VarnelCliTest, TheDryRunPromisesOnlyRegularFiles)
+{
+    fs::remove(Root / "iPod_Control/Music/F00/AAAA.mp3");
+    ASSERT_EQ(::mkfifo((Root / "iPod_Control/Music/F00/AAAA.mp3").c_str(), 0644), 0);
+    fs::remove(Root / "iPod_Control/Music/F01/BBBB.m4a");
+    fs::create_directories(Root / "iPod_Control/Music/F01/BBBB.m4a");
+    const fs::path dest = Temp.File("music");
+    for (const bool dry : {true, false}) {
+        std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%"};
+        if (dry)
+            args.push_back("--dry-run");
+        const ProgramResult run = Run(args);
+        EXPECT_EQ(run.ExitCode, 1) << run.Err;
+        EXPECT_NE(run.Err.find("AAAA.mp3 to " + (dest / "Intro.mp3").string() + ": Not a regular file\n"),
+                  std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find("live.m4a: Is a directory\n"), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find(dry ? "1 of 3 tracks would be copied" : "1 of 3 tracks copied, 2 failed"),
+                  std::string::npos) << run.Err;
+    }
+}
+
+// A group never holds more files than a quarter of the open-file limit allows, and a soft limit
+// is raised first.
+TEST_F(VarnelCliTest, ALowOpenFileLimitStillCopiesEveryTrack)
+{
+    constexpr int kTracks = 120;
+    Db = Database();
+    std::vector<std::int32_t> ids;
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < kTracks; ++i) {
+        const std::string file = "T" + std::to_string(i) + ".mp3";
+        tracks.push_back(Track(1000 + i, WideFromNarrow("Song " + std::to_string(i)),
+                               u":iPod_Control:Music:F03:" + WideFromNarrow(file)));
+        WriteText(Root / "iPod_Control/Music/F03" / file, "song " + std::to_string(i));
+        ids.push_back(1000 + i);
+    }
+    Db.AddTracks(tracks);
+    Db.AddPlaylists({Playlist(u"My iPod", true, ids)});
+    WriteDatabase();
+    for (const char* limit : {"ulimit -Sn 40", "ulimit -n 40"}) {
+        const fs::path dest = Temp.File(std::string("music") + limit[8]);
+        const ProgramResult run = RunProgram(
+            "/bin/sh", {"-c", std::string(limit) + " && exec \"$0\" \"$@\"", VARNEL_CLI_PROGRAM, "extract",
+                        Root.string(), dest.string(), "--template", "%title%"},
+            {"XDG_CONFIG_HOME=" + Config.string()});
+        EXPECT_EQ(run.ExitCode, 0) << limit << run.Err.substr(0, 2000);
+        EXPECT_EQ(FilesBelow(dest).size(), static_cast<std::size_t>(kTracks)) << limit;
+    }
+}
+
+// Faults of the machine, provoked for real: a destination disk unplugged in mid-run (a lazy
+// unmount, and its folder made again on the system disk), no /proc, a full FAT disk under FUSE.
+TEST_F(VarnelCliTest, AVanishedDestinationNoProcOrAFullFatDiskEndTheRunWithTheRightReason)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounts of its own need root";
+    for (const char* file : {"iPod_Control/Music/F00/AAAA.mp3", "iPod_Control/Music/F01/BBBB.m4a", "iPod_Control/Music/F02/CCCC.mp3"})
+        WriteText(Root / file, std::string(7 * 1024 * 1024, 'x'));
+    auto extract = [&](const fs::path& dest, const std::vector<std::string>& env, const std::string& prefix = {}) {
+        std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%"};
+        if (prefix.empty())
+            return RunProgram(VARNEL_CLI_PROGRAM, args, env);
+        args.insert(args.begin(), {"-c", prefix + " && exec \"$0\" \"$@\"", VARNEL_CLI_PROGRAM});
+        return RunProgram("/usr/bin/unshare", [&] {
+            std::vector<std::string> all = {"-m", "/bin/sh"};
+            all.insert(all.end(), args.begin(), args.end());
+            return all;
+        }(), env);
+    };
+
+    const fs::path usb = Temp.File("usb");
+    fs::create_directories(usb);
+    ASSERT_EQ(::mount("tmpfs", usb.c_str(), "tmpfs", 0, "size=64m"), 0);
+    ProgramResult run = extract(usb / "Music", FaultEnvironment("vanish:" + usb.string(), 2));
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find("The destination folder is no longer there."), std::string::npos) << run.Err;
+    EXPECT_TRUE(FilesBelow(usb).empty()) << "nothing lands on the disk under the mount point";
+    ::umount2(usb.c_str(), MNT_DETACH);
+
+    run = extract(Temp.File("noproc"), {"XDG_CONFIG_HOME=" + Config.string()}, "mount -t tmpfs none /proc");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(Temp.File("noproc")).size(), 3u);
+
+    FatMount fat(Temp.File(""));
+    if (!fat.Ready())
+        GTEST_SKIP() << fat.Why();
+    run = extract(fat.Root(), {"XDG_CONFIG_HOME=" + Config.string()});
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find(": No space left on device\n"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("varnel-cli: 2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
 }

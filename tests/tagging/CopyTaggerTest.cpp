@@ -1,4 +1,6 @@
 #include "CopyTagger.h"
+#include "OneTrack.h"
+#include "RunTagging.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +12,10 @@
 #include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -175,4 +180,36 @@ TEST_F(CopyTagger, WhatIsNotKnownOrCannotBeTaggedIsLeftAlone)
     const std::pair<std::int32_t, int> stars[] = {{0, 0}, {9, 0}, {10, 1}, {58, 3}, {80, 4}, {100, 5}, {255, 5}};
     for (const auto& [rating, expected] : stars)
         EXPECT_EQ(StarsOf(rating), expected) << rating;
+}
+
+// A disk that fills up while the tags are written: the step puts the plain copy back, whole.
+TEST_F(CopyTagger, ACopyThatCannotTakeItsTagsForLackOfSpaceIsPlainAgain)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const std::string point = "/tmp/knowledge-full-" + std::to_string(::getpid());
+    std::filesystem::create_directories(point);
+    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=12k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+    const std::string mp3 = Slurp(Media("notags.mp3"));
+    const std::string sourcePath = Temp.File("source.mp3");
+    std::ofstream(sourcePath, std::ios::binary) << mp3;
+    const std::string copyPath = point + "/copy.mp3";
+    std::ofstream(copyPath, std::ios::binary) << mp3;
+
+    OneTrack track;
+    track.SetTitle(std::u16string(30000, u'x')); // far more tag than the disk has room for
+    track.SetMediaType(1);
+    RunTagging tagging("");
+    const int source = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+    const int copy = ::open(copyPath.c_str(), O_RDWR | O_CLOEXEC);
+    const int error = tagging.StepFor(track, ".mp3")(source, copy);
+    ::close(copy);
+    ::close(source);
+    const std::string after = Slurp(copyPath);
+    ::umount2(point.c_str(), MNT_DETACH);
+    std::filesystem::remove(point);
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(after == mp3) << after.size() << " bytes";
+    EXPECT_EQ(tagging.Untagged(), 1);
 }
