@@ -66,18 +66,29 @@ void FdStream::MoveTail(long from, long to)
     const long end = length();
     if (from == to || Failure)
         return;
-    std::vector<char> buffer(static_cast<std::size_t>(std::min(kMoveChunk, std::max(1L, end - from))));
+    std::vector<char> buffer;
     if (to > from) {
-        // Backwards from the end, so that no byte is overwritten before it has moved.
+        // Backwards from the end, so that no byte is overwritten before it has moved. The kernel
+        // moves them within the file where it can, in pieces no longer than the shift, so that a
+        // piece never overlaps its new place; read and write take over where it cannot.
         for (long chunkEnd = end; chunkEnd > from && !Failure;) {
-            const long chunk = std::min(kMoveChunk, chunkEnd - from);
+            const long chunk = std::min({kMoveChunk, chunkEnd - from, KernelMove ? to - from : kMoveChunk});
             const long start = chunkEnd - chunk;
-            if (!ReadAt(start, buffer.data(), static_cast<std::size_t>(chunk)) ||
-                !WriteAt(start + (to - from), buffer.data(), static_cast<std::size_t>(chunk)))
+            if (KernelMove && MoveInKernel(start, start + (to - from), chunk)) {
+                chunkEnd = start;
+                continue;
+            }
+            KernelMove = false;
+            const long piece = std::min(kMoveChunk, chunkEnd - from);
+            const long pieceStart = chunkEnd - piece;
+            buffer.resize(static_cast<std::size_t>(piece));
+            if (!ReadAt(pieceStart, buffer.data(), buffer.size()) ||
+                !WriteAt(pieceStart + (to - from), buffer.data(), buffer.size()))
                 Failure = true;
-            chunkEnd = start;
+            chunkEnd = pieceStart;
         }
     } else {
+        buffer.resize(static_cast<std::size_t>(std::min(kMoveChunk, std::max(1L, end - from))));
         for (long start = from; start < end && !Failure; start += kMoveChunk) {
             const long chunk = std::min(kMoveChunk, end - start);
             if (!ReadAt(start, buffer.data(), static_cast<std::size_t>(chunk)) ||
@@ -87,6 +98,24 @@ void FdStream::MoveTail(long from, long to)
         if (!Failure)
             truncate(end - (from - to));
     }
+}
+
+bool FdStream::MoveInKernel(long from, long to, long length)
+{
+    Written = true;
+    loff_t in = from;
+    loff_t out = to;
+    for (long left = length; left > 0;) {
+        const ssize_t moved = ::copy_file_range(Fd, &in, Fd, &out, static_cast<std::size_t>(left), 0);
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved <= 0) {
+            // What was moved so far is moved again by the caller, from the same offsets.
+            return false;
+        }
+        left -= moved;
+    }
+    return true;
 }
 
 void FdStream::insert(const TagLib::ByteVector& data, unsigned long start, unsigned long replace)

@@ -31,9 +31,12 @@ private:
     bool WriteAt(long offset, const char* data, std::size_t size);
     // Moves the bytes from `from` to the end so that they start at `to`, then ends the file there.
     void MoveTail(long from, long to);
+    // Copies `length` bytes within the file with copy_file_range; false where the kernel cannot.
+    bool MoveInKernel(long from, long to, long length);
 
     int Fd;
     long At = 0;
     bool Failure = false;
     bool Written = false;
+    bool KernelMove = true;
 };
