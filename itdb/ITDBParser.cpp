@@ -2,6 +2,7 @@
 
 #include "CompressedDatabase.h"
 #include "FileReader.h"
+#include "PlayerNotes.h"
 #include "TextConvert.h"
 
 #include <algorithm>
@@ -112,6 +113,11 @@ int ITDBParser::Parse(int trackLimit)
 
     const int wanted = trackLimit < 0 ? count : std::min(count, trackLimit);
     int read = 0;
+    // The player's notes name the tracks by their position in the database's list.
+    const PlayerNoteFiles notes = FindPlayerNoteFiles(FileName);
+    const std::vector<PlayCountEntry> playCounts =
+        notes.PlayCounts.empty() ? std::vector<PlayCountEntry>() : ReadPlayCountsFile(notes.PlayCounts);
+    std::vector<OneTrack*> listed;
     // Each track that reads cleanly ends past where it began, so this loop is bounded by the
     // size of the file, not by the count it claims.
     for (int i = 0; i < wanted; ++i) {
@@ -121,9 +127,11 @@ int ITDBParser::Parse(int trackLimit)
             break;
         ++read;
         track.SetOrdinal(read);
+        if (static_cast<std::size_t>(read) <= playCounts.size())
+            MergePlayCount(track, playCounts[static_cast<std::size_t>(read - 1)]);
         const std::int32_t id = track.GetTrackId();
         // Real databases mostly list tracks by ascending id, so the end is the usual place.
-        Tracks.insert_or_assign(Tracks.end(), id, std::move(track));
+        listed.push_back(&Tracks.insert_or_assign(Tracks.end(), id, std::move(track))->second);
     }
 
     const int playlists = CountPlaylists(file);
@@ -136,8 +144,7 @@ int ITDBParser::Parse(int trackLimit)
     }
     ScratchUnits = std::u16string();
     ScratchNarrow = std::string();
-    if (read > 0)
-        MergePlayerNotes();
+    AddOnTheGo(notes.OnTheGo, listed);
     return read;
 }
 

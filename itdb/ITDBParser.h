@@ -98,10 +98,13 @@ private:
     bool ReadWideString(FileReader& file, std::u16string_view& text);
     bool ReadNarrowString(FileReader& file, std::string_view& text);
     bool ReadInt(FileReader& file, std::int32_t& value);
-    // After the tracks and playlists: merges the plays, skips and ratings noted since the last
-    // sync, and adds the On-The-Go playlists after the database's own.
-    void MergePlayerNotes();
+    // The plays, skips and ratings noted since the last sync, merged into each track as it is
+    // read (while it is at hand); a damaged file gives none and a warning.
+    std::vector<PlayCountEntry> ReadPlayCountsFile(const std::string& path);
     void MergePlayCount(OneTrack& track, const PlayCountEntry& entry);
+    // After the database's playlists, those of the On-The-Go files; `listed` holds the tracks in
+    // the order the database lists them.
+    void AddOnTheGo(const std::vector<std::string>& paths, std::vector<OneTrack*>& listed);
     // Reads the records of one list for Salvage, each with `readOne`, resuming after damage.
     template <class ReadOne>
     void SalvageList(FileReader& file, std::int64_t listAt, const char (&listTag)[5], const char (&childTag)[5],

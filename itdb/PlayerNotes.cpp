@@ -154,39 +154,33 @@ bool ReadSmallFile(const std::string& path, std::size_t limit, std::vector<unsig
     return ok;
 }
 
-void ITDBParser::MergePlayerNotes()
+std::vector<PlayCountEntry> ITDBParser::ReadPlayCountsFile(const std::string& path)
 {
-    const PlayerNoteFiles files = FindPlayerNoteFiles(FileName);
     std::vector<unsigned char> bytes;
     std::string problem;
-    // The tracks in the order the database lists them: the notes name them by that position.
-    std::vector<OneTrack*> listed;
-    if (!files.PlayCounts.empty() || !files.OnTheGo.empty()) {
-        for (auto& [id, track] : Tracks) {
-            const auto at = static_cast<std::size_t>(track.GetOrdinal() - 1);
-            if (listed.size() <= at)
-                listed.resize(at + 1);
-            listed[at] = &track;
-        }
+    std::optional<std::vector<PlayCountEntry>> entries;
+    if (ReadSmallFile(path, kNoteFileLimit, bytes, problem))
+        entries = ReadPlayCounts(bytes, problem);
+    if (!entries) {
+        Warnings.push_back(path + ": the plays since the last sync are left out: " + problem);
+        return {};
     }
+    return std::move(*entries);
+}
 
-    if (!files.PlayCounts.empty()) {
-        std::optional<std::vector<PlayCountEntry>> entries;
-        if (ReadSmallFile(files.PlayCounts, kNoteFileLimit, bytes, problem))
-            entries = ReadPlayCounts(bytes, problem);
-        if (!entries) {
-            Warnings.push_back(files.PlayCounts + ": the plays since the last sync are left out: " + problem);
-        } else {
-            const std::size_t n = std::min(entries->size(), listed.size());
-            for (std::size_t i = 0; i < n; ++i) {
-                if (listed[i])
-                    MergePlayCount(*listed[i], (*entries)[i]);
-            }
-        }
+void ITDBParser::AddOnTheGo(const std::vector<std::string>& paths, std::vector<OneTrack*>& listed)
+{
+    if (paths.empty())
+        return;
+    // A record replaced by a later one with the same id is no longer at its position.
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (listed[i]->GetOrdinal() != static_cast<std::int32_t>(i + 1))
+            listed[i] = nullptr;
     }
-
+    std::vector<unsigned char> bytes;
+    std::string problem;
     int number = 0;
-    for (const std::string& path : files.OnTheGo) {
+    for (const std::string& path : paths) {
         std::optional<std::vector<std::uint32_t>> indexes;
         if (ReadSmallFile(path, kNoteFileLimit, bytes, problem))
             indexes = ReadOnTheGo(bytes, problem);
