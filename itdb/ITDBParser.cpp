@@ -63,7 +63,7 @@ TrackDetails ReadTrackDetails(const unsigned char* head, std::int32_t headerLeng
         details.Year = Int32At(head + 52);
     if (inside(80, 4))
         details.PlayCount = Int32At(head + 80);
-    if (inside(88, 4))
+    if (inside(88, 4) && Int32At(head + 88) != 0)
         details.LastPlayed = clock.ToUtc(static_cast<std::uint32_t>(Int32At(head + 88)));
     if (inside(92, 4))
         details.DiscNumber = Int32At(head + 92);
@@ -131,7 +131,9 @@ int ITDBParser::Parse(int trackLimit)
             MergePlayCount(track, playCounts[static_cast<std::size_t>(read - 1)]);
         const std::int32_t id = track.GetTrackId();
         // Real databases mostly list tracks by ascending id, so the end is the usual place.
-        listed.push_back(&Tracks.insert_or_assign(Tracks.end(), id, std::move(track))->second);
+        OneTrack& kept = Tracks.insert_or_assign(Tracks.end(), id, std::move(track))->second;
+        if (!notes.OnTheGo.empty())
+            listed.push_back(&kept);
     }
 
     const int playlists = CountPlaylists(file);
