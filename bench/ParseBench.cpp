@@ -264,17 +264,12 @@ int main(int argc, char** argv)
         std::filesystem::create_hard_link(gPath, gNotesPath, linked);
         if (linked)
             std::filesystem::copy_file(gPath, gNotesPath);
-        itdbwriter::Bytes counts(96 + 28 * static_cast<std::size_t>(summary.Tracks), 0);
-        std::memcpy(counts.data(), "mhdp", 4);
-        itdbwriter::PutInt32(counts, 4, 96);
-        itdbwriter::PutInt32(counts, 8, 28);
-        itdbwriter::PutInt32(counts, 12, summary.Tracks);
-        for (std::size_t i = 0; i < static_cast<std::size_t>(summary.Tracks); ++i) {
-            itdbwriter::PutInt32(counts, 96 + 28 * i, static_cast<std::int32_t>(i % 3));       // plays
-            itdbwriter::PutInt32(counts, 96 + 28 * i + 4, i % 3 ? static_cast<std::int32_t>(3700000000u - i) : 0);
-            itdbwriter::PutInt32(counts, 96 + 28 * i + 12, static_cast<std::int32_t>(20 * (i % 6))); // rating
-            itdbwriter::PutInt32(counts, 96 + 28 * i + 20, 1);                                     // skips
-        }
+        // Per track: plays, last played, bookmark, rating, (unknown), skips.
+        std::vector<std::vector<std::int32_t>> entries(static_cast<std::size_t>(summary.Tracks));
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i] = {static_cast<std::int32_t>(i % 3), i % 3 ? static_cast<std::int32_t>(3700000000u - i) : 0, 0,
+                          static_cast<std::int32_t>(20 * (i % 6)), 0, 1};
+        const itdbwriter::Bytes counts = itdbwriter::PlayerNoteFile("mhdp", 96, 28, entries);
         if (!itdbwriter::WriteFile((dir / "notes/Play Counts").string(), counts))
             return 1;
     }

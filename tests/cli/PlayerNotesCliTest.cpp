@@ -8,36 +8,19 @@
 #include <taglib/mpegfile.h>
 #include <taglib/popularimeterframe.h>
 
-#include <cstring>
+#include <algorithm>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
 
-namespace {
-
-Bytes NoteFile(const char* tag, std::int32_t entryLength, const std::vector<std::vector<std::int32_t>>& fields)
-{
-    Bytes out(static_cast<std::size_t>(96 + entryLength * std::int32_t(fields.size())), 0);
-    std::memcpy(out.data(), tag, 4);
-    PutInt32(out, 4, 96);
-    PutInt32(out, 8, entryLength);
-    PutInt32(out, 12, static_cast<std::int32_t>(fields.size()));
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        for (std::size_t f = 0; f < fields[i].size(); ++f)
-            PutInt32(out, 96 + i * std::size_t(entryLength) + 4 * f, fields[i][f]);
-    }
-    return out;
-}
-
-} // namespace
 
 TEST_F(LibraryPlayer, WhatThePlayerNotedReachesTheListsAndTheTaggedCopies)
 {
     const fs::path itunes = Root / "iPod_Control/iTunes";
     // Intro (the first track) played twice and skipped once since the sync, and given five stars.
     WriteFile((itunes / "Play Counts").string(),
-              NoteFile("mhdp", 28, {{2, static_cast<std::int32_t>(3786912000u), 0, 100, 0, 1, 0}, {}, {}, {}, {}}));
-    WriteFile((itunes / "OTGPlaylistInfo").string(), NoteFile("mhpo", 4, {{2}, {0}}));
+              PlayerNoteFile("mhdp", 96, 28, {{2, static_cast<std::int32_t>(3786912000u), 0, 100, 0, 1, 0}, {}, {}, {}, {}}));
+    WriteFile((itunes / "OTGPlaylistInfo").string(), PlayerNoteFile("mhpo", 96, 4, {{2}, {0}}));
     // Intro's cover: image 100, which its track header names.
     Bytes db = Db.Build();
     const auto first = std::search(db.begin(), db.end(), std::begin("mhit"), std::end("mhit") - 1);

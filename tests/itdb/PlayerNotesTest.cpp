@@ -13,23 +13,6 @@ namespace {
 
 constexpr std::int64_t kPlayerEpoch = 2082844800; // 1904-01-01 to 1970-01-01, in seconds
 
-// A note file: the tag, a header of `headerLength` bytes, then `entries` of `entryLength` bytes
-// each, filled from `fields` (one row of 32-bit values per entry, zero-padded).
-Bytes NoteFile(const char* tag, std::int32_t headerLength, std::int32_t entryLength,
-               const std::vector<std::vector<std::int32_t>>& fields)
-{
-    Bytes out(static_cast<std::size_t>(headerLength + entryLength * std::int32_t(fields.size())), 0);
-    std::copy(tag, tag + 4, out.begin());
-    PutInt32(out, 4, headerLength);
-    PutInt32(out, 8, entryLength);
-    PutInt32(out, 12, static_cast<std::int32_t>(fields.size()));
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        for (std::size_t f = 0; f < fields[i].size() && 4 * (f + 1) <= std::size_t(entryLength); ++f)
-            PutInt32(out, std::size_t(headerLength) + i * std::size_t(entryLength) + 4 * f, fields[i][f]);
-    }
-    return out;
-}
-
 // Three tracks, listed 30, 10, 20, with counts, a rating and a last play of their own.
 class PlayerNotes : public ::testing::Test {
 protected:
@@ -88,7 +71,7 @@ TEST_F(PlayerNotes, PlayCountsOfEachEntryLengthMergeWithTheDatabase)
     } cases[] = {{12, 60, 60, 2}, {16, 100, 0, 2}, {20, 100, 0, 2}, {28, 100, 0, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
-        Temp.Write("Play Counts", NoteFile("mhdp", 96, c.length, fields));
+        Temp.Write("Play Counts", PlayerNoteFile("mhdp", 96, c.length, fields));
         const auto parser = Parse();
         EXPECT_TRUE(parser->GetWarnings().empty());
         const TrackDetails& first = parser->FindTrack(30)->GetDetails();
@@ -106,10 +89,10 @@ TEST_F(PlayerNotes, PlayCountsOfEachEntryLengthMergeWithTheDatabase)
 
 TEST_F(PlayerNotes, DamagedPlayCountsAreLeftOutWithAWarning)
 {
-    const Bytes good = NoteFile("mhdp", 96, 28, {{4}, {4}, {4}});
+    const Bytes good = PlayerNoteFile("mhdp", 96, 28, {{4}, {4}, {4}});
     Bytes longer = good;
     longer.push_back(0);
-    Bytes tooShortEntries = NoteFile("mhdp", 96, 8, {{4}, {4}, {4}});
+    Bytes tooShortEntries = PlayerNoteFile("mhdp", 96, 8, {{4}, {4}, {4}});
     Bytes foreign = good;
     foreign[0] = 'x';
     for (const Bytes& bytes : {Bytes(good.begin(), good.end() - 1), longer, tooShortEntries, foreign, Bytes{}}) {
@@ -123,10 +106,10 @@ TEST_F(PlayerNotes, DamagedPlayCountsAreLeftOutWithAWarning)
 
 TEST_F(PlayerNotes, OnTheGoPlaylistsFollowTheDatabasesInFileOrder)
 {
-    Temp.Write("otgplaylistinfo", NoteFile("mhpo", 20, 4, {{2}, {0}, {7}, {2}})); // any letter case
-    Temp.Write("OTGPlaylistInfo_1", NoteFile("mhpo", 20, 4, {}));                 // empty: no number
-    Temp.Write("OTGPlaylistInfo_2", NoteFile("mhpo", 20, 8, {{1, 99}}));
-    Temp.Write("OTGPlaylistInfo_4", NoteFile("mhpo", 20, 4, {{1}}));              // after a gap: not read
+    Temp.Write("otgplaylistinfo", PlayerNoteFile("mhpo", 20, 4, {{2}, {0}, {7}, {2}})); // any letter case
+    Temp.Write("OTGPlaylistInfo_1", PlayerNoteFile("mhpo", 20, 4, {}));                 // empty: no number
+    Temp.Write("OTGPlaylistInfo_2", PlayerNoteFile("mhpo", 20, 8, {{1, 99}}));
+    Temp.Write("OTGPlaylistInfo_4", PlayerNoteFile("mhpo", 20, 4, {{1}}));              // after a gap: not read
     const std::vector<std::pair<std::string, std::vector<std::int32_t>>> expected = {
         {"Library", {30, 10, 20}}, {"On-The-Go 1", {20, 30, 20}}, {"On-The-Go 2", {10}}};
     EXPECT_EQ(Playlists(), expected);

@@ -191,6 +191,12 @@ private:
 // players write, unless a test wants more), the total length set to the size of the result.
 Bytes Compressed(const Bytes& plain, int level = 1);
 
+// A file of the player's notes beside the database, "mhdp" (Play Counts) or "mhpo" (On-The-Go):
+// a header of `headerLength` bytes, then one entry of `entryLength` bytes for each row of
+// `fields`, its 32-bit values written in order and the rest of the entry zero.
+Bytes PlayerNoteFile(const char* tag, std::int32_t headerLength, std::int32_t entryLength,
+                     const std::vector<std::vector<std::int32_t>>& fields);
+
 // Writes `bytes` to `path`, replacing the file; false on failure.
 bool WriteFile(const std::string& path, const Bytes& bytes);
 // Overwrites four bytes at `offset` with a little-endian value.
