@@ -1,7 +1,7 @@
 #include "FakePlayer.h"
 #include "ScriptedDialogs.h"
 
-#include <QMenu>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -35,4 +35,21 @@ TEST(TaggedExtractTest, TheCommandTagsWhatTakesTagsAndSaysHowManyCopiesStayedPla
     dialogs.paths.push_back(QString::fromStdString(player.Out()));
     form.ActionFileExtract->trigger();
     EXPECT_TRUE(FakePlayer::Read(player.Out("1 - One - Band.mp3")) == mp3);
+}
+
+TEST(TaggedExtractTest, OnTheGoPlaylistsEndThePlaylistListAndDamagedNotesAreToldOfOnce)
+{
+    ScriptedDialogs dialogs;
+    FakePlayer player({{1, u"One", ":iPod_Control:Music:F00:AAAA.mp3", "a"},
+                       {2, u"Two", ":iPod_Control:Music:F00:BBBB.mp3", "b"}});
+    const std::string itunes = player.Root() + "/iPod_Control/iTunes/";
+    itdbwriter::WriteFile(itunes + "OTGPlaylistInfo", itdbwriter::PlayerNoteFile("mhpo", 20, 4, {{1}, {0}}));
+    itdbwriter::WriteFile(itunes + "Play Counts", {'m', 'h', 'd', 'p'});
+    TMainForm form;
+    ASSERT_EQ(form.LoadDatabase(itunes + "iTunesDB"), 2);
+    const int count = form.LstPlaylists->topLevelItemCount();
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(form.LstPlaylists->topLevelItem(count - 1)->text(0), "On-The-Go 1");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains("Play Counts")) << dialogs.messages[0].text.toStdString();
 }
