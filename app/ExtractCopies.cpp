@@ -2,6 +2,7 @@
 
 #include "BusyCursor.h"
 #include "CopyTemporary.h"
+#include "RunTagging.h"
 #include "Settings.h"
 #include "TMainForm.h"
 #include "TOverwritePromptForm.h"
@@ -37,9 +38,15 @@ bool Stopped(const CopyResult& result)
 } // namespace
 
 ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder,
-                             std::int32_t& mode)
-    : Form(form), Mode(mode), Destination(folder), Options(BeneathPlayer(playerRoot, Destination)), Group(Options)
+                             std::int32_t& mode, RunTagging* tagging)
+    : Form(form), Mode(mode), Tagging(tagging), Destination(folder), Options(BeneathPlayer(playerRoot, Destination)),
+      Group(Options)
 {
+}
+
+CopyFinish ExtractCopies::TagStep(const TrackCopyPlan& plan, const OneTrack& track)
+{
+    return Tagging ? Tagging->StepFor(track, plan.Extension) : CopyFinish();
 }
 
 CopyProgress ExtractCopies::Progress()
@@ -60,14 +67,14 @@ void ExtractCopies::Look(const TrackCopyPlan& plan)
     }
 }
 
-bool ExtractCopies::Copy(const TrackCopyPlan& plan, bool replace)
+bool ExtractCopies::Copy(const TrackCopyPlan& plan, const OneTrack& track, bool replace)
 {
-    const CopyResult result = Group.Add(plan.Source, plan.Destination, replace, Progress());
+    const CopyResult result = Group.Add(plan.Source, plan.Destination, replace, Progress(), TagStep(plan, track));
     if (Stopped(result))
         return false;
     if (!result)
         return !Gone(result) && AskToGoOn(plan, result.Message, 0);
-    Pending.push_back({plan, replace});
+    Pending.push_back({plan, &track, replace});
     return !Group.Full() || Flush();
 }
 
@@ -119,7 +126,7 @@ bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector
         if (result.Error == EEXIST && result.Side == CopySide::Destination && !copies[i].Replace) {
             if (Quiet)
                 continue; // the file that appeared stays
-            if (!NameTaken(copies[i].Plan))
+            if (!NameTaken(copies[i]))
                 return false;
             continue;
         }
@@ -137,8 +144,9 @@ bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector
     return true;
 }
 
-bool ExtractCopies::NameTaken(const TrackCopyPlan& plan)
+bool ExtractCopies::NameTaken(const Waiting& copy)
 {
+    const TrackCopyPlan& plan = copy.Plan;
     if (Mode == NeverOverwrite)
         return true;
     if (Mode == AlwaysPrompt) {
@@ -155,7 +163,8 @@ bool ExtractCopies::NameTaken(const TrackCopyPlan& plan)
         if (answer == AnswerNo || answer == AnswerNoToAll)
             return true;
     }
-    const CopyResult again = CopyFileAtomically(plan.Source, plan.Destination, Progress(), Options, true);
+    const CopyResult again =
+        CopyFileAtomically(plan.Source, plan.Destination, Progress(), Options, true, TagStep(plan, *copy.Track));
     if (Stopped(again))
         return false;
     if (again)

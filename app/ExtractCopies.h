@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class OneTrack;
+class RunTagging;
 class TMainForm;
 
 // The copying side of the window's extraction. The destination folder is opened once and every
@@ -19,7 +21,9 @@ class TMainForm;
 class ExtractCopies {
 public:
     // `mode` is the run's overwrite mode, which answers for all may change.
-    ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder, std::int32_t& mode);
+    // With `tagging`, each copy is tagged in its temporary before it gets its name.
+    ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder, std::int32_t& mode,
+                  RunTagging* tagging = nullptr);
 
     // 0, or the errno with which the destination folder could not be opened.
     int OpenError() const { return Destination.Error(); }
@@ -28,7 +32,7 @@ public:
     // Copies the track's file; `replace` when it may replace a file already there. False when
     // the run must end: No at the error prompt, Cancel at a question, the window closing, or the
     // destination gone.
-    bool Copy(const TrackCopyPlan& plan, bool replace);
+    bool Copy(const TrackCopyPlan& plan, const OneTrack& track, bool replace);
     // Puts the copies made so far in place; false as for Copy.
     bool Flush();
     // Puts the copies written whole in place at the end of a run; with `quiet` (the window is
@@ -40,17 +44,20 @@ public:
 private:
     struct Waiting {
         TrackCopyPlan Plan;
+        const OneTrack* Track = nullptr;
         bool Replace = false;
     };
     bool Settle(const std::vector<Waiting>& copies, const std::vector<CopyResult>& results);
     // A file appeared under the name while the copy was made: the run's mode decides about it.
-    bool NameTaken(const TrackCopyPlan& plan);
+    bool NameTaken(const Waiting& copy);
+    CopyFinish TagStep(const TrackCopyPlan& plan, const OneTrack& track);
     // True, after telling the user once, when the failure means the destination went away.
     bool Gone(const CopyResult& result);
     CopyProgress Progress();
 
     TMainForm& Form;
     std::int32_t& Mode;
+    RunTagging* Tagging;
     DestinationFolder Destination;
     CopyOptions Options;
     CopyGroup Group;

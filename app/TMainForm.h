@@ -121,6 +121,7 @@ public:
     QAction* ActionFileClose = nullptr;
     QAction* ActionFileExport = nullptr;
     QAction* ActionFileExtract = nullptr;
+    QAction* ActionFileExtractTagged = nullptr;
     QAction* ActionFileSavePlaylist = nullptr;
     QAction* ActionFileExit = nullptr;
     QAction* ActionEditAll = nullptr;
@@ -153,6 +154,7 @@ public slots:
     void ActionFileCloseExecute();
     void ActionFileExportExecute();
     void ActionFileExtractExecute();
+    void ActionFileExtractTaggedExecute();
     void ActionFileSavePlaylistExecute();
     void ActionFileExitExecute();
     void ActionEditAllExecute();
@@ -179,8 +181,9 @@ public slots:
 public:
     void setVisible(bool visible) override;
 
-    // Extraction and export (the two File commands run these).
-    void ExtractTracks();
+    // Extraction and export (the File commands run these). With `writeTags` each copy also gets
+    // the player's rating, play count and cover and the basic tags it lacks.
+    void ExtractTracks(bool writeTags = false);
     void ExportTrackList();
     // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
     // pointing at where an extraction puts each track.

@@ -90,6 +90,8 @@ void TMainForm::CreateActions()
                icons.exportList, &TMainForm::ActionFileExportExecute);
     MakeAction(ActionFileExtract, "ActionFileExtract", "&Extract Selected Tracks...", QKeySequence("Ctrl+S"),
                icons.extract, &TMainForm::ActionFileExtractExecute);
+    MakeAction(ActionFileExtractTagged, "ActionFileExtractTagged", "Extract Tracks with Ratings and Co&vers...",
+               QKeySequence(), icons.extract, &TMainForm::ActionFileExtractTaggedExecute);
     MakeAction(ActionFileSavePlaylist, "ActionFileSavePlaylist", "Save Playlist as &M3U...",
                QKeySequence("Ctrl+Shift+S"), icons.exportList, &TMainForm::ActionFileSavePlaylistExecute);
     ActionFileSavePlaylist->setEnabled(false); // until a database is open
@@ -160,7 +162,7 @@ void TMainForm::CreateMenus()
     MenuFile->setObjectName("MenuFile");
     MenuFile->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileRescue, ActionFileClose});
     MenuFile->addSeparator();
-    MenuFile->addActions({ActionFileExport, ActionFileExtract, ActionFileSavePlaylist});
+    MenuFile->addActions({ActionFileExport, ActionFileExtract, ActionFileExtractTagged, ActionFileSavePlaylist});
     MenuFile->addSeparator();
     MenuFile->addAction(ActionFileExit);
 
@@ -186,7 +188,8 @@ void TMainForm::CreateMenus()
 
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName("PopupMenu");
-    PopupMenu->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileClose, ActionFileExport, ActionFileExtract});
+    PopupMenu->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileClose, ActionFileExport, ActionFileExtract,
+                           ActionFileExtractTagged});
     PopupMenu->addSeparator();
     PopupMenu->addActions({ActionEditAll, ActionEditNone, ActionEditInvert});
     PopupMenu->addSeparator();

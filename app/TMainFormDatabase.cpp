@@ -135,6 +135,13 @@ int TMainForm::LoadDatabase(const std::string& path)
     }
 
     ShowPlaylists();
+    if (!Database->GetWarnings().empty()) {
+        busyCursor.reset();
+        std::string text;
+        for (const std::string& warning : Database->GetWarnings())
+            text += (text.empty() ? "" : "\n") + warning;
+        UserDialogs::ShowWarning(this, QString::fromStdString(text));
+    }
     return count;
 }
 

@@ -6,7 +6,9 @@
 #include "FileCopy.h"
 #include "LetterCase.h"
 #include "PlayerDestination.h"
+#include "PlayerPaths.h"
 #include "RowSelection.h"
+#include "RunTagging.h"
 #include "SignalCatcher.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
@@ -23,6 +25,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace {
 
@@ -64,6 +67,11 @@ void TMainForm::ActionFileExtractExecute()
     ExtractTracks();
 }
 
+void TMainForm::ActionFileExtractTaggedExecute()
+{
+    ExtractTracks(true);
+}
+
 std::vector<const OneTrack*> TMainForm::SelectedTracks() const
 {
     // Read from the selection's ranges: asking Qt for the selected rows costs the square of the
@@ -88,7 +96,7 @@ QString TMainForm::ChooserStartFolder() const
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-void TMainForm::ExtractTracks()
+void TMainForm::ExtractTracks(bool writeTags)
 {
     // One long task at a time: a second one would run inside the first one's event handling.
     if (IsBusy())
@@ -147,13 +155,17 @@ void TMainForm::ExtractTracks()
         SetStatusDetail(text.toStdU16String());
         detailShown = now;
     };
-    ExtractCopies copies(*this, IPodDrive, folder, mode);
+    std::unique_ptr<RunTagging> tagging;
+    if (writeTags)
+        tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
+    ExtractCopies copies(*this, IPodDrive, folder, mode, tagging.get());
     if (copies.OpenError() != 0) {
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
     bool stopped = false;
-    for (const TrackCopyPlan& plan : plans) {
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        const TrackCopyPlan& plan = plans[i];
         if ((stopped = RunEnding()))
             break;
         const QString destination = Shown(plan.Destination);
@@ -187,7 +199,7 @@ void TMainForm::ExtractTracks()
         if ((stopped = RunEnding()))
             break;
 
-        if ((stopped = !plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace)))
+        if ((stopped = !plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, *tracks[i], replace)))
             break;
     }
     // However the run ends, the copies written whole go in place; only the one in progress was
@@ -196,6 +208,13 @@ void TMainForm::ExtractTracks()
     if (stopped && placed > 0)
         run.Final = "Stopped; " + std::to_string(placed) + " finished " + (placed == 1 ? "copy was" : "copies were") +
                     " put in place first";
+    if (tagging && !CloseWhenIdle && !tagging->Warnings().empty()) {
+        QStringList lines;
+        for (const std::string& warning : tagging->Warnings())
+            lines << Shown(warning);
+        const NormalCursor told;
+        UserDialogs::ShowWarning(this, lines.join('\n'));
+    }
 }
 
 std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const

@@ -37,6 +37,8 @@ namespace {
 
 std::string gPath;
 std::string gCompressedPath;
+// The same database with a Play Counts file beside it, one 28-byte entry per track.
+std::string gNotesPath;
 int gTracks = 50000;
 
 // Drops the file's pages from the page cache, so that the next read comes from the disk as it
@@ -151,6 +153,27 @@ BENCHMARK(BM_Parse)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// The cost of the Play Counts file: the same database parsed with one beside it (the plain
+// figure above is the one to compare with).
+void BM_ParseWithPlayCounts(benchmark::State& state)
+{
+    const bool cold = state.range(0) != 0;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(gPath));
+    for (auto _ : state) {
+        EvictFromPageCache(state, cold, gNotesPath);
+        auto parser = std::make_unique<ITDBParser>(gNotesPath);
+        if (parser->Parse(-1) != gTracks || parser->FindTrack(parser->GetTracks().begin()->first)->GetDetails().SkipCount == 0) {
+            state.SkipWithError("Parse did not merge the Play Counts");
+            return;
+        }
+        state.PauseTiming();
+        parser.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(size * state.iterations());
+}
+BENCHMARK(BM_ParseWithPlayCounts)->ArgName("cold")->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 void BM_ParseAndClose(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -222,8 +245,12 @@ int main(int argc, char** argv)
     std::vector<char*> args = TakeTracksOption(argc, argv, gTracks);
     int benchArgc = static_cast<int>(args.size());
 
-    const auto dir = std::filesystem::temp_directory_path();
-    gPath = (dir / ("varnel-bench-" + std::to_string(::getpid()) + ".itdb")).string();
+    // Each database in a folder of its own, as on a player, so that the files beside it are those
+    // the benchmark puts there.
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "plain");
+    std::filesystem::create_directories(dir / "notes");
+    gPath = (dir / "plain/iTunesDB").string();
     const auto written = WriteBenchDatabase(gPath, gTracks);
     if (!written)
         return 1;
@@ -231,6 +258,21 @@ int main(int argc, char** argv)
     // A child compresses, so that this process's peak memory, which the children measured below
     // start from, stays that of the streaming writer.
     gCompressedPath = gPath + ".compressed";
+    gNotesPath = (dir / "notes/iTunesDB").string();
+    {
+        std::error_code linked;
+        std::filesystem::create_hard_link(gPath, gNotesPath, linked);
+        if (linked)
+            std::filesystem::copy_file(gPath, gNotesPath);
+        // Per track: plays, last played, bookmark, rating, (unknown), skips.
+        std::vector<std::vector<std::int32_t>> entries(static_cast<std::size_t>(summary.Tracks));
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i] = {static_cast<std::int32_t>(i % 3), i % 3 ? static_cast<std::int32_t>(3700000000u - i) : 0, 0,
+                          static_cast<std::int32_t>(20 * (i % 6)), 0, 1};
+        const itdbwriter::Bytes counts = itdbwriter::PlayerNoteFile("mhdp", 96, 28, entries);
+        if (!itdbwriter::WriteFile((dir / "notes/Play Counts").string(), counts))
+            return 1;
+    }
     if (ChildPeakKiB("/proc/self/exe", "--child-compress") < 0) {
         std::fprintf(stderr, "cannot write %s\n", gCompressedPath.c_str());
         return 1;
@@ -258,7 +300,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&benchArgc, args.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove(gPath);
-    std::filesystem::remove(gCompressedPath);
+    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -13,6 +13,8 @@
 #include "PlaylistFiles.h"
 #include "PlayerDestination.h"
 #include "PlayerFilesSource.h"
+#include "PlayerPaths.h"
+#include "RunTagging.h"
 #include "SavedSettings.h"
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +36,7 @@ constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes
 
 struct PlannedCopy {
     TrackCopyPlan Plan;
+    const OneTrack* Track = nullptr;
     std::uint64_t Size = 0;
     std::string SourceProblem; // why the source cannot be copied, found by looking at it
 };
@@ -94,7 +98,7 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), 0, {}};
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), track, 0, {}};
         // Looked at as the copy will open it, so that a dry run promises no copy of a device,
         // a pipe, a folder or a file reached by a link out of the player.
         if (const CopyResult source = LookAtSource(playerRoot, copy.Plan.Source, copy.Size); !source)
@@ -185,7 +189,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
                 ++counts.Kept;
                 continue;
             }
-            if (!Settle(copier.Add(*settled.Plan, settled.Size, true), copier, mode, progress, counts) ||
+            if (!Settle(copier.Add(*settled.Plan, *settled.Track, settled.Size, true), copier, mode, progress, counts) ||
                 !Settle(copier.Flush(), copier, mode, progress, counts))
                 return false;
             continue;
@@ -208,13 +212,13 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
 }
 
 RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, const std::string& playerRoot,
-                  const std::string& destination)
+                  const std::string& destination, RunTagging* tagging)
 {
     std::uint64_t totalBytes = 0;
     for (const PlannedCopy& copy : copies)
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
-    ExtractCopier copier(playerRoot, destination, progress, Interrupted);
+    ExtractCopier copier(playerRoot, destination, progress, Interrupted, tagging);
     if (copier.OpenError() != 0)
         throw CliError(destination + ": " + std::strerror(copier.OpenError()));
     RunCounts counts;
@@ -250,7 +254,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
             }
             replace = true;
         }
-        goOn = Settle(copier.Add(plan, copy.Size, replace), copier, mode, progress, counts);
+        goOn = Settle(copier.Add(plan, *copy.Track, copy.Size, replace), copier, mode, progress, counts);
     }
     // Copies written whole still go in place after a signal, a Cancel or a failure that ends the
     // run; only the copy in progress was dropped. A second signal meanwhile ends the program.
@@ -341,7 +345,14 @@ int RunExtract(const ExtractOptions& options)
     }
 
     CatchInterrupts();
-    const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
+    std::unique_ptr<RunTagging> tagging;
+    if (options.WriteTags)
+        tagging = std::make_unique<RunTagging>(FindPathNoCase(db.PlayerRoot, "iPod_Control/Artwork/ArtworkDB").value_or(""));
+    const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination, tagging.get());
+    if (tagging) {
+        for (const std::string& warning : tagging->Warnings())
+            std::cerr << "varnel-cli: warning: " << warning << '\n';
+    }
     // The playlists point at every copy in the destination, of this run or an earlier one.
     const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
     const PlaylistWrites lists =

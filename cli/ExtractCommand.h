@@ -18,6 +18,7 @@ struct ExtractOptions {
     bool Playlists = false; // also write DEST/Playlists/NAME.m3u8 for each playlist but the master
     bool Quiet = false; // only failures and the summary on standard error
     bool FromFiles = false; // every media file of the player, from the database or the tags
+    bool WriteTags = false; // rating, play count, cover and missing tags written into each copy
 };
 
 // Copies the rows of the track list into the destination folder as the window's extraction

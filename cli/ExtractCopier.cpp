@@ -2,6 +2,7 @@
 
 #include "CopyTemporary.h"
 #include "ExtractProgress.h"
+#include "RunTagging.h"
 
 #include <cerrno>
 #include <cstring>
@@ -27,8 +28,9 @@ std::string FolderBelow(const DestinationFolder& destination, const std::string&
 } // namespace
 
 ExtractCopier::ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
-                             bool (*stop)())
-    : Folder(destination), Progress(progress), Stop(stop), Player(playerRoot), Group(PlayerOptions(playerRoot, Folder))
+                             bool (*stop)(), RunTagging* tagging)
+    : Folder(destination), Progress(progress), Stop(stop), Tagging(tagging), Player(playerRoot),
+      Group(PlayerOptions(playerRoot, Folder))
 {
 }
 
@@ -44,9 +46,10 @@ void ExtractCopier::Look(const TrackCopyPlan& plan)
     }
 }
 
-std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace)
+std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, const OneTrack& track, std::uint64_t size,
+                                            bool replace)
 {
-    Staged staged{{&plan, size, replace, false, {}}, {}};
+    Staged staged{{&plan, &track, size, replace, false, {}}, {}};
     CopyResult& result = staged.Outcome.Result;
     if (const int error = Folder.MakeFolders(FolderBelow(Folder, plan.Destination), staged.MadeFolders); error != 0)
         result = {error, std::strerror(error), CopySide::Folder};
@@ -54,7 +57,7 @@ std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint
         result = Group.Add(plan.Source, plan.Destination, replace, [this](std::uint64_t, std::uint64_t done) {
             Progress.Copying(done);
             return !(Stop && Stop());
-        });
+        }, Tagging ? Tagging->StepFor(track, plan.Extension) : CopyFinish());
     }
     if (!result) {
         Folder.RemoveFolders(staged.MadeFolders);

@@ -11,10 +11,13 @@
 #include <vector>
 
 class ExtractProgress;
+class OneTrack;
+class RunTagging;
 
 // How one copy of the run ended.
 struct CopyOutcome {
     const TrackCopyPlan* Plan = nullptr;
+    const OneTrack* Track = nullptr;
     std::uint64_t Size = 0;
     bool Replace = false; // whether it was allowed to replace a file
     bool Written = false; // whether all its bytes were written before it ended
@@ -28,15 +31,16 @@ struct CopyOutcome {
 // that killed runs left. Every call returns the outcomes it settled, in track order.
 class ExtractCopier {
 public:
+    // With `tagging`, each copy is tagged in its temporary before it gets its name.
     ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
-                  bool (*stop)());
+                  bool (*stop)(), RunTagging* tagging = nullptr);
 
     // 0, or the errno with which the destination folder could not be opened.
     int OpenError() const { return Folder.Error(); }
     // Sweeps the folder the track's copy goes into, once per run, whether or not it is copied.
     void Look(const TrackCopyPlan& plan);
     // Copies the track's file into the group; puts the group in place when it is full.
-    std::vector<CopyOutcome> Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace);
+    std::vector<CopyOutcome> Add(const TrackCopyPlan& plan, const OneTrack& track, std::uint64_t size, bool replace);
     // Puts every copy added so far in place.
     std::vector<CopyOutcome> Flush();
     // Why no later track can be copied after this failure: the destination refuses every copy
@@ -53,6 +57,7 @@ private:
     DestinationFolder Folder;
     ExtractProgress& Progress;
     bool (*Stop)();
+    RunTagging* Tagging;
     PlayerPresence Player;
     CopyGroup Group;
     std::vector<Staged> Pending;

@@ -67,12 +67,14 @@ nlohmann::ordered_json TrackJson(const OneTrack& track)
     object["track_count"] = details.TrackCount;
     object["rating"] = details.Rating;
     object["play_count"] = details.PlayCount;
+    object["skip_count"] = details.SkipCount;
     object["size"] = details.FileSize;
     object["length_ms"] = track.GetLengthMilliseconds();
     object["bit_rate_kbps"] = track.GetBitRate();
     object["sample_rate_hz"] = track.GetSampleRate();
     object["compilation"] = details.Compilation;
     object["date_added"] = IsoDate(details.DateAdded);
+    object["last_played"] = IsoDate(details.LastPlayed);
     object["source"] = track.GetSource() == TrackSource::Tags ? "tags" : "database";
     return object;
 }

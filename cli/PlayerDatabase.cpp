@@ -98,6 +98,8 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
     }
     if (db.TracksRead == 0)
         std::cerr << "varnel-cli: " << db.DatabasePath << ": iPod database is empty.\n";
+    for (const std::string& warning : db.Parser->GetWarnings())
+        std::cerr << "varnel-cli: warning: " << warning << '\n';
     return db;
 }
 

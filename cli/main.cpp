@@ -39,6 +39,7 @@ struct Options {
     bool Quiet = false;
     bool Playlists = false;
     bool FromFiles = false;
+    bool WriteTags = false;
     std::string File;
     TrackPicks Picks;
 };
@@ -194,6 +195,9 @@ int main(int argc, char** argv)
     extract->add_flag("--playlists", options.Playlists,
                       "also write each playlist but the master as DEST/Playlists/NAME.m3u8, listing every track of "
                       "it that has its copy in DEST");
+    extract->add_flag("--write-tags", options.WriteTags,
+                      "write the player's ratings, play counts and covers, and any title, artist, album and other "
+                      "basic tags a file lacks, into each copy (MP3 and MP4 audio)");
 
     CLI::App* exportList = app.add_subcommand("export", "write the track list as a UTF-16 CSV file, as the window exports it");
     AddPathOption(*exportList, options);
@@ -247,6 +251,7 @@ int main(int argc, char** argv)
             run.Quiet = options.Quiet;
             run.Playlists = options.Playlists;
             run.FromFiles = options.FromFiles;
+            run.WriteTags = options.WriteTags;
             code = RunExtract(run);
         } else if (exportList->parsed()) {
             code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks,

@@ -1,7 +1,8 @@
 // Writes a dozen small databases, well-formed and bent, plain and compressed, as the fuzzer's
-// starting points.
-//   MakeFuzzSeeds FOLDER
+// starting points, and with a second folder a few artwork databases with their pixels.
+//   MakeFuzzSeeds FOLDER [ARTWORK_FOLDER]
 
+#include "ArtworkWriter.h"
 #include "ItdbWriter.h"
 
 #include <cstdio>
@@ -46,12 +47,47 @@ Database Plain(int tracks)
     return db;
 }
 
+// The artwork fuzzer's input: the database's length, the database, then the thumbnail bytes.
+Bytes ArtworkInput(const Bytes& database, const Bytes& pixels)
+{
+    Bytes input(4, 0);
+    PutInt32(input, 0, static_cast<std::int32_t>(database.size()));
+    input.insert(input.end(), database.begin(), database.end());
+    input.insert(input.end(), pixels.begin(), pixels.end());
+    return input;
+}
+
+int WriteArtworkSeeds(const std::filesystem::path& dir)
+{
+    using namespace artworkwriter;
+    std::filesystem::create_directories(dir);
+    const auto colour = [](int x, int y) { return Rgb{x * 40, y * 30, (x + y) * 20}; };
+    const Bytes square = Rgb565Slot(6, 6, 0, 0, 6, 6, colour);
+    Bytes pixels = square;
+    const Bytes wide = Rgb565Slot(6, 6, 0, 1, 6, 4, colour);
+    pixels.insert(pixels.end(), wide.begin(), wide.end());
+    const std::vector<ImageSpec> images = {
+        {100, 0x1111, {{1060, u":F1060_1.ithmb", 0, 72, 6, 6, 0, 0}, {1055, u":F1055_1.ithmb", 72, 72, 4, 6, 1, 0}}},
+        {101, 0x2222, {{1067, u":F1067_1.ithmb", 0, 54, 6, 6, 0, 0}}},
+    };
+    int failures = 0;
+    const auto put = [&](const char* name, const Bytes& bytes) {
+        failures += WriteFile((dir / name).string(), bytes) ? 0 : 1;
+    };
+    put("two-formats", ArtworkInput(ArtworkDatabase(images), pixels));
+    put("no-images", ArtworkInput(ArtworkDatabase({}), {}));
+    Bytes cut = ArtworkDatabase(images);
+    cut.resize(cut.size() - 30);
+    put("cut-off", ArtworkInput(cut, pixels));
+    return failures;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s FOLDER [ARTWORK_FOLDER]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path dir = argv[1];
@@ -168,5 +204,7 @@ int main(int argc, char** argv)
         db.TrailingBytes = 4 << 20;
         put("compressed-bomb", Compressed(db.Build(), 9));
     }
+    if (argc == 3)
+        failures += WriteArtworkSeeds(argv[2]);
     return failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, writes their seeds and fuzzes each for a while: the
-# database reader (ParseFuzzer) and the rescue's tag reader (RescueFuzzer).
+# database reader (ParseFuzzer), the rescue's tag reader (RescueFuzzer) and the artwork database
+# reader with the thumbnail decoder (ArtworkFuzzer).
 #   fuzz/run-fuzz.sh BUILD_DIR SECONDS
 # SECONDS is each target's time. BUILD_DIR holds the clang build and, below it, for each target
 # its seeds, its corpus (grown across runs) and its artifacts (inputs that crashed, hung or ran
@@ -20,14 +21,18 @@ cxx=${VARNEL_FUZZ_CXX:-clang++-14}
 cmake -S "$source_dir" -B "$build_dir" \
   -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVARNEL_FUZZ=ON -DVARNEL_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build_dir" -j2 --target ParseFuzzer RescueFuzzer MakeFuzzSeeds MakeRescueSeeds
+cmake --build "$build_dir" -j2 --target ParseFuzzer RescueFuzzer ArtworkFuzzer MakeFuzzSeeds MakeRescueSeeds
 
 seeds=$build_dir/fuzz-seeds
 corpus=$build_dir/fuzz-corpus
 artifacts=$build_dir/fuzz-artifacts
 rm -rf "$seeds"
 mkdir -p "$corpus" "$artifacts"
-"$build_dir/fuzz/MakeFuzzSeeds" "$seeds"
+artwork_seeds=$build_dir/fuzz-artwork-seeds
+artwork_corpus=$build_dir/fuzz-artwork-corpus
+rm -rf "$artwork_seeds"
+mkdir -p "$artwork_corpus"
+"$build_dir/fuzz/MakeFuzzSeeds" "$seeds" "$artwork_seeds"
 
 # New inputs go to the first folder; the seeds are only read.
 "$build_dir/fuzz/ParseFuzzer" \
@@ -58,3 +63,8 @@ ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32:malloc_contex
   -max_len=16384 -rss_limit_mb=2048 -timeout=10 -max_total_time="$seconds" \
   -print_final_stats=1 -artifact_prefix="$artifacts/rescue-" \
   "$rescue_corpus" "$rescue_seeds" "$source_dir/fuzz/rescue-corpus"
+
+"$build_dir/fuzz/ArtworkFuzzer" \
+  -max_len=65536 -rss_limit_mb=2048 -timeout=10 -max_total_time="$seconds" \
+  -print_final_stats=1 -artifact_prefix="$artifacts/artwork-" \
+  "$artwork_corpus" "$artwork_seeds"

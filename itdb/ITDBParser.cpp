@@ -2,6 +2,7 @@
 
 #include "CompressedDatabase.h"
 #include "FileReader.h"
+#include "PlayerNotes.h"
 #include "TextConvert.h"
 
 #include <algorithm>
@@ -28,6 +29,7 @@ constexpr std::int32_t kAlbumArtist = 22;
 // The fields the reader takes from a track header end here; a shorter header is still read
 // from this offset, and the data objects then start at the header length (a backwards seek).
 constexpr std::size_t kTrackHeaderRead = 212;
+constexpr std::size_t kTrackHeaderLong = 356;
 constexpr std::size_t kPlaylistHeaderRead = 48;
 constexpr std::int32_t kItemHeaderRead = 28;
 // What of a data object has been read when it is passed over: inside a track or playlist the
@@ -61,12 +63,21 @@ TrackDetails ReadTrackDetails(const unsigned char* head, std::int32_t headerLeng
         details.Year = Int32At(head + 52);
     if (inside(80, 4))
         details.PlayCount = Int32At(head + 80);
+    if (inside(88, 4) && Int32At(head + 88) != 0)
+        details.LastPlayed = clock.ToUtc(static_cast<std::uint32_t>(Int32At(head + 88)));
     if (inside(92, 4))
         details.DiscNumber = Int32At(head + 92);
     if (inside(96, 4))
         details.DiscCount = Int32At(head + 96);
     if (inside(104, 4))
         details.DateAdded = clock.ToUtc(static_cast<std::uint32_t>(Int32At(head + 104)));
+    if (inside(112, 8))
+        details.DatabaseId = static_cast<std::uint32_t>(Int32At(head + 112))
+                             | std::uint64_t(static_cast<std::uint32_t>(Int32At(head + 116))) << 32;
+    if (inside(156, 4))
+        details.SkipCount = Int32At(head + 156);
+    if (inside(352, 4))
+        details.ArtworkId = static_cast<std::uint32_t>(Int32At(head + 352));
     return details;
 }
 
@@ -102,6 +113,11 @@ int ITDBParser::Parse(int trackLimit)
 
     const int wanted = trackLimit < 0 ? count : std::min(count, trackLimit);
     int read = 0;
+    // The player's notes name the tracks by their position in the database's list.
+    const PlayerNoteFiles notes = FindPlayerNoteFiles(FileName);
+    const std::vector<PlayCountEntry> playCounts =
+        notes.PlayCounts.empty() ? std::vector<PlayCountEntry>() : ReadPlayCountsFile(notes.PlayCounts);
+    std::vector<OneTrack*> listed;
     // Each track that reads cleanly ends past where it began, so this loop is bounded by the
     // size of the file, not by the count it claims.
     for (int i = 0; i < wanted; ++i) {
@@ -111,9 +127,13 @@ int ITDBParser::Parse(int trackLimit)
             break;
         ++read;
         track.SetOrdinal(read);
+        if (static_cast<std::size_t>(read) <= playCounts.size())
+            MergePlayCount(track, playCounts[static_cast<std::size_t>(read - 1)]);
         const std::int32_t id = track.GetTrackId();
         // Real databases mostly list tracks by ascending id, so the end is the usual place.
-        Tracks.insert_or_assign(Tracks.end(), id, std::move(track));
+        OneTrack& kept = Tracks.insert_or_assign(Tracks.end(), id, std::move(track))->second;
+        if (!notes.OnTheGo.empty())
+            listed.push_back(&kept);
     }
 
     const int playlists = CountPlaylists(file);
@@ -126,6 +146,7 @@ int ITDBParser::Parse(int trackLimit)
     }
     ScratchUnits = std::u16string();
     ScratchNarrow = std::string();
+    AddOnTheGo(notes.OnTheGo, listed);
     return read;
 }
 
@@ -193,13 +214,20 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
 {
     // Every field the reader takes lies in the first 212 bytes, and each of them must be there,
     // so the header is read in one piece (a track that ends sooner fails either way).
-    unsigned char head[kTrackHeaderRead];
-    if (!ReadChunkHead(file, "mhit", head))
+    // Newer headers also hold the track's image item at 352; those are read that far.
+    unsigned char head[kTrackHeaderLong];
+    if (!file.Read(head, kTrackHeaderRead) || std::memcmp(head, "mhit", 4) != 0)
         return false;
     const std::int32_t header = Int32At(head + 4);
     const std::int32_t objects = Int32At(head + 12);
     if (objects < 2)
         return false;
+    std::size_t headRead = kTrackHeaderRead;
+    if (header >= std::int32_t(kTrackHeaderLong)) {
+        if (!file.Read(head + kTrackHeaderRead, kTrackHeaderLong - kTrackHeaderRead))
+            return false;
+        headRead = kTrackHeaderLong;
+    }
     track.SetTrackId(Int32At(head + 16));
     track.SetLength(static_cast<std::uint32_t>(Int32At(head + 40)));
     track.SetTrackNumber(Int32At(head + 44));
@@ -207,7 +235,7 @@ bool ITDBParser::ReadTrack(FileReader& file, OneTrack& track)
     track.SetSampleRate(Int32At(head + 60));
     track.SetMediaType(Int32At(head + 208));
     track.SetDetails(ReadTrackDetails(head, header, Clock));
-    if (!file.Skip(std::int64_t(header) - std::int64_t(kTrackHeaderRead)))
+    if (!file.Skip(std::int64_t(header) - std::int64_t(headRead)))
         return false;
 
     for (std::int32_t i = 0; i < objects; ++i) {

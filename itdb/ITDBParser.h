@@ -12,6 +12,7 @@
 #include <vector>
 
 class FileReader;
+struct PlayCountEntry;
 
 // The holder of one opened iTunesDB: every track read, keyed by its unique id, and every
 // playlist in file order. It owns all records; callers keep plain pointers, valid until the
@@ -26,6 +27,11 @@ class FileReader;
 // read before it. Counts and lengths in the file never decide how much memory is reserved.
 // The compressed database of newer players (iTunesCDB) is inflated in memory and then read by
 // the same rules; a stream that is cut short, corrupt or inflates beyond its limits gives -1.
+//
+// Beside the database, Parse also reads what the player noted since the last sync (see
+// PlayerNotes.h): plays and skips are added to the database's counts, a last play replaces the
+// database's, and a rating replaces it wherever the entry holds one; the On-The-Go playlists,
+// "On-The-Go 1", "On-The-Go 2" and so on, follow the database's playlists.
 class ITDBParser {
 public:
     explicit ITDBParser(std::string fileName);
@@ -53,6 +59,9 @@ public:
     void RemovePlaylist(int index);
 
     const std::string& GetFileName() const { return FileName; }
+    // What Parse left out of the player's notes beside the database, one line each (a damaged
+    // Play Counts or On-The-Go file); the database itself still read.
+    const std::vector<std::string>& GetWarnings() const { return Warnings; }
     // The reads and seeks that Parse made: a measure of its work that tests and the benchmark use.
     // It stays within the file's size in bytes plus a small allowance, however the file is bent.
     std::uint64_t FileOperations() const { return FileOperationCount; }
@@ -89,6 +98,13 @@ private:
     bool ReadWideString(FileReader& file, std::u16string_view& text);
     bool ReadNarrowString(FileReader& file, std::string_view& text);
     bool ReadInt(FileReader& file, std::int32_t& value);
+    // The plays, skips and ratings noted since the last sync, merged into each track as it is
+    // read (while it is at hand); a damaged file gives none and a warning.
+    std::vector<PlayCountEntry> ReadPlayCountsFile(const std::string& path);
+    void MergePlayCount(OneTrack& track, const PlayCountEntry& entry);
+    // After the database's playlists, those of the On-The-Go files; `listed` holds the tracks in
+    // the order the database lists them.
+    void AddOnTheGo(const std::vector<std::string>& paths, std::vector<OneTrack*>& listed);
     // Reads the records of one list for Salvage, each with `readOne`, resuming after damage.
     template <class ReadOne>
     void SalvageList(FileReader& file, std::int64_t listAt, const char (&listTag)[5], const char (&childTag)[5],
@@ -102,6 +118,7 @@ private:
     std::vector<OnePlaylist> Playlists;
     std::size_t PlaylistCursor = 0;
     std::uint64_t FileOperationCount = 0;
+    std::vector<std::string> Warnings;
     // Turns the tracks' dates into UTC.
     PlayerClock Clock;
     // Reused while parsing for the text of one string data object.

@@ -38,6 +38,12 @@ struct TrackDetails {
     std::uint64_t FileSize = 0;
     std::optional<std::int64_t> DateAdded; // seconds since 1970-01-01 UTC
     bool Compilation = false;
+    std::int32_t SkipCount = 0;
+    std::optional<std::int64_t> LastPlayed{}; // seconds since 1970-01-01 UTC; none when never played
+    // The 64-bit id that the artwork database of older players names a track by, and the id of
+    // the track's image item that newer track headers carry (none when the header is too short).
+    std::uint64_t DatabaseId = 0;
+    std::optional<std::uint32_t> ArtworkId{};
 };
 
 // Where a record came from: the player's database, or the media file's own tags.

@@ -99,7 +99,7 @@ _varnel_cli()
         case $command in
             tracks) options="$picking --format" ;;
             playlists) options="--format --from-files --help" ;;
-            extract) options="$picking --template --overwrite --playlists --dry-run --quiet -q" ;;
+            extract) options="$picking --template --overwrite --playlists --write-tags --dry-run --quiet -q" ;;
             export) options=$picking ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

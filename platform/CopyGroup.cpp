@@ -241,7 +241,7 @@ int CopyGroup::FolderFor(const std::string& destination, std::string& name)
 }
 
 CopyResult CopyGroup::Add(const std::string& source, const std::string& destination, bool replace,
-                          const CopyProgress& progress)
+                          const CopyProgress& progress, const CopyFinish& finish)
 {
     if (!Options.SourceRoot.empty() && RootFd < 0)
         return Failure(RootError, CopySide::Source);
@@ -290,6 +290,10 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
 
     // The temporary holds the complete copy and has no name yet: a step that changes a copy (its
     // tags, say) goes here, before the modification time is set.
+    if (finish) {
+        if (const int error = finish(in.Fd, out); error != 0)
+            return Failure(error, CopySide::Destination);
+    }
 
     // A file system that keeps no modification times still holds a good copy.
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

@@ -37,7 +37,7 @@ int CreateNamed(int folder, std::string& name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = TemporaryName();
-        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -94,7 +94,7 @@ int CopyTemporary::Create(int folderFd, bool unnamed)
     Folder = folderFd;
     // The system's file creation mask decides the mode, as for any file the user creates.
     if (unnamed && (!g_hooks || !g_hooks->NoUnnamedTemporary)) {
-        File = ::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        File = ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (File >= 0)
             return 0;
         if (!NoTmpFileSupport(errno))

@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination, const CopyProgress& progress,
-                              const CopyOptions& options, bool replace)
+                              const CopyOptions& options, bool replace, const CopyFinish& finish)
 {
     CopyGroup group(options);
-    CopyResult result = group.Add(source, destination, replace, progress);
+    CopyResult result = group.Add(source, destination, replace, progress, finish);
     if (!result)
         return result;
     return group.Commit().front();

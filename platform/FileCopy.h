@@ -21,6 +21,11 @@ class DestinationFolder;
 // ECANCELED and leaves nothing behind.
 using CopyProgress = std::function<bool(std::uint64_t total, std::uint64_t transferred)>;
 
+// A step that a copy takes in its temporary once all its data is there and before it gets its
+// name, given the source's descriptor and the temporary's (open for reading and writing). It
+// returns 0, or the errno that fails the copy; it must leave the temporary a whole file.
+using CopyFinish = std::function<int(int source, int copy)>;
+
 // The texts of the engine's own refusals.
 inline constexpr const char* kLeavesPlayerMessage = "The track's location leads out of the player's folder.";
 inline constexpr const char* kSourceChangedMessage = "The file changed while it was being copied.";
@@ -75,7 +80,7 @@ public:
     // whose size or modification time changes during the copy fails with kSourceChangedMessage.
     // A failure concerns this copy alone and leaves nothing of it behind.
     CopyResult Add(const std::string& source, const std::string& destination, bool replace,
-                   const CopyProgress& progress = {});
+                   const CopyProgress& progress = {}, const CopyFinish& finish = {});
     // True once the group holds as many copies or bytes as it should before Commit.
     bool Full() const;
     std::size_t Size() const;
@@ -112,7 +117,8 @@ CopyResult LookAtSource(const std::string& root, const std::string& source, std:
 
 // One copy in a group of its own: in place, or failed leaving the destination as it was.
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,
-                              const CopyProgress& progress = {}, const CopyOptions& options = {}, bool replace = true);
+                              const CopyProgress& progress = {}, const CopyOptions& options = {}, bool replace = true,
+                              const CopyFinish& finish = {});
 
 // Writes `bytes` to `path` the same way: complete or not at all. A file that is replaced keeps its
 // permissions where the file system keeps them; a new one gets those of the user's file creation

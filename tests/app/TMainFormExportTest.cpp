@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sys/mount.h>
 
 namespace {
@@ -157,18 +159,18 @@ TEST_F(ExportTest, NothingTheWindowWritesLandsOnThePlayer)
     const auto before = files();
     const struct {
         std::string Path;
-        void (TMainForm::*Command)();
+        std::function<void(TMainForm&)> Command;
         QString Message;
     } cases[] = {
         {player.DatabasePath, &TMainForm::ExportTrackList, "The export would be written onto the player."},
         {player.Out("list.csv"), &TMainForm::ExportTrackList, "The export would be written onto the player."},
         {player.Root() + "/Road.m3u8", &TMainForm::SavePlaylistAsM3u, "The playlist would be written onto the player."},
-        {player.Out(), &TMainForm::ExtractTracks, "Some copies would be written onto the iPod."},
+        {player.Out(), [](TMainForm& f) { f.ExtractTracks(); }, "Some copies would be written onto the iPod."},
     };
     for (const auto& c : cases) {
         dialogs.messages.clear();
         dialogs.paths.push_back(QString::fromStdString(c.Path));
-        (form.*c.Command)();
+        c.Command(form);
         ASSERT_EQ(dialogs.messages.size(), 1u) << c.Path;
         EXPECT_TRUE(dialogs.messages[0].text.startsWith(c.Message)) << dialogs.messages[0].text.toStdString();
         EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);

@@ -514,6 +514,7 @@ TEST_F(MainFormTest, CommandTable)
         {"ActionFileClose", "&Close iPod Database", "Ctrl+R"},
         {"ActionFileExport", "Export Track &List...", "Ctrl+E"},
         {"ActionFileExtract", "&Extract Selected Tracks...", "Ctrl+S"},
+        {"ActionFileExtractTagged", "Extract Tracks with Ratings and Co&vers...", ""},
         {"ActionFileExit", "E&xit", ""},
         {"ActionEditAll", "Select &All", "Ctrl+A"},
         {"ActionEditNone", "Select &None", "Ctrl+D"},
@@ -552,7 +553,8 @@ TEST_F(MainFormTest, CommandTable)
 
     EXPECT_EQ(Layout(form.menuBar()), QStringList({">&File", ">&Edit", ">&View", ">&Help"}));
     EXPECT_EQ(Layout(form.MenuFile), QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileRescue", "ActionFileClose",
-                                                  "-", "ActionFileExport", "ActionFileExtract", "ActionFileSavePlaylist", "-",
+                                                  "-", "ActionFileExport", "ActionFileExtract", "ActionFileExtractTagged",
+                                                  "ActionFileSavePlaylist", "-",
                                                   "ActionFileExit"}));
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));
@@ -567,7 +569,8 @@ TEST_F(MainFormTest, CommandTable)
     EXPECT_EQ(Layout(form.MenuHelp), QStringList({"ActionHelpAbout"}));
     EXPECT_EQ(Layout(form.PopupMenu),
               QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileClose", "ActionFileExport",
-                           "ActionFileExtract", "-", "ActionEditAll", "ActionEditNone", "ActionEditInvert", "-",
+                           "ActionFileExtract", "ActionFileExtractTagged", "-", "ActionEditAll", "ActionEditNone",
+                           "ActionEditInvert", "-",
                            ">Show/&Hide", ">&Sort List By", "-", "ActionHelpAbout"}));
     EXPECT_EQ(Layout(form.MenuPopupSortBy),
               QStringList({"ActionSortTrackNumber", "ActionSortTitle", "ActionSortArtist", "ActionSortAlbum",

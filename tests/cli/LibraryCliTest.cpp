@@ -24,8 +24,9 @@ TEST_F(LibraryPlayer, JsonTracksCarryEveryField)
         "id": 201, "location": "iPod_Control/Music/F00/AAAA.mp3",
         "genre": "Rock", "composer": "\u00c9crivain", "album_artist": "Band", "comment": "first \"take\"",
         "year": 1999, "disc_number": 1, "disc_count": 2, "track_count": 10, "rating": 80, "play_count": 3,
-        "size": 11, "length_ms": 61500, "bit_rate_kbps": 128, "sample_rate_hz": 44100,
-        "compilation": false, "date_added": "2016-08-29T14:22:23Z", "source": "database"})");
+        "skip_count": 0, "size": 11, "length_ms": 61500, "bit_rate_kbps": 128, "sample_rate_hz": 44100,
+        "compilation": false, "date_added": "2016-08-29T14:22:23Z", "last_played": null,
+        "source": "database"})");
     EXPECT_EQ(rows[0], expected); // the order of the members too
     EXPECT_EQ(rows[4]["compilation"], true);
     EXPECT_EQ(rows[4]["album_artist"], "Various Artists");

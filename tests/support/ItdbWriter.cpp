@@ -98,10 +98,15 @@ void AppendTrack(Bytes& out, const TrackSpec& track)
     PutField(out, h, 56, track.BitRate);
     PutField(out, h, 60, track.SampleRate);
     PutField(out, h, 80, track.PlayCount);
+    PutField(out, h, 88, static_cast<std::int32_t>(track.LastPlayed));
     PutField(out, h, 92, track.DiscNumber);
     PutField(out, h, 96, track.DiscCount);
     PutField(out, h, 104, static_cast<std::int32_t>(track.DateAdded));
+    PutField(out, h, 112, static_cast<std::int32_t>(track.DatabaseId & 0xFFFFFFFFu));
+    PutField(out, h, 116, static_cast<std::int32_t>(track.DatabaseId >> 32));
+    PutField(out, h, 156, track.SkipCount);
     PutField(out, h, 208, track.MediaType);
+    PutField(out, h, 352, static_cast<std::int32_t>(track.ArtworkId));
     for (const DataObject& object : track.Objects)
         AppendObject(out, object);
     out.resize(out.size() + track.TrailingBytes, 0);
@@ -150,6 +155,23 @@ void AppendDataSetHeader(Bytes& out, const DataSet& set, std::size_t bodySize)
 }
 
 } // namespace
+
+Bytes PlayerNoteFile(const char* tag, std::int32_t headerLength, std::int32_t entryLength,
+                     const std::vector<std::vector<std::int32_t>>& fields)
+{
+    const std::size_t header = static_cast<std::size_t>(headerLength);
+    const std::size_t entry = static_cast<std::size_t>(entryLength);
+    Bytes out(header + entry * fields.size(), 0);
+    std::copy(tag, tag + 4, out.begin());
+    PutInt32(out, 4, headerLength);
+    PutInt32(out, 8, entryLength);
+    PutInt32(out, 12, static_cast<std::int32_t>(fields.size()));
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        for (std::size_t f = 0; f < fields[i].size() && 4 * (f + 1) <= entry; ++f)
+            PutInt32(out, header + i * entry + 4 * f, fields[i][f]);
+    }
+    return out;
+}
 
 Bytes Utf16Le(std::u16string_view text)
 {

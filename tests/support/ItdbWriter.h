@@ -82,10 +82,14 @@ struct TrackSpec {
     std::int32_t BitRate = 0;                      // offset 56
     std::int32_t SampleRate = 0;                   // offset 60, stored 16.16
     std::int32_t PlayCount = 0;                    // offset 80
+    std::uint32_t LastPlayed = 0;                  // offset 88, seconds from 1904 local time
     std::int32_t DiscNumber = 0;                   // offset 92
     std::int32_t DiscCount = 0;                    // offset 96
     std::uint32_t DateAdded = 0;                   // offset 104, seconds from 1904 local time
+    std::uint64_t DatabaseId = 0;                  // offset 112
+    std::int32_t SkipCount = 0;                    // offset 156
     std::int32_t MediaType = 1;                    // offset 208
+    std::uint32_t ArtworkId = 0;                   // offset 352
     std::vector<DataObject> Objects;
     std::size_t TrailingBytes = 0; // after the last object, counted in the total length
 };
@@ -186,6 +190,12 @@ private:
 // length taken from offset 4), then everything after it as one zlib stream at `level` (1, what
 // players write, unless a test wants more), the total length set to the size of the result.
 Bytes Compressed(const Bytes& plain, int level = 1);
+
+// A file of the player's notes beside the database, "mhdp" (Play Counts) or "mhpo" (On-The-Go):
+// a header of `headerLength` bytes, then one entry of `entryLength` bytes for each row of
+// `fields`, its 32-bit values written in order and the rest of the entry zero.
+Bytes PlayerNoteFile(const char* tag, std::int32_t headerLength, std::int32_t entryLength,
+                     const std::vector<std::vector<std::int32_t>>& fields);
 
 // Writes `bytes` to `path`, replacing the file; false on failure.
 bool WriteFile(const std::string& path, const Bytes& bytes);
