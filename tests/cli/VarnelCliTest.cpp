@@ -24,7 +24,6 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -824,7 +823,7 @@ TEST_F(VarnelCliTest, TheDryRunPromisesOnlyRegularFiles)
     const bool root = ::geteuid() == 0;
     if (root) {
         fs::remove(Root / "iPod_Control/Music/F02/CCCC.mp3");
-        ASSERT_EQ(::mknod((Root / "iPod_Control/Music/F02/CCCC.mp3").c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);
+        ASSERT_EQ(::mknod((Root / "iPod_Control/Music/F02/CCCC.mp3").c_str(), S_IFCHR | 0644, static_cast<dev_t>(0x103)), 0); // 1:3
     }
     const fs::path dest = Temp.File("music");
     for (const bool dry : {true, false}) {
