@@ -27,6 +27,8 @@ public:
 
     // 0, or the errno with which the destination folder could not be opened.
     int OpenError() const { return Destination.Error(); }
+    // True when a file is already at the track's destination, looked up from the opened folder.
+    bool Taken(const TrackCopyPlan& plan) const { return Destination.Holds(plan.Destination); }
     // Sweeps the folder the track's copy goes into, once per run, whether or not it is copied.
     void Look(const TrackCopyPlan& plan);
     // Copies the track's file; `replace` when it may replace a file already there. False when

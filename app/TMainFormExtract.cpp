@@ -170,10 +170,11 @@ void TMainForm::ExtractTracks(bool writeTags)
             break;
         const QString destination = Shown(plan.Destination);
         showDetail(destination);
-        copies.Look(plan);
+        if (plan.Refusal.empty())
+            copies.Look(plan);
 
         bool replace = mode == AlwaysOverwrite;
-        if (PathExists(plan.Destination)) {
+        if (copies.Taken(plan)) {
             if (mode == NeverOverwrite)
                 continue;
             if (mode == AlwaysPrompt) {

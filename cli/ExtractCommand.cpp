@@ -227,7 +227,6 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
         if (!goOn || Interrupted())
             break;
         const TrackCopyPlan& plan = copy.Plan;
-        copier.Look(plan);
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
             progress.Failed();
@@ -235,8 +234,10 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
             ++counts.Failed;
             continue;
         }
+        // Not before the refusal: a folder that leads onto the player is not even swept.
+        copier.Look(plan);
         bool replace = mode == AlwaysOverwrite;
-        if (PathExists(plan.Destination)) {
+        if (copier.Taken(plan)) {
             // The copies waiting in the group go in place first: an answer may take long, and a
             // Ctrl+C there must find them done.
             if (mode == AlwaysPrompt && !Settle(copier.Flush(), copier, mode, progress, counts))

@@ -37,6 +37,8 @@ public:
 
     // 0, or the errno with which the destination folder could not be opened.
     int OpenError() const { return Folder.Error(); }
+    // True when a file is already at the track's destination, looked up from the opened folder.
+    bool Taken(const TrackCopyPlan& plan) const { return Folder.Holds(plan.Destination); }
     // Sweeps the folder the track's copy goes into, once per run, whether or not it is copied.
     void Look(const TrackCopyPlan& plan);
     // Copies the track's file into the group; puts the group in place when it is full.

@@ -23,6 +23,12 @@ bool SyncfsHonoured(int fd)
     case 0x52654973: // ReiserFS
     case 0x01021994: // tmpfs
     case 0x858458F6: // ramfs
+    case 0x794C7630: // overlayfs, which flushes the file system beneath
+    // The kernel's own drivers for removable disks write out the whole device on syncfs.
+    case 0x4D44:     // vfat, msdos
+    case 0x2011BAB0: // exFAT
+    case 0x7366746E: // NTFS (ntfs3)
+    case 0x482B:     // HFS+
         return true;
     default:
         return false;

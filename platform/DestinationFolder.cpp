@@ -92,6 +92,15 @@ void DestinationFolder::RemoveFolders(const std::vector<std::string>& made) cons
         ::unlinkat(Folder, folder->c_str(), AT_REMOVEDIR);
 }
 
+bool DestinationFolder::Holds(const std::string& path) const
+{
+    const std::optional<std::string> below = Below(path);
+    struct stat st {};
+    if (!below || Folder < 0)
+        return ::lstat(path.c_str(), &st) == 0;
+    return ::fstatat(Folder, below->empty() ? "." : below->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 bool DestinationGoneError(int error)
 {
     return error == ENOTCONN || error == ENODEV || error == EIO;

@@ -30,6 +30,9 @@ public:
     int MakeFolders(const std::string& relative, std::vector<std::string>& made) const;
     // Removes the folders `made` noted, deepest first, where they are still empty.
     void RemoveFolders(const std::vector<std::string>& made) const;
+    // True when anything (even a dangling link) is at `path`, a path below this folder, looked
+    // up from the folder that was opened.
+    bool Holds(const std::string& path) const;
 
 private:
     std::string Root;
