@@ -92,7 +92,6 @@ void TMainForm::CreateActions()
                icons.extract, &TMainForm::ActionFileExtractExecute);
     MakeAction(ActionFileSavePlaylist, "ActionFileSavePlaylist", "Save Playlist as &M3U...",
                QKeySequence("Ctrl+Shift+S"), icons.exportList, &TMainForm::ActionFileSavePlaylistExecute);
-    ActionFileSavePlaylist->setEnabled(false); // until a database is open
     MakeAction(ActionFileExit, "ActionFileExit", "E&xit", QKeySequence(), icons.blank,
                &TMainForm::ActionFileExitExecute);
     ActionFileExit->setMenuRole(QAction::QuitRole);
@@ -111,6 +110,8 @@ void TMainForm::CreateActions()
                &TMainForm::ActionViewToolbarExecute);
     MakeAction(ActionViewStatusBar, "ActionViewStatusBar", "&Status Bar", QKeySequence(), none,
                &TMainForm::ActionViewStatusBarExecute);
+    MakeAction(ActionViewFilter, "ActionViewFilter", "&Filter Tracks", QKeySequence("Ctrl+K"), none,
+               &TMainForm::ActionViewFilterExecute);
     MakeAction(ActionSortTrackNumber, "ActionSortTrackNumber", "Track &Number", QKeySequence(), none,
                &TMainForm::ActionSortTrackNumberExecute);
     MakeAction(ActionSortTitle, "ActionSortTitle", "&Title", QKeySequence(), none, &TMainForm::ActionSortTitleExecute);
@@ -174,6 +175,7 @@ void TMainForm::CreateMenus()
     MenuView->setObjectName("MenuView");
     MenuView->addActions({MenuViewMenuBar, MenuViewToolbar, MenuViewStatusBar});
     MenuView->addSeparator();
+    MenuView->addAction(ActionViewFilter);
     MenuViewSortBy = MenuView->addMenu(SortIcon, "&Sort List By");
     MenuViewSortBy->setObjectName("MenuViewSortBy");
     MenuViewSortBy->addActions({ActionSortTrackNumber, ActionSortTitle, ActionSortArtist, ActionSortAlbum,

@@ -16,6 +16,7 @@
 #include "UserDialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -82,7 +83,9 @@ QString TMainForm::ChooserStartFolder() const
     const std::string& last = PreferencesForm->GetExtractPath();
     if (!last.empty() && FolderExists(last))
         return Shown(last);
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The documents folder is named by the desktop, but need not exist.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 void TMainForm::ExtractTracks()
@@ -114,11 +117,23 @@ void TMainForm::ExtractTracks()
         return;
     }
     PreferencesForm->SetExtractPath(folder);
+    // Where the copies are, for a playlist saved later: an export moves ExtractPath elsewhere.
+    PreferencesForm->SetLastExtractFolder(folder);
     std::int32_t mode = PreferencesForm->GetOverwriteFiles();
-    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder);
 
+    // Busy at once: naming and finding the files of 50,000 tracks takes a while, and the window
+    // stays alive meanwhile.
     SetStatusText("Extracting tracks:");
     RunGuard run(*this);
+    auto planned = std::chrono::steady_clock::now();
+    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder, [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - planned >= kEventInterval) {
+            QCoreApplication::processEvents();
+            planned = now;
+        }
+        return !RunEnding();
+    });
     // The first progress report of the run moves the bar; later ones every kEventInterval. The
     // file names in the detail area keep a clock of their own, so that a long stretch of files
     // that are not copied still lets events run.
@@ -177,13 +192,17 @@ void TMainForm::ExtractTracks()
         copies.Flush();
 }
 
-std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const
+std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
+                                              const std::function<bool()>& goOn) const
 {
     const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)});
     std::vector<TrackCopyPlan> plans;
     plans.reserve(tracks.size());
-    for (const OneTrack* track : tracks)
+    for (const OneTrack* track : tracks) {
+        if (!goOn())
+            return {};
         plans.push_back(PlanTrackCopy(*track, IPodDrive, folder, names));
+    }
     return plans;
 }
 

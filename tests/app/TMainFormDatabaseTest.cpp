@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -281,3 +282,35 @@ TEST_F(DatabaseTest, OpenAndCloseAreRefusedWhileALoadRuns)
 }
 
 } // namespace
+
+TEST_F(DatabaseTest, ColumnsShowTheirHeadersAndLongestValuesWhole)
+{
+    // The longest texts of the columns that do not elide: ten hours, the widest types, encodings,
+    // rates and numbers.
+    std::vector<itdbwriter::TrackSpec> tracks = Tracks(3);
+    const std::int32_t types[] = {96, 6, 8};
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        tracks[i].LengthMs = 36000000;
+        tracks[i].TrackNumber = 999;
+        tracks[i].BitRate = 1411;
+        tracks[i].SampleRate = 48000;
+        tracks[i].MediaType = types[i];
+    }
+    OpenFile(Write(tracks, {Playlist(u"iPod", true, {1, 2, 3})}));
+    ASSERT_EQ(form->TrackListItems->rowCount(), 3);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    EXPECT_EQ(form->TrackList->font().family(), "Arial");
+    EXPECT_EQ(form->TrackList->font().pixelSize(), 11);
+    EXPECT_EQ(form->TrackListItems->data(form->TrackListItems->index(0, 4)).toString(), "10:00:00");
+    const QHeaderView* header = form->TrackList->header();
+    for (int column = 0; column < TrackColumnCount; ++column) {
+        const QString caption = form->TrackListItems->headerData(column, Qt::Horizontal).toString();
+        EXPECT_LE(header->sectionSizeHint(column), header->sectionSize(column)) << caption.toStdString();
+        // Title, artist and album may shorten long texts.
+        if (column < 1 || column > 3) {
+            EXPECT_LE(static_cast<const QAbstractItemView*>(form->TrackList)->sizeHintForColumn(column), header->sectionSize(column)) << caption.toStdString();
+        }
+    }
+}
