@@ -228,8 +228,8 @@ private:
     // The tracks of the selected rows, in list order.
     std::vector<const OneTrack*> SelectedTracks() const;
     // The copy plans of a run of `tracks` into `folder`: each track under the name the open
-    // database's naming rule gives it for that folder's file system. `goOn` is asked before each
-    // track; none when it answers false.
+    // database's naming rule gives it for that folder's file system. `goOn` is asked after each
+    // track is named and before each is planned; no plans when it answers false.
     std::vector<TrackCopyPlan> PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
                                        const std::function<bool()>& goOn) const;
     // Where the folder and file choosers open: the last folder used, else the documents folder

@@ -195,7 +195,9 @@ void TMainForm::ExtractTracks()
 std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
                                               const std::function<bool()>& goOn) const
 {
-    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)});
+    // Named first, all tracks of the database: the window's events run meanwhile too.
+    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)},
+                           [&goOn] { goOn(); });
     std::vector<TrackCopyPlan> plans;
     plans.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
