@@ -2,6 +2,8 @@
 // toolbar and context menu that show them.
 #include "TMainForm.h"
 
+#include "ProgramIcon.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,7 +43,8 @@ CommandIcons MakeIcons(const QWidget* widget)
     icons.close = Themed(widget, "document-close", QStyle::SP_DialogCloseButton);
     icons.exportList = Themed(widget, "document-save-as", QStyle::SP_DialogSaveButton);
     icons.extract = Themed(widget, "go-down", QStyle::SP_ArrowDown);
-    icons.open = Themed(widget, "multimedia-player", QStyle::SP_DriveHDIcon);
+    // Our own: the themes' player icons, and the style's drive, come out grey beside the others.
+    icons.open = PlayerIcon();
     icons.preferences = Themed(widget, "preferences-system", QStyle::SP_FileDialogDetailedView);
     icons.sort = Themed(widget, "view-sort-ascending", QStyle::SP_ArrowUp);
     icons.openFile = Themed(widget, "document-open", QStyle::SP_DialogOpenButton);

@@ -23,7 +23,7 @@ constexpr std::array<ColumnLayout, TrackColumnCount> kColumns = {{
     {130, 0, false},  // Album
     {50, 0, true},    // Length
     {83, 30, false},  // Track Type: "Music TV Show" whole in 11-pixel Arial
-    {90, 30, false},  // Encoding
+    {95, 30, false},  // Encoding: "MPEG-4 video file" whole
     {70, 30, true},   // Bit Rate
     {75, 30, true},   // Sample Rate
 }};

@@ -287,9 +287,12 @@ TEST_F(DatabaseTest, ColumnsShowTheirHeadersAndLongestValuesWhole)
 {
     // The longest texts of the columns that do not elide: ten hours, the widest types, encodings,
     // rates and numbers.
-    std::vector<itdbwriter::TrackSpec> tracks = Tracks(3);
     const std::int32_t types[] = {96, 6, 8};
-    for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const std::u16string_view encodings[] = {u"MPEG audio file", u"MPEG-4 video file", u"AAC audio file"};
+    std::vector<itdbwriter::TrackSpec> tracks;
+    for (std::size_t i = 0; i < 3; ++i) {
+        tracks.push_back(itdbwriter::Track(static_cast<std::int32_t>(i + 1), u"T", u":iPod_Control:Music:F00:A.mp3",
+                                           u"Album", u"Artist", encodings[i]));
         tracks[i].LengthMs = 36000000;
         tracks[i].TrackNumber = 999;
         tracks[i].BitRate = 1411;

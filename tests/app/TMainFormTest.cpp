@@ -613,7 +613,7 @@ TEST_F(MainFormTest, CommandsWithoutADatabaseDoNothingHarmful)
 TEST_F(MainFormTest, ListsAreLaidOutAsReports)
 {
     TMainForm form;
-    const int widths[] = {55, 130, 130, 130, 50, 83, 90, 70, 75};
+    const int widths[] = {55, 130, 130, 130, 50, 83, 95, 70, 75};
     QHeaderView* header = form.TrackList->header();
     ASSERT_EQ(header->count(), 9);
     for (int column = 0; column < 9; ++column)
