@@ -20,7 +20,7 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     TrackFilter = new QLineEdit;
     TrackFilter->setObjectName("TrackFilter");
     TrackFilter->setPlaceholderText("Filter by title, artist or album");
-    TrackFilter->setToolTip("Shows the tracks whose title, artist or album hold every word typed (Ctrl+K)");
+    TrackFilter->setToolTip("Filter by title, artist or album (Ctrl+K)");
     TrackFilter->setClearButtonEnabled(true);
     TrackFilter->installEventFilter(this);
     connect(TrackFilter, &QLineEdit::textChanged, this, &TMainForm::TrackFilterChange);
