@@ -11,19 +11,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
-
-CopyOptions BeneathPlayer(const std::string& playerRoot)
-{
-    CopyOptions options;
-    options.SourceRoot = playerRoot;
-    return options;
-}
 
 QString Shown(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
+}
+
+CopyOptions BeneathPlayer(const std::string& playerRoot, const DestinationFolder& destination)
+{
+    CopyOptions options;
+    options.SourceRoot = playerRoot;
+    options.Destination = &destination;
+    return options;
 }
 
 bool Stopped(const CopyResult& result)
@@ -33,8 +36,9 @@ bool Stopped(const CopyResult& result)
 
 } // namespace
 
-ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode)
-    : Form(form), Mode(mode), Options(BeneathPlayer(playerRoot)), Group(Options)
+ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder,
+                             std::int32_t& mode)
+    : Form(form), Mode(mode), Destination(folder), Options(BeneathPlayer(playerRoot, Destination)), Group(Options)
 {
 }
 
@@ -43,20 +47,26 @@ CopyProgress ExtractCopies::Progress()
     return [this](std::uint64_t total, std::uint64_t transferred) { return Form.ExtractCopyProgress(total, transferred); };
 }
 
-bool ExtractCopies::Copy(const TrackCopyPlan& plan, bool replace)
+void ExtractCopies::Look(const TrackCopyPlan& plan)
 {
     const std::string folder = plan.Destination.substr(0, plan.Destination.find_last_of('/'));
-    if (std::find(Swept.begin(), Swept.end(), folder) == Swept.end()) {
-        Swept.push_back(folder);
-        RemoveStaleTemporaries(folder);
+    if (std::find(Swept.begin(), Swept.end(), folder) != Swept.end())
+        return;
+    Swept.push_back(folder);
+    const int fd = Destination.OpenFolder(Destination.Below(folder).value_or(std::string()));
+    if (fd >= 0) {
+        RemoveStaleTemporaries(fd);
+        ::close(fd);
     }
+}
+
+bool ExtractCopies::Copy(const TrackCopyPlan& plan, bool replace)
+{
     const CopyResult result = Group.Add(plan.Source, plan.Destination, replace, Progress());
-    if (Stopped(result)) {
-        Abandon();
+    if (Stopped(result))
         return false;
-    }
     if (!result)
-        return AskToGoOn(plan, result.Message, 0);
+        return !Gone(result) && AskToGoOn(plan, result.Message, 0);
     Pending.push_back({plan, replace});
     return !Group.Full() || Flush();
 }
@@ -68,19 +78,47 @@ bool ExtractCopies::Flush()
     return Settle(copies, Group.Commit());
 }
 
-void ExtractCopies::Abandon()
+int ExtractCopies::Finish(bool quiet)
 {
+    Quiet = quiet;
+    const int before = Placed;
+    if (!DestinationGone)
+        Flush();
     Group.Discard();
     Pending.clear();
+    return Placed - before;
+}
+
+bool ExtractCopies::Gone(const CopyResult& result)
+{
+    if (result.Side == CopySide::Source || (!DestinationGoneError(result.Error) && Destination.StillThere()))
+        return false;
+    if (!DestinationGone && !Quiet)
+        UserDialogs::ShowError(&Form, "The destination folder is no longer there. The copies already in place "
+                                      "are kept; nothing more is copied.");
+    DestinationGone = true;
+    return true;
 }
 
 bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector<CopyResult>& results)
 {
     for (std::size_t i = 0; i < copies.size() && i < results.size(); ++i) {
         const CopyResult& result = results[i];
-        if (result)
+        if (result) {
+            ++Placed;
+            if (result.Unconfirmed != 0 && !UnconfirmedTold && !Quiet) {
+                // The copies count as made: their data was on disk before they were named.
+                UnconfirmedTold = true;
+                UserDialogs::ShowWarning(&Form, "The disk did not confirm the names of the copies just put in "
+                                                "place: " + Shown(std::strerror(result.Unconfirmed)));
+            }
             continue;
+        }
+        if (Gone(result))
+            return false;
         if (result.Error == EEXIST && result.Side == CopySide::Destination && !copies[i].Replace) {
+            if (Quiet)
+                continue; // the file that appeared stays
             if (!NameTaken(copies[i].Plan))
                 return false;
             continue;
@@ -90,8 +128,10 @@ bool ExtractCopies::Settle(const std::vector<Waiting>& copies, const std::vector
         while (i + more + 1 < results.size() && results[i + more + 1].Error == result.Error &&
                results[i + more + 1].Message == result.Message)
             ++more;
-        if (!AskToGoOn(copies[i].Plan, result.Message, more))
-            return false;
+        if (Quiet || !AskToGoOn(copies[i].Plan, result.Message, more)) {
+            if (!Quiet)
+                return false;
+        }
         i += more;
     }
     return true;
@@ -118,7 +158,9 @@ bool ExtractCopies::NameTaken(const TrackCopyPlan& plan)
     const CopyResult again = CopyFileAtomically(plan.Source, plan.Destination, Progress(), Options, true);
     if (Stopped(again))
         return false;
-    return again || AskToGoOn(plan, again.Message, 0);
+    if (again)
+        ++Placed;
+    return again || (!Gone(again) && AskToGoOn(plan, again.Message, 0));
 }
 
 bool ExtractCopies::AskToGoOn(const TrackCopyPlan& plan, const std::string& reason, std::size_t more)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DestinationFolder.h"
 #include "FileCopy.h"
 #include "TrackCopyPlan.h"
 
@@ -9,23 +10,30 @@
 
 class TMainForm;
 
-// The copying side of the window's extraction. Copies go into a group that is put in place
-// once full, before a question, and at the end of the run: one flush serves many files. A failed
-// copy asks whether to go on; a failure that takes several copies at once (a failed flush) asks
-// once, naming the first of them. A run that ends by the window closing puts nothing more in
-// place and leaves no temporary.
+// The copying side of the window's extraction. The destination folder is opened once and every
+// copy is made relative to it. Copies go into a group that is put in place once full, before a
+// question, and at the end of the run: one flush serves many files. A failed copy asks whether to
+// go on; a failure that takes several copies at once (a failed flush) asks once, naming the first
+// of them. A destination that goes away ends the run with an error box. However the run ends
+// (the window closing, a signal, Cancel, No), the copies already written whole are put in place.
 class ExtractCopies {
 public:
     // `mode` is the run's overwrite mode, which answers for all may change.
-    ExtractCopies(TMainForm& form, const std::string& playerRoot, std::int32_t& mode);
+    ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder, std::int32_t& mode);
 
+    // 0, or the errno with which the destination folder could not be opened.
+    int OpenError() const { return Destination.Error(); }
+    // Sweeps the folder the track's copy goes into, once per run, whether or not it is copied.
+    void Look(const TrackCopyPlan& plan);
     // Copies the track's file; `replace` when it may replace a file already there. False when
-    // the run must end: No at the error prompt, Cancel at a question, or the window closing.
+    // the run must end: No at the error prompt, Cancel at a question, the window closing, or the
+    // destination gone.
     bool Copy(const TrackCopyPlan& plan, bool replace);
     // Puts the copies made so far in place; false as for Copy.
     bool Flush();
-    // Drops the copies not yet in place (the window is closing).
-    void Abandon();
+    // Puts the copies written whole in place at the end of a run; with `quiet` (the window is
+    // closing) without asking anything. Returns how many it put in place.
+    int Finish(bool quiet);
     // Tells of the failure of the track's copy (and of `more` after it); true when the user goes on.
     bool AskToGoOn(const TrackCopyPlan& plan, const std::string& reason, std::size_t more = 0);
 
@@ -37,12 +45,19 @@ private:
     bool Settle(const std::vector<Waiting>& copies, const std::vector<CopyResult>& results);
     // A file appeared under the name while the copy was made: the run's mode decides about it.
     bool NameTaken(const TrackCopyPlan& plan);
+    // True, after telling the user once, when the failure means the destination went away.
+    bool Gone(const CopyResult& result);
     CopyProgress Progress();
 
     TMainForm& Form;
     std::int32_t& Mode;
+    DestinationFolder Destination;
     CopyOptions Options;
     CopyGroup Group;
     std::vector<Waiting> Pending;
     std::vector<std::string> Swept; // folders rid of temporaries that killed runs left
+    int Placed = 0;
+    bool Quiet = false;
+    bool DestinationGone = false;
+    bool UnconfirmedTold = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include "EndBySignal.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,6 +16,11 @@ volatile std::sig_atomic_t g_arrived = 0;
 
 extern "C" void OnSignal(int signal)
 {
+    if (g_arrived != 0) {
+        // A second signal while the window puts its finished copies in place.
+        EndBySignalAtOnce(signal);
+        return;
+    }
     const int saved = errno;
     g_arrived = 1;
     const unsigned char number = static_cast<unsigned char>(signal);
@@ -27,6 +34,7 @@ SignalCatcher::SignalCatcher(QObject* parent) : QObject(parent)
 {
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    g_arrived = 0;
     Notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(Notifier, &QSocketNotifier::activated, this, &SignalCatcher::ReadPipe);
     struct sigaction action {};

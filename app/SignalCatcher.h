@@ -9,7 +9,8 @@ class QSocketNotifier;
 // Lets the window end cleanly on SIGTERM (a plain kill, logging out with the window open),
 // SIGHUP (the terminal that started it closed) and SIGINT (Ctrl+C there). The handler only
 // writes the signal's number to a pipe that the event loop watches; SignalCaught is then emitted
-// between two events, where the window's own code may run. A signal ignored when the program
+// between two events, where the window's own code may run. A second signal ends the program at
+// once, as it would without the catcher. A signal ignored when the program
 // started (nohup) stays ignored. One object per program; it restores the former handlers when
 // it goes.
 class SignalCatcher : public QObject {

@@ -1,12 +1,14 @@
 // Export: the track list as a UTF-16 comma-separated text file.
 #include "TMainForm.h"
 
+#include "PlayerDestination.h"
 #include "TPreferencesForm.h"
 #include "TrackListExport.h"
 #include "TrackListModel.h"
 #include "UserDialogs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProgressBar>
 #include <QSaveFile>
 
@@ -42,6 +44,10 @@ void TMainForm::ExportTrackList()
     if (fileName.isEmpty())
         return;
     PreferencesForm->SetExtractPath(fileName.left(fileName.lastIndexOf('/') + 1).toStdString());
+    if (WriteGate(IPodDrive).RefusesFile(QFile::encodeName(fileName).toStdString())) {
+        UserDialogs::ShowError(this, kExportOnPlayerMessage);
+        return;
+    }
 
     // Written beside the chosen name and put in its place only when complete, so that a failed
     // export leaves an earlier file of that name as it was.

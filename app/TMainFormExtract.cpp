@@ -44,12 +44,15 @@ public:
     ~RunGuard()
     {
         Form.SetStatusDetail(std::u16string());
-        Form.SetStatusText(TMainForm::IdleStatusText());
+        Form.SetStatusText(Final.empty() ? TMainForm::IdleStatusText() : Final);
         // Last: a close asked for during the run happens once the window is idle again.
         Form.ShowProgress(false);
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
+
+    // The status line's text after the run, instead of the idle one.
+    std::string Final;
 
 private:
     TMainForm& Form;
@@ -111,7 +114,8 @@ void TMainForm::ExtractTracks()
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
-    if (WritesIntoPlayer(folder, IPodDrive)) {
+    const WriteGate gate(IPodDrive);
+    if (gate.RefusesFolder(folder)) {
         UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
                                      "to it: please choose a folder on your computer.");
         return;
@@ -134,6 +138,17 @@ void TMainForm::ExtractTracks()
         }
         return !RunEnding();
     });
+    // The template's folders, or links in the chosen folder, can lead back onto the player.
+    std::vector<std::string> written;
+    written.reserve(plans.size());
+    for (const TrackCopyPlan& plan : plans)
+        written.push_back(plan.Destination);
+    if (gate.FirstRefused(written)) {
+        const NormalCursor reporting;
+        UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
+                                     "writes to it: please choose another folder or file name template.");
+        return;
+    }
     // The first progress report of the run moves the bar; later ones every kEventInterval. The
     // file names in the detail area keep a clock of their own, so that a long stretch of files
     // that are not copied still lets events run.
@@ -148,12 +163,18 @@ void TMainForm::ExtractTracks()
         SetStatusDetail(text.toStdU16String());
         detailShown = now;
     };
-    ExtractCopies copies(*this, IPodDrive, mode);
+    ExtractCopies copies(*this, IPodDrive, folder, mode);
+    if (copies.OpenError() != 0) {
+        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return;
+    }
+    bool stopped = false;
     for (const TrackCopyPlan& plan : plans) {
-        if (RunEnding())
+        if ((stopped = RunEnding()))
             break;
         const QString destination = Shown(plan.Destination);
         showDetail(destination);
+        copies.Look(plan);
 
         bool replace = mode == AlwaysOverwrite;
         if (PathExists(plan.Destination)) {
@@ -162,13 +183,13 @@ void TMainForm::ExtractTracks()
             if (mode == AlwaysPrompt) {
                 // The copies made so far go in place first: the answer may take long, and the
                 // window may be closed meanwhile.
-                if (!copies.Flush())
+                if ((stopped = !copies.Flush()))
                     break;
                 const OverwriteAnswer answer = [&] {
                     const NormalCursor asking;
                     return OverwritePromptForm->AskOverwrite(destination);
                 }();
-                if (answer == AnswerCancel)
+                if ((stopped = answer == AnswerCancel))
                     break;
                 if (answer == AnswerYesToAll)
                     mode = AlwaysOverwrite;
@@ -179,17 +200,18 @@ void TMainForm::ExtractTracks()
             }
             replace = true;
         }
-        if (RunEnding())
+        if ((stopped = RunEnding()))
             break;
 
-        if (!plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace))
+        if ((stopped = !plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, replace)))
             break;
     }
-    // Closing the window ends the run at once: what is not in place yet stays out.
-    if (CloseWhenIdle)
-        copies.Abandon();
-    else
-        copies.Flush();
+    // However the run ends, the copies written whole go in place; only the one in progress was
+    // dropped. A window that is closing asks nothing more.
+    const int placed = copies.Finish(CloseWhenIdle);
+    if (stopped && placed > 0)
+        run.Final = "Stopped; " + std::to_string(placed) + " finished " + (placed == 1 ? "copy was" : "copies were") +
+                    " put in place first";
 }
 
 std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,

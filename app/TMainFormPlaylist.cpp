@@ -7,6 +7,7 @@
 #include "FileNameTemplate.h"
 #include "LetterCase.h"
 #include "M3uPlaylist.h"
+#include "PlayerDestination.h"
 #include "TPreferencesForm.h"
 #include "TrackCopyPlan.h"
 #include "TrackListModel.h"
@@ -64,6 +65,10 @@ void TMainForm::SavePlaylistAsM3u()
     if (fileName.isEmpty())
         return;
 
+    if (WriteGate(IPodDrive).RefusesFile(QFile::encodeName(fileName).toStdString())) {
+        UserDialogs::ShowError(this, kPlaylistOnPlayerMessage);
+        return;
+    }
     const std::string playlistFolder = QFileInfo(fileName).absolutePath().toStdString();
     const std::string copiesFolder = CopiesFolder(*PreferencesForm, playlistFolder);
     std::vector<M3uEntry> entries;

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -25,6 +26,11 @@ QString RescueStartFolder()
             return QFile::decodeName(QByteArray::fromStdString(volume.MountPoint));
     }
     return QDir::homePath();
+}
+
+QString PathText(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 } // namespace
@@ -43,7 +49,12 @@ void TMainForm::ActionFileRescueExecute()
 int TMainForm::LoadPlayerFiles(const std::string& root)
 {
     const DatabaseTask task(*this);
-    CloseDatabase();
+    if (!FindPathNoCase(root, "iPod_Control")) {
+        UserDialogs::ShowWarning(this, PathText(root) + " holds no iPod_Control folder.");
+        SetStatusText(IdleStatusText());
+        return 0;
+    }
+    // The open database stays, shown, until the rescue has tracks to put in its place.
     ShowProgress(true);
 
     // The status line and the bar follow the files, a few times a second at most. Closing the
@@ -58,26 +69,29 @@ int TMainForm::LoadPlayerFiles(const std::string& root)
         SetProgress(static_cast<int>(static_cast<long long>(done) * 100 / total));
         return !CloseWhenIdle;
     });
-    if (CloseWhenIdle) {
-        ShowProgress(false);
-        SetStatusText(IdleStatusText());
-        return 0;
-    }
-    PutAllFilesFirst(rescued);
-    const int count = rescued.FromDatabase + rescued.FromTags;
-    IPodDrive = root;
-    Database = std::move(rescued.Database);
     ShowProgress(false);
+    SetStatusText(IdleStatusText());
+    if (CloseWhenIdle)
+        return 0;
+    const int count = rescued.FromDatabase + rescued.FromTags;
     if (count == 0) {
-        UserDialogs::ShowWarning(this, "No tracks were found in the player's files.");
-        SetStatusText(IdleStatusText());
+        UserDialogs::ShowWarning(this, "None of the " + QString::number(rescued.FilesSeen) + " files in " + PathText(root) +
+                                           " is a media file Varnel can read.");
         return 0;
     }
 
+    CloseDatabase();
+    PutAllFilesFirst(rescued);
+    IPodDrive = root;
+    Database = std::move(rescued.Database);
     ShowPlaylists();
+    const auto unreadable = std::count_if(rescued.Skipped.begin(), rescued.Skipped.end(),
+                                          [](const SkippedFile& file) { return file.Unreadable; });
     std::string done = "Rescued " + std::to_string(count) + " track(s)";
     if (rescued.FromDatabase > 0)
         done += ", " + std::to_string(rescued.FromDatabase) + " from the damaged database";
+    if (unreadable > 0)
+        done += "; " + std::to_string(unreadable) + " file(s) could not be read";
     // The summary is longer than any text the status line was made for; it widens to show it whole.
     if (auto* line = qobject_cast<FittingLabel*>(StatusLine))
         line->FitAlso(QString::fromStdString(done));

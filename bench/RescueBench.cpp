@@ -8,8 +8,11 @@
 // F49 in the temporary folder, reads every file once so that the cache is warm, then prints the
 // best of five runs of each and the peak memory of child processes. With --file-kib each file is
 // grown to about K KiB, as music files are: an MP3 by repeating its audio frames, an M4A by a
-// longer media data box.
+// longer media data box. Then reads each of the hostile files that once crashed, stalled or
+// exhausted the reading, and prints its time and the peak memory of a fresh run of this program
+// that reads only it (RescueBench --read-one FILE).
 
+#include "HostileMedia.h"
 #include "PlayerFiles.h"
 #include "RescuePlayer.h"
 #include "TagTrack.h"
@@ -90,6 +93,35 @@ double ChildPeakMiB(Work work)
     return usage.ru_maxrss / 1024.0;
 }
 
+// Peak resident memory of a fresh run of this program that reads one file (none when `path` is
+// empty), in MiB, as the run itself tells it: a child's own count would include the pages of this
+// process, which it starts from.
+double ReadOnePeakMiB(const std::string& path)
+{
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string command = "'" + self + "' --read-one '" + path + "'";
+    FILE* run = ::popen(command.c_str(), "r");
+    double kib = -1024;
+    if (run) {
+        if (std::fscanf(run, "%lf", &kib) != 1)
+            kib = -1024;
+        ::pclose(run);
+    }
+    return kib / 1024;
+}
+
+// The highest resident memory of this process so far, in KiB.
+long PeakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
 using Bytes = std::vector<char>;
 
 Bytes ReadAll(const fs::path& path)
@@ -128,10 +160,76 @@ Bytes Grown(Bytes bytes, bool mp4, std::size_t size)
     return bytes;
 }
 
+// Makes one hostile file at `path`: `bytes`, grown with a hole to `size` when that is larger.
+void MakeFile(const fs::path& path, const hostile::Bytes& bytes, std::uintmax_t size = 0)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (size > bytes.size())
+        fs::resize_file(path, size);
+}
+
+// The worst files the rescue has met, each read on its own: seconds and peak MiB.
+void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
+{
+    using namespace hostile;
+    fs::create_directories(folder);
+    const hostile::Bytes frames(audio.begin(), audio.end());
+    const auto withAudio = [&](hostile::Bytes tag) {
+        Append(tag, frames);
+        return tag;
+    };
+    hostile::Bytes list;
+    Append(list, "LIST" + LittleEndian32(0x7FFFFFF0u) + "INFO");
+    struct Hostile {
+        const char* Name;
+        const char* What;
+        hostile::Bytes Bytes;
+        std::uintmax_t Size;
+    };
+    const Hostile files[] = {
+        {"ART.mp3", "15 MiB of cover art, read", withAudio(CoverArt(15u << 20)), 0},
+        {"NEST.mp3", "20,000 nested chapter frames", withAudio(NestedChapters(20000)), 0},
+        {"MANY.mp3", "1,000,000 tiny text frames", withAudio(ManyTextFrames(1000000)), 0},
+        {"HUGE.mp3", "256 MB, a tag that claims 256 MiB", withAudio(Id3v2(4, {}, (256u << 20) - 1)), 256000000},
+        {"ZERO.mp3", "2 GB of zeros", {}, 2000000000},
+        {"LIST.wav", "2 GB, a LIST chunk that claims 2 GB", Wav(44100, 0, list), 2000000000},
+        {"DEEP.m4a", "200,000 nested movie atoms", NestedAtoms(200000), 0},
+    };
+    double worst = 0;
+    const double empty = ReadOnePeakMiB("");
+    for (const Hostile& file : files) {
+        const fs::path path = folder / file.Name;
+        MakeFile(path, file.Bytes, file.Size);
+        const PlayerFile player{path.string(), std::string("\\iPod_Control\\Music\\F00\\") + file.Name, fs::file_size(path)};
+        std::string reason;
+        const Timing time = BestOfFive([&] {
+            OneTrack track;
+            reason.clear();
+            ReadTagTrack(player, track, reason);
+        });
+        const double peak = ReadOnePeakMiB(path.string());
+        worst = std::max(worst, time.Wall);
+        std::printf("hostile %s (%s): %.3f s, peak %.1f MiB (a run that reads nothing: %.1f MiB): %s\n", file.Name,
+                    file.What, time.Wall, peak, empty,
+                    reason.empty() ? "read" : reason.c_str());
+        fs::remove(path);
+    }
+    std::printf("worst hostile file: %.3f s (target at most 1 s)\n", worst);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--read-one") == 0) {
+        OneTrack track;
+        std::string reason;
+        const std::string path = argv[2];
+        if (!path.empty())
+            ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + fs::path(path).filename().string(), fs::file_size(path)}, track, reason);
+        std::printf("%ld\n", PeakKiB());
+        return 0;
+    }
     int count = 5000;
     std::size_t fileKiB = 0;
     for (int i = 1; i + 1 < argc; ++i) {
@@ -179,6 +277,7 @@ int main(int argc, char** argv)
     std::printf("of which: walking the music folders %.3f s, reading the tags %.3f s (wall clock)\n", walk.Wall,
                 tags.Wall);
     std::printf("peak memory: empty child %.1f MiB, rescuing child %.1f MiB (target at most 64 MiB)\n", empty, peak);
+    ReadHostileFiles(root / "hostile", ReadAll(media / "notags.mp3"));
     fs::remove_all(root);
     return tracks == count ? 0 : 1;
 }

@@ -2,6 +2,12 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr std::string_view kBugReports = "https://varnel.example.org/issues";
+
+} // namespace
+
 std::string VersionText(std::string_view version)
 {
     return "varnel-cli " + std::string(version) +
@@ -30,9 +36,14 @@ std::string HelpFooter(std::string_view command)
     return "Examples:\n" + examples +
            "\n"
            "Exit status:\n"
-           "  0  done\n"
-           "  1  done, but some tracks failed or the run was cancelled\n"
-           "  2  bad usage, or a database, folder or settings that cannot be read";
+           "  0    everything asked for was done\n"
+           "  1    some tracks failed, or the run was cancelled at the overwrite question\n"
+           "  2    bad usage, unreadable input, or a run that cannot go on\n"
+           "  129  ended by SIGHUP (the terminal closed)\n"
+           "  130  ended by Ctrl+C (SIGINT)\n"
+           "  143  ended by SIGTERM\n"
+           "\n"
+           "Report bugs at " + std::string(kBugReports);
 }
 
 std::optional<std::string> UnknownCommandMessage(const std::vector<std::string>& args,

@@ -4,6 +4,7 @@
 #include "CliError.h"
 #include "ExportTarget.h"
 #include "Interrupt.h"
+#include "PlayerDestination.h"
 #include "PlayerFilesSource.h"
 #include "TrackListExport.h"
 
@@ -16,6 +17,9 @@ int RunExport(const ExportOptions& options)
     const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
+    // A descriptor (standard output, a pipe) is written as it is; a file is written only off the player.
+    if (DescriptorNamedBy(file) < 0 && WriteGate(db.PlayerRoot).RefusesFile(file))
+        throw CliError(kExportOnPlayerMessage);
 
     std::string bytes;
     AppendExportHeader(bytes);

@@ -1,12 +1,12 @@
 #include "ExportTarget.h"
 
 #include "FileCopy.h"
+#include "PlayerDestination.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,15 +84,8 @@ std::string WriteExportTarget(const std::string& file, std::string_view bytes, b
     if (!S_ISLNK(link.st_mode))
         return WriteFileAtomically(file, bytes, stop);
     // The file the link leads to, made when the link dangles; the link itself stays.
-    std::filesystem::path resolved = file;
-    std::error_code error;
-    for (int hops = 0; std::filesystem::is_symlink(resolved, error); ++hops) {
-        if (hops == 40)
-            return std::strerror(ELOOP);
-        const std::filesystem::path next = std::filesystem::read_symlink(resolved, error);
-        if (error)
-            return error.message();
-        resolved = next.is_absolute() ? next : resolved.parent_path() / next;
-    }
-    return WriteFileAtomically(resolved.string(), bytes, stop);
+    const std::optional<std::string> resolved = FileBehindLinks(file);
+    if (!resolved)
+        return std::strerror(ELOOP);
+    return WriteFileAtomically(*resolved, bytes, stop);
 }

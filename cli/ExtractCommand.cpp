@@ -17,21 +17,24 @@
 #include "TrackCopyPlan.h"
 #include "TrackNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
 
 namespace {
+
+constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes to the player";
 
 struct PlannedCopy {
     TrackCopyPlan Plan;
     std::uint64_t Size = 0;
-    int SourceError = 0; // errno of looking at the source, 0 when it is there
+    std::string SourceProblem; // why the source cannot be copied, found by looking at it
 };
 
 std::string FailureLine(const TrackCopyPlan& plan, const std::string& reason)
@@ -55,10 +58,9 @@ int DryRun(const std::vector<PlannedCopy>& copies, OverwriteMode mode)
     int copied = 0;
     std::uint64_t bytes = 0;
     for (const PlannedCopy& copy : copies) {
-        if (!copy.Plan.Refusal.empty() || copy.SourceError != 0) {
+        if (!copy.Plan.Refusal.empty() || !copy.SourceProblem.empty()) {
             std::cout << std::flush;
-            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? std::strerror(copy.SourceError)
-                                                                          : copy.Plan.Refusal)
+            std::cerr << FailureLine(copy.Plan, copy.Plan.Refusal.empty() ? copy.SourceProblem : copy.Plan.Refusal)
                       << '\n';
             ++failures;
             continue;
@@ -91,56 +93,51 @@ std::vector<PlannedCopy> PlanCopies(const std::vector<const OneTrack*>& rows, co
 {
     std::vector<PlannedCopy> copies;
     copies.reserve(rows.size());
-    // Template folders can lead back into the player when the destination lies above it.
-    std::unordered_map<std::string, bool> onPlayer;
     for (const OneTrack* track : rows) {
-        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names)};
-        const std::string folder = std::filesystem::path(copy.Plan.Destination).parent_path().string();
-        const auto known = onPlayer.try_emplace(folder, false);
-        if (known.second)
-            known.first->second = WritesIntoPlayer(folder, playerRoot);
-        if (known.first->second && copy.Plan.Refusal.empty())
-            copy.Plan.Refusal = "The copy would be written onto the player.";
-        struct stat source {};
-        if (::stat(copy.Plan.Source.c_str(), &source) == 0)
-            copy.Size = static_cast<std::uint64_t>(source.st_size);
-        else
-            copy.SourceError = errno;
+        PlannedCopy copy{PlanTrackCopy(*track, playerRoot, destination, names), 0, {}};
+        // Looked at as the copy will open it, so that a dry run promises no copy of a device,
+        // a pipe, a folder or a file reached by a link out of the player.
+        if (const CopyResult source = LookAtSource(playerRoot, copy.Plan.Source, copy.Size); !source)
+            copy.SourceProblem = source.Message;
         copies.push_back(std::move(copy));
     }
     return copies;
 }
 
-// True when a copy would meet a file that is already there: the case in which the overwrite
-// policy has to decide. No two tracks of a run share a name.
-bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies)
+// True when a copy or a playlist file would meet a file that is already there: the case in
+// which the overwrite policy has to decide. No two tracks of a run share a name.
+bool SomeDestinationTaken(const std::vector<PlannedCopy>& copies, const std::vector<std::string>& playlists)
 {
     for (const PlannedCopy& copy : copies) {
-        if (copy.Plan.Refusal.empty() && copy.SourceError == 0 && PathExists(copy.Plan.Destination))
+        if (copy.Plan.Refusal.empty() && copy.SourceProblem.empty() && PathExists(copy.Plan.Destination))
             return true;
     }
-    return false;
+    return std::any_of(playlists.begin(), playlists.end(), [](const std::string& path) { return PathExists(path); });
 }
 
 struct RunCounts {
     int Copied = 0;
     int Kept = 0;
     int Failed = 0;
+    int Unconfirmed = 0; // copied, but the disk did not confirm their names
+    int PlacedAtStop = 0; // finished copies put in place after the run was stopped
     bool Cancelled = false;
     std::string StopReason; // why no later track could be copied
 };
 
-// Whether to copy over a file that is already there; may change the run's mode for good.
-OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destination, ExtractProgress& progress)
+// Whether to write over a file that is already there; may change the run's mode for good.
+OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destination, ExtractProgress* progress = nullptr)
 {
     if (mode == AlwaysOverwrite)
         return AnswerYes;
     if (mode == NeverOverwrite)
         return AnswerNo;
-    progress.Finish();
+    if (progress)
+        progress->Finish();
     const auto asked = std::chrono::steady_clock::now();
     const OverwriteAnswer answer = AskOverwriteOnTerminal(destination);
-    progress.Waited(std::chrono::steady_clock::now() - asked);
+    if (progress)
+        progress->Waited(std::chrono::steady_clock::now() - asked);
     if (answer == AnswerYesToAll)
         mode = AlwaysOverwrite;
     else if (answer == AnswerNoToAll)
@@ -148,21 +145,43 @@ OverwriteAnswer DecideOverwrite(OverwriteMode& mode, const std::string& destinat
     return answer;
 }
 
+// Copies in place whose names the disk did not confirm (a failed flush after the names were
+// given) count as copied, with one warning for the group.
+void WarnUnconfirmed(const std::vector<CopyOutcome>& outcomes, ExtractProgress& progress, RunCounts& counts)
+{
+    int unconfirmed = 0;
+    int error = 0;
+    for (const CopyOutcome& settled : outcomes) {
+        if (settled.Result && settled.Result.Unconfirmed != 0) {
+            ++unconfirmed;
+            error = settled.Result.Unconfirmed;
+        }
+    }
+    if (unconfirmed == 0)
+        return;
+    counts.Unconfirmed += unconfirmed;
+    progress.Message("varnel-cli: warning: the disk did not confirm the names of " + std::to_string(unconfirmed) +
+                     (unconfirmed == 1 ? " copy" : " copies") + " just put in place (their data was on disk before "
+                     "they were named): " + std::strerror(error));
+}
+
 // Reports how copies ended; false when the run must stop (no later track can be copied, or the
 // user cancelled at a question about a file that appeared meanwhile).
 bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, OverwriteMode& mode,
             ExtractProgress& progress, RunCounts& counts)
 {
+    WarnUnconfirmed(outcomes, progress, counts);
     for (const CopyOutcome& settled : outcomes) {
         if (settled.Result.Error == EEXIST && settled.Result.Side == CopySide::Destination && !settled.Replace) {
             // The name was taken while the file was copied: that file meets the run's mode too.
-            const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, progress);
+            const OverwriteAnswer answer = DecideOverwrite(mode, settled.Plan->Destination, &progress);
             progress.Dropped(settled.Size, true);
             if (answer == AnswerCancel || Interrupted()) {
                 counts.Cancelled = answer == AnswerCancel && !Interrupted();
                 return false;
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -179,6 +198,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
         progress.Dropped(settled.Size, settled.Written);
         if (settled.Result.Error == ECANCELED && settled.Result.Side == CopySide::None)
             continue; // the copy in progress stopped for the signal and left nothing behind
+        progress.Failed();
         progress.Message(FailureLine(*settled.Plan, settled.Result.Message));
         ++counts.Failed;
         if (counts.StopReason.empty())
@@ -187,7 +207,7 @@ bool Settle(const std::vector<CopyOutcome>& outcomes, ExtractCopier& copier, Ove
     return counts.StopReason.empty();
 }
 
-RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, const std::string& playerRoot,
+RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, const std::string& playerRoot,
                   const std::string& destination)
 {
     std::uint64_t totalBytes = 0;
@@ -195,14 +215,18 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
         totalBytes += copy.Size;
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
     ExtractCopier copier(playerRoot, destination, progress, Interrupted);
+    if (copier.OpenError() != 0)
+        throw CliError(destination + ": " + std::strerror(copier.OpenError()));
     RunCounts counts;
     bool goOn = true;
     for (const PlannedCopy& copy : copies) {
         if (!goOn || Interrupted())
             break;
         const TrackCopyPlan& plan = copy.Plan;
+        copier.Look(plan);
         if (!plan.Refusal.empty()) {
             progress.Dropped(copy.Size);
+            progress.Failed();
             progress.Message(FailureLine(plan, plan.Refusal));
             ++counts.Failed;
             continue;
@@ -213,13 +237,14 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
             // Ctrl+C there must find them done.
             if (mode == AlwaysPrompt && !Settle(copier.Flush(), copier, mode, progress, counts))
                 break;
-            const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, progress);
+            const OverwriteAnswer answer = DecideOverwrite(mode, plan.Destination, &progress);
             if (answer == AnswerCancel || Interrupted()) {
                 counts.Cancelled = answer == AnswerCancel && !Interrupted();
                 break;
             }
             if (answer == AnswerNo || answer == AnswerNoToAll) {
                 progress.Dropped(copy.Size);
+                progress.Kept();
                 ++counts.Kept;
                 continue;
             }
@@ -227,12 +252,13 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode mode, co
         }
         goOn = Settle(copier.Add(plan, copy.Size, replace), copier, mode, progress, counts);
     }
-    // Copies written whole still go in place after a Cancel or a failure that ends the run; after
-    // a signal nothing more is put in place.
-    if (Interrupted())
-        Settle(copier.Abandon(), copier, mode, progress, counts);
-    else
-        Settle(copier.Flush(), copier, mode, progress, counts);
+    // Copies written whole still go in place after a signal, a Cancel or a failure that ends the
+    // run; only the copy in progress was dropped. A second signal meanwhile ends the program.
+    const bool stopped = Interrupted() || counts.Cancelled || !counts.StopReason.empty();
+    const int before = counts.Copied;
+    Settle(copier.Flush(), copier, mode, progress, counts);
+    if (stopped)
+        counts.PlacedAtStop = counts.Copied - before;
     progress.Finish();
     return counts;
 }
@@ -280,8 +306,9 @@ int RunExtract(const ExtractOptions& options)
 
     const PlayerDatabase db = OpenForCommand(options.Path, options.Limit, options.FromFiles);
     const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
-    if (WritesIntoPlayer(options.Destination, db.PlayerRoot))
-        throw CliError(options.Destination + ": lies on the player; varnel-cli never writes to the player");
+    const WriteGate gate(db.PlayerRoot);
+    if (gate.RefusesFolder(options.Destination))
+        throw CliError(options.Destination + kOnPlayer);
     if (!destinationThere && !options.DryRun) {
         std::error_code error;
         std::filesystem::create_directories(options.Destination, error);
@@ -292,15 +319,23 @@ int RunExtract(const ExtractOptions& options)
     // the probe that can take to find out.
     const bool ignoreCase = FileSystemIgnoresCase(options.Destination, !options.DryRun);
     const TrackNames names(*db.Parser, {fileFormat, true, ignoreCase});
-    const std::vector<PlannedCopy> copies = PlanCopies(rows, names, db.PlayerRoot, options.Destination);
+    const std::vector<PlannedCopy> copies = PlanCopies(EachTrackOnce(rows), names, db.PlayerRoot, options.Destination);
     const std::vector<PlaylistFile> playlists =
         options.Playlists ? PlaylistFilesOf(*db.Parser, ignoreCase) : std::vector<PlaylistFile>();
+    // Template folders can lead back into the player when the destination lies above it, and
+    // links anywhere: the run writes nothing when one file would land on the player.
+    const std::vector<std::string> playlistPaths = PlaylistPaths(playlists, options.Destination);
+    std::vector<std::string> written = playlistPaths;
+    for (const PlannedCopy& copy : copies)
+        written.push_back(copy.Plan.Destination);
+    if (const std::optional<std::string> refused = gate.FirstRefused(written))
+        throw CliError(*refused + kOnPlayer);
     if (options.DryRun) {
         const int code = DryRun(copies, mode);
-        ListPlaylistFiles(std::cout, playlists, options.Destination);
+        ListPlaylistFiles(std::cout, playlists, options.Destination, ExistingNote(mode));
         return code;
     }
-    if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies)) {
+    if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(copies, playlistPaths)) {
         // Nothing is copied: a run that stopped at its first question would leave half a job.
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
@@ -309,11 +344,18 @@ int RunExtract(const ExtractOptions& options)
     const RunCounts counts = CopyAll(copies, mode, db.PlayerRoot, options.Destination);
     // The playlists point at every copy in the destination, of this run or an earlier one.
     const bool writePlaylists = !Interrupted() && counts.StopReason.empty();
-    const int playlistFailures =
-        writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination) : 0;
+    const PlaylistWrites lists =
+        writePlaylists ? WritePlaylistFiles(*db.Parser, playlists, names, options.Destination,
+                                            [&mode](const std::string& path) { return DecideOverwrite(mode, path); })
+                       : PlaylistWrites();
+    if (counts.PlacedAtStop > 0)
+        std::cerr << "varnel-cli: stopped; " << counts.PlacedAtStop << " finished "
+                  << (counts.PlacedAtStop == 1 ? "copy was" : "copies were") << " put in place first\n";
     PrintSummary(counts, copies.size(), keptUnasked);
     EndIfInterrupted();
     if (!counts.StopReason.empty())
         return ExitBadInput;
-    return counts.Failed > 0 || counts.Cancelled || playlistFailures > 0 ? ExitSomeFailed : ExitDone;
+    return counts.Failed > 0 || counts.Cancelled || counts.Unconfirmed > 0 || lists.Failed > 0 || lists.Cancelled
+               ? ExitSomeFailed
+               : ExitDone;
 }

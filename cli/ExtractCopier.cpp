@@ -1,61 +1,55 @@
 #include "ExtractCopier.h"
 
-#include "ExtractProgress.h"
 #include "CopyTemporary.h"
+#include "ExtractProgress.h"
 
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-CopyOptions PlayerOptions(const std::string& playerRoot)
+CopyOptions PlayerOptions(const std::string& playerRoot, const DestinationFolder& destination)
 {
     CopyOptions options;
     options.SourceRoot = playerRoot;
+    options.Destination = &destination;
     return options;
 }
 
-// Makes the folders that `destination` lies in, noting each one made, deepest last.
-CopyResult MakeFolders(const std::string& destination, std::vector<fs::path>& made)
+// The folder of `path`, below the destination; "" for the destination itself.
+std::string FolderBelow(const DestinationFolder& destination, const std::string& path)
 {
-    std::error_code error;
-    for (fs::path folder = fs::path(destination).parent_path(); !folder.empty() && !fs::exists(folder, error);
-         folder = folder.parent_path())
-        made.insert(made.begin(), folder);
-    for (const fs::path& folder : made) {
-        if (!fs::create_directory(folder, error) && error)
-            return CopyResult{error.value(), error.message(), CopySide::Folder};
-    }
-    return {};
-}
-
-fs::path Normal(const fs::path& path)
-{
-    std::error_code error;
-    const fs::path absolute = fs::weakly_canonical(path, error);
-    return (error ? path : absolute).lexically_normal();
+    const std::size_t slash = path.find_last_of('/');
+    return destination.Below(slash == std::string::npos ? "." : path.substr(0, slash)).value_or(std::string());
 }
 
 } // namespace
 
 ExtractCopier::ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
                              bool (*stop)())
-    : Destination(Normal(destination)), Progress(progress), Stop(stop), Player(playerRoot),
-      Group(PlayerOptions(playerRoot))
+    : Folder(destination), Progress(progress), Stop(stop), Player(playerRoot), Group(PlayerOptions(playerRoot, Folder))
 {
+}
+
+void ExtractCopier::Look(const TrackCopyPlan& plan)
+{
+    const std::string folder = FolderBelow(Folder, plan.Destination);
+    if (!Swept.insert(folder).second)
+        return;
+    const int fd = Folder.OpenFolder(folder);
+    if (fd >= 0) {
+        RemoveStaleTemporaries(fd);
+        ::close(fd);
+    }
 }
 
 std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace)
 {
     Staged staged{{&plan, size, replace, false, {}}, {}};
     CopyResult& result = staged.Outcome.Result;
-    result = MakeFolders(plan.Destination, staged.MadeFolders);
-    const std::string folder = fs::path(plan.Destination).parent_path().string();
-    if (result && Swept.insert(folder).second)
-        RemoveStaleTemporaries(folder);
+    if (const int error = Folder.MakeFolders(FolderBelow(Folder, plan.Destination), staged.MadeFolders); error != 0)
+        result = {error, std::strerror(error), CopySide::Folder};
     if (result) {
         result = Group.Add(plan.Source, plan.Destination, replace, [this](std::uint64_t, std::uint64_t done) {
             Progress.Copying(done);
@@ -63,7 +57,7 @@ std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, std::uint
         });
     }
     if (!result) {
-        TakeBackFolders(staged.MadeFolders);
+        Folder.RemoveFolders(staged.MadeFolders);
         return {staged.Outcome};
     }
     Progress.Written(size);
@@ -79,22 +73,8 @@ std::vector<CopyOutcome> ExtractCopier::Flush()
     for (std::size_t i = 0; i < Pending.size() && i < results.size(); ++i) {
         Pending[i].Outcome.Result = results[i];
         if (!results[i])
-            TakeBackFolders(Pending[i].MadeFolders);
+            Folder.RemoveFolders(Pending[i].MadeFolders);
         outcomes.push_back(Pending[i].Outcome);
-    }
-    Pending.clear();
-    return outcomes;
-}
-
-std::vector<CopyOutcome> ExtractCopier::Abandon()
-{
-    Group.Discard();
-    std::vector<CopyOutcome> outcomes;
-    for (Staged& staged : Pending) {
-        staged.Outcome.Result = {ECANCELED, "The run was interrupted before the copy was put in place.",
-                                 CopySide::Destination};
-        TakeBackFolders(staged.MadeFolders);
-        outcomes.push_back(staged.Outcome);
     }
     Pending.clear();
     return outcomes;
@@ -108,6 +88,8 @@ std::string ExtractCopier::Fatal(const CopyOutcome& failure) const
             return "the player is no longer there";
         return {};
     }
+    if (DestinationGoneError(result.Error) || !Folder.StillThere())
+        return kDestinationGoneReason;
     switch (result.Error) {
     case EROFS: return "the destination is read-only";
     case ENOSPC: return "the destination is full";
@@ -116,17 +98,9 @@ std::string ExtractCopier::Fatal(const CopyOutcome& failure) const
         // Refused by the destination folder itself, not by one protected file or one folder of
         // the template.
         if (result.Side == CopySide::Folder &&
-            (Normal(fs::path(failure.Plan->Destination).parent_path()) == Destination ||
-             ::access(Destination.c_str(), W_OK) != 0))
+            (FolderBelow(Folder, failure.Plan->Destination).empty() || ::faccessat(Folder.Fd(), ".", W_OK, 0) != 0))
             return "the destination folder cannot be written to";
         return {};
     default: return {};
     }
-}
-
-void ExtractCopier::TakeBackFolders(const std::vector<fs::path>& made)
-{
-    std::error_code ignored;
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
-        fs::remove(*folder, ignored);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "DestinationFolder.h"
 #include "FileCopy.h"
 #include "PlayerPresence.h"
 #include "TrackCopyPlan.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,34 +21,36 @@ struct CopyOutcome {
     CopyResult Result;
 };
 
-// The copying side of an extraction run: copies go into a group that is put in place once full
-// (one flush for many files), the folders of the template are made as needed, a copy that fails
-// takes back the folders made for it, and each folder written into is swept once of temporaries
+// The copying side of an extraction run: the destination folder is opened once, and every folder
+// and copy is made relative to it; copies go into a group that is put in place once full (one
+// flush for many files), the folders of the template are made as needed, a copy that fails takes
+// back the folders made for it, and each folder the run looks into is swept once of temporaries
 // that killed runs left. Every call returns the outcomes it settled, in track order.
 class ExtractCopier {
 public:
     ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
                   bool (*stop)());
 
+    // 0, or the errno with which the destination folder could not be opened.
+    int OpenError() const { return Folder.Error(); }
+    // Sweeps the folder the track's copy goes into, once per run, whether or not it is copied.
+    void Look(const TrackCopyPlan& plan);
     // Copies the track's file into the group; puts the group in place when it is full.
     std::vector<CopyOutcome> Add(const TrackCopyPlan& plan, std::uint64_t size, bool replace);
     // Puts every copy added so far in place.
     std::vector<CopyOutcome> Flush();
-    // Drops the copies not yet in place (an interrupted run): each fails, with nothing left.
-    std::vector<CopyOutcome> Abandon();
     // Why no later track can be copied after this failure: the destination refuses every copy
-    // (read-only, full, over quota, or its folder not writable), or the player is gone. Empty
-    // when a later track may still succeed.
+    // (read-only, full, over quota, gone, or its folder not writable), or the player is gone.
+    // Empty when a later track may still succeed.
     std::string Fatal(const CopyOutcome& failure) const;
 
 private:
     struct Staged {
         CopyOutcome Outcome;
-        std::vector<std::filesystem::path> MadeFolders;
+        std::vector<std::string> MadeFolders;
     };
-    void TakeBackFolders(const std::vector<std::filesystem::path>& made);
 
-    std::filesystem::path Destination;
+    DestinationFolder Folder;
     ExtractProgress& Progress;
     bool (*Stop)();
     PlayerPresence Player;

@@ -69,18 +69,25 @@ void ExtractProgress::Written(std::uint64_t fileBytes)
     CurrentBytes = 0;
 }
 
+std::string ExtractProgress::Counter(const char* unit) const
+{
+    std::string counter = std::to_string(FilesDone + FilesFailed + FilesKept) + "/" + std::to_string(TotalFiles) + unit;
+    if (FilesFailed > 0)
+        counter += " (" + std::to_string(FilesFailed) + " failed)";
+    return counter;
+}
+
 void ExtractProgress::Copied(const std::string& destination)
 {
     ++FilesDone;
     if (Terminal)
-        Draw(FilesDone == TotalFiles);
+        Draw(FilesDone + FilesFailed + FilesKept == TotalFiles);
     else if (!Quiet)
-        std::cerr << "copied " << FilesDone << '/' << TotalFiles << ": " << destination << '\n';
+        std::cerr << "copied " << Counter("") << ": " << destination << '\n';
 }
 
 void ExtractProgress::Dropped(std::uint64_t fileBytes, bool written)
 {
-    --TotalFiles;
     TotalBytes -= std::min(TotalBytes, fileBytes);
     if (written)
         BytesDone -= std::min(BytesDone, fileBytes);
@@ -102,9 +109,10 @@ void ExtractProgress::Finish()
 void ExtractProgress::Clear()
 {
     if (LineShown) {
-        WriteTerminalControl(std::cerr, "\r\033[K");
+        RedrawTerminalLine(std::cerr, "", ShownLength);
         std::cerr << std::flush;
         LineShown = false;
+        ShownLength = 0;
     }
 }
 
@@ -119,8 +127,7 @@ void ExtractProgress::Draw(bool force)
 
     const std::uint64_t done = BytesDone + CurrentBytes;
     const double elapsed = std::chrono::duration<double>(now - Start).count();
-    std::string line = std::to_string(FilesDone) + "/" + std::to_string(TotalFiles) + " files, " + Bytes(done) +
-                       " of " + Bytes(TotalBytes);
+    std::string line = Counter(" files") + ", " + Bytes(done) + " of " + Bytes(TotalBytes);
     // Rate and time left only once there is something to go by.
     if (elapsed >= 1.0 && done > 0) {
         const double rate = static_cast<double>(done) / elapsed;
@@ -129,9 +136,8 @@ void ExtractProgress::Draw(bool force)
     }
     // Only ASCII, so bytes are columns; the last column is left free, where some terminals wrap.
     line.resize(std::min(line.size(), TerminalWidth() - 1));
-    WriteTerminalControl(std::cerr, "\r");
-    std::cerr << line;
-    WriteTerminalControl(std::cerr, "\033[K");
+    RedrawTerminalLine(std::cerr, line, ShownLength);
     std::cerr << std::flush;
     LineShown = true;
+    ShownLength = line.size();
 }

@@ -17,9 +17,11 @@ public:
     void Written(std::uint64_t fileBytes);
     // The file is in place.
     void Copied(const std::string& destination);
-    // The file is not copied after all (kept as it was, or failed): it leaves the totals, and
-    // its bytes leave those done when they were `written`.
+    // The file is not copied, not yet or not at all: its bytes leave the totals, and those done
+    // when they were `written`. Failed and Kept count it as handled.
     void Dropped(std::uint64_t fileBytes, bool written = false);
+    void Failed() { ++FilesFailed; }
+    void Kept() { ++FilesKept; }
     // A line of its own (a failure, a question), printed above the progress line.
     void Message(const std::string& line);
     // Clears the progress line.
@@ -37,15 +39,21 @@ public:
 private:
     void Draw(bool force);
     void Clear();
+    // "3/12 (1 failed)", or with `unit` " files" "3/12 files (1 failed)": every file handled,
+    // copied or not, of all.
+    std::string Counter(const char* unit) const;
 
     static inline bool Quiet = false;
     const bool Terminal;
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point LastDraw{};
     int TotalFiles;
-    int FilesDone = 0;
+    int FilesDone = 0; // copied
+    int FilesFailed = 0;
+    int FilesKept = 0;
     std::uint64_t TotalBytes;
     std::uint64_t BytesDone = 0;    // of files written
     std::uint64_t CurrentBytes = 0; // of the file being copied
     bool LineShown = false;
+    std::size_t ShownLength = 0;
 };

@@ -1,5 +1,7 @@
 #include "Interrupt.h"
 
+#include "EndBySignal.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -16,6 +18,11 @@ int g_wake[2] = {-1, -1};
 
 extern "C" void OnSignal(int signal)
 {
+    if (g_signal != 0) {
+        // A second signal while the run puts its finished copies in place.
+        EndBySignalAtOnce(signal);
+        return;
+    }
     g_signal = signal;
     if (g_wake[1] >= 0) {
         const int saved = errno;

@@ -3,7 +3,8 @@
 // Ctrl+C, a closed terminal (SIGHUP) or a plain kill (SIGTERM) must not leave a temporary file
 // behind: once caught, the signal only marks the run as interrupted; the work in progress stops
 // at its next check, cleans up, and the program then ends as the signal would have ended it.
-// A signal that was ignored when the program started (`nohup`) stays ignored.
+// A second signal ends the program at once. A signal that was ignored when the program started
+// (`nohup`) stays ignored.
 void CatchInterrupts();
 bool Interrupted();
 // Ends the program with the caught signal; returns only when none was caught.

@@ -38,8 +38,11 @@ OverwriteAnswer AskOverwriteOnTerminal(const std::string& destination)
     for (;;) {
         std::cerr << "File already exists.  Overwirte? [y]es, [n]o, yes to [a]ll, n[o] to all, [c]ancel: " << std::flush;
         const std::optional<std::string> line = ReadAnswerLine();
-        if (!line)
+        if (!line) {
+            // Ctrl+D or Ctrl+C left the cursor after the question: what follows starts a line.
+            std::cerr << '\n';
             return AnswerCancel;
+        }
         const std::string& answer = *line;
         if (answer == "y" || answer == "Y" || answer == "yes")
             return AnswerYes;

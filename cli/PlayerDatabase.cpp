@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
@@ -31,9 +32,31 @@ icu::UnicodeString CaseFolded(std::u16string_view text)
     return folded.foldCase();
 }
 
-} // namespace
+// Why a player folder holds no database that reads, when it is not simply missing: a folder on
+// the way that cannot be read, or a database file of zero bytes. Empty otherwise.
+std::string WhyNoDatabase(const std::string& root)
+{
+    for (const char* folder : {"", "iPod_Control", "iPod_Control/iTunes"}) {
+        const std::optional<std::string> path = *folder ? FindPathNoCase(root, folder) : root;
+        if (!path)
+            break;
+        DIR* dir = ::opendir(path->c_str());
+        if (!dir)
+            return *path + ": " + std::strerror(errno);
+        ::closedir(dir);
+    }
+    for (const char* file : {"iPod_Control/iTunes/iTunesDB", "iPod_Control/iTunes/iTunesCDB"}) {
+        if (const std::optional<std::string> path = FindPathNoCase(root, file))
+            return *path + ": the database file is empty (0 bytes)";
+    }
+    return {};
+}
 
-namespace {
+bool IsEmptyFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+}
 
 const std::string kRescueHint = " To rescue the tracks from the player's own files, run the command again with "
                                 "--from-files and the player's folder.";
@@ -49,9 +72,12 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
     PlayerDatabase db;
     if (S_ISDIR(info.st_mode)) {
         std::optional<std::string> found = LocatePlayerDatabase(path);
-        if (!found)
-            throw CliError(path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)"
-                           + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
+        if (!found) {
+            std::string why = WhyNoDatabase(path);
+            if (why.empty())
+                why = path + ": no iPod database here (looked for iPod_Control/iTunes/iTunesDB and iTunesCDB)";
+            throw CliError(why + (FindPathNoCase(path, "iPod_Control/Music") ? "." + kRescueHint : ""));
+        }
         db.DatabasePath = std::move(*found);
     } else {
         db.DatabasePath = path;
@@ -66,6 +92,8 @@ PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit)
         // A file that exists but cannot be opened says why, rather than that it does not read.
         if (const std::string failure = OpenFailure(db.DatabasePath); !failure.empty())
             throw CliError(db.DatabasePath + ": " + failure);
+        if (IsEmptyFile(db.DatabasePath))
+            throw CliError(db.DatabasePath + ": the database file is empty (0 bytes)");
         throw CliError(db.DatabasePath + ": An error occurred while reading iPod database." + kRescueHint);
     }
     if (db.TracksRead == 0)
@@ -82,10 +110,22 @@ const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<
             if (playlist.GetName() == wanted)
                 return &playlist;
         }
+        // Without an exact match, one that differs only in letter case; two such leave the
+        // choice to the user.
         const icu::UnicodeString folded = CaseFolded(wanted);
+        std::vector<const OnePlaylist*> alike;
         for (const OnePlaylist& playlist : playlists) {
             if (CaseFolded(playlist.GetName()) == folded)
-                return &playlist;
+                alike.push_back(&playlist);
+        }
+        if (alike.size() == 1)
+            return alike.front();
+        if (alike.size() > 1) {
+            std::string names;
+            for (const OnePlaylist* playlist : alike)
+                names += (names.empty() ? "\"" : ", \"") + NarrowFromWide(playlist->GetName()) + "\"";
+            throw CliError("no playlist is named exactly \"" + *name + "\" in " + parser.GetFileName() +
+                           ", and several differ from it only in letter case: " + names + "; give one of them");
         }
         std::string names;
         for (const OnePlaylist& playlist : playlists)

@@ -26,10 +26,11 @@ struct PlayerDatabase {
 // is not an error; it is noted on standard error.
 PlayerDatabase OpenPlayerDatabase(const std::string& path, int trackLimit);
 
-// The playlist the track list shows: the one named (compared exactly, or else without regard to
-// letter case, the first in file order), or else the master (the last one marked, as the window
+// The playlist the track list shows: the one named (compared exactly, or else the only one that
+// differs from it in letter case alone), or else the master (the last one marked, as the window
 // picks it) or the first. nullptr when there are no playlists. Throws CliError, listing the
-// playlists' names, when no playlist carries the name.
+// playlists' names, when no playlist carries the name, and listing the candidates when several
+// differ from it in letter case alone.
 const OnePlaylist* ChoosePlaylist(const ITDBParser& parser, const std::optional<std::string>& name);
 
 // The rows a command works on: those of the playlist named, or else of "Files on the player"

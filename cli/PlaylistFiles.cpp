@@ -27,6 +27,23 @@ bool IsRegularFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// The entries of `playlist`'s file: its members whose copies are in `destination` now.
+std::vector<M3uEntry> Entries(const ITDBParser& database, const OnePlaylist& playlist, const TrackNames& names,
+                              const std::string& destination)
+{
+    std::vector<M3uEntry> entries;
+    for (const std::int32_t id : playlist.GetItems()) {
+        const OneTrack* track = database.FindTrack(id);
+        const std::string& relative = track ? names.RelativePath(*track) : std::string();
+        if (relative.empty() || !IsRegularFile(JoinPath(destination, relative)))
+            continue;
+        std::string fromPlaylist = "../";
+        fromPlaylist += relative;
+        entries.push_back({track, std::move(fromPlaylist)});
+    }
+    return entries;
+}
+
 } // namespace
 
 std::vector<PlaylistFile> PlaylistFilesOf(const ITDBParser& database, bool ignoreCase)
@@ -47,43 +64,65 @@ std::vector<PlaylistFile> PlaylistFilesOf(const ITDBParser& database, bool ignor
     return files;
 }
 
-int WritePlaylistFiles(const ITDBParser& database, const std::vector<PlaylistFile>& files, const TrackNames& names,
-                       const std::string& destination)
+std::vector<std::string> PlaylistPaths(const std::vector<PlaylistFile>& files, const std::string& destination)
 {
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const PlaylistFile& file : files)
+        paths.push_back(JoinPath(destination, file.RelativePath));
+    return paths;
+}
+
+PlaylistWrites WritePlaylistFiles(const ITDBParser& database, const std::vector<PlaylistFile>& files,
+                                  const TrackNames& names, const std::string& destination,
+                                  const std::function<OverwriteAnswer(const std::string& path)>& replace)
+{
+    PlaylistWrites writes;
     if (files.empty())
-        return 0;
+        return writes;
     const std::string folder = JoinPath(destination, kFolder);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
         std::cerr << "varnel-cli: cannot make " << folder << ": " << error.message() << '\n';
-        return static_cast<int>(files.size());
+        writes.Failed = static_cast<int>(files.size());
+        return writes;
     }
-    int failures = 0;
     for (const PlaylistFile& file : files) {
-        std::vector<M3uEntry> entries;
-        for (const std::int32_t id : file.Playlist->GetItems()) {
-            const OneTrack* track = database.FindTrack(id);
-            const std::string& relative = track ? names.RelativePath(*track) : std::string();
-            if (relative.empty() || !IsRegularFile(JoinPath(destination, relative)))
-                continue;
-            std::string fromPlaylist = "../";
-            fromPlaylist += relative;
-            entries.push_back({track, std::move(fromPlaylist)});
-        }
         const std::string path = JoinPath(destination, file.RelativePath);
-        const std::string failure = WriteFileAtomically(path, M3uText(entries));
+        std::string failure;
+        if (struct stat existing {}; ::lstat(path.c_str(), &existing) == 0) {
+            const OverwriteAnswer answer = replace(path);
+            if (answer == AnswerCancel) {
+                writes.Cancelled = true;
+                break;
+            }
+            if (answer == AnswerNo || answer == AnswerNoToAll) {
+                ++writes.Kept;
+                continue;
+            }
+            // As `cp` refuses it: a file its owner may not write is protected, from root too.
+            if (S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) == 0)
+                failure = std::strerror(EACCES);
+        }
+        if (failure.empty())
+            failure = WriteFileAtomically(path, M3uText(Entries(database, *file.Playlist, names, destination)));
         if (!failure.empty()) {
             std::cerr << "varnel-cli: Error writing playlist " << path << ": " << failure << '\n';
-            ++failures;
+            ++writes.Failed;
         }
     }
-    return failures;
+    if (writes.Kept > 0)
+        std::cerr << "varnel-cli: " << writes.Kept << (writes.Kept == 1 ? " playlist kept as it was\n" : " playlists kept as they were\n");
+    return writes;
 }
 
-void ListPlaylistFiles(std::ostream& out, const std::vector<PlaylistFile>& files, const std::string& destination)
+void ListPlaylistFiles(std::ostream& out, const std::vector<PlaylistFile>& files, const std::string& destination,
+                       const char* existingNote)
 {
-    for (const PlaylistFile& file : files)
-        out << "playlist \"" << NarrowFromWide(file.Playlist->GetName()) << "\" -> "
-            << JoinPath(destination, file.RelativePath) << '\n';
+    for (const PlaylistFile& file : files) {
+        const std::string path = JoinPath(destination, file.RelativePath);
+        out << "playlist \"" << NarrowFromWide(file.Playlist->GetName()) << "\" -> " << path
+            << (PathExists(path) ? existingNote : "") << '\n';
+    }
 }

@@ -1,8 +1,11 @@
 #include "TerminalText.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <streambuf>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -103,4 +106,24 @@ void WriteTerminalControl(std::ostream& out, std::string_view control)
         escaping->Raw(control);
     else
         out << control;
+}
+
+bool PlainTerminal()
+{
+    const char* term = std::getenv("TERM");
+    const char* noColor = std::getenv("NO_COLOR");
+    return !term || !*term || std::strcmp(term, "dumb") == 0 || (noColor && *noColor);
+}
+
+void RedrawTerminalLine(std::ostream& out, std::string_view line, std::size_t shownBefore)
+{
+    WriteTerminalControl(out, "\r");
+    out << line;
+    if (!PlainTerminal()) {
+        WriteTerminalControl(out, "\033[K");
+    } else if (shownBefore > line.size()) {
+        out << std::string(shownBefore - line.size(), ' ');
+        if (line.empty())
+            WriteTerminalControl(out, "\r");
+    }
 }

@@ -13,3 +13,11 @@ void EscapeControlsOnTerminals();
 // Writes the program's own terminal controls (the progress line's carriage return and line
 // clearing) to `out` as they stand.
 void WriteTerminalControl(std::ostream& out, std::string_view control);
+
+// True when a line redrawn in place must do without escape sequences: the terminal is a dumb
+// one (TERM unset, empty or "dumb") or the user asked for plain output (NO_COLOR set).
+bool PlainTerminal();
+
+// Redraws the line shown on a terminal as `line`: a carriage return, the line, then the end of
+// the line cleared, with ESC[K or on a plain terminal with spaces over `shownBefore` columns.
+void RedrawTerminalLine(std::ostream& out, std::string_view line, std::size_t shownBefore);

@@ -4,6 +4,8 @@
 #include "TextConvert.h"
 #include "TextMatch.h"
 
+#include <unordered_set>
+
 namespace {
 
 MatchWords WordsOf(const std::optional<std::string>& query)
@@ -34,4 +36,11 @@ std::vector<const OneTrack*> PickTracks(const std::vector<const OneTrack*>& rows
         picked.push_back(track);
     }
     return picked;
+}
+
+std::vector<const OneTrack*> EachTrackOnce(std::vector<const OneTrack*> rows)
+{
+    std::unordered_set<const OneTrack*> seen;
+    std::erase_if(rows, [&seen](const OneTrack* track) { return !seen.insert(track).second; });
+    return rows;
 }

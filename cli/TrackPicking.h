@@ -20,3 +20,7 @@ struct TrackPicks {
 
 // The rows that every given pick matches, in their order.
 std::vector<const OneTrack*> PickTracks(const std::vector<const OneTrack*>& rows, const TrackPicks& picks);
+
+// `rows` with each track once, where it first stands: a playlist may name a track twice, and a
+// run copies it once.
+std::vector<const OneTrack*> EachTrackOnce(std::vector<const OneTrack*> rows);

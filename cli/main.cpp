@@ -1,6 +1,7 @@
 // varnel-cli: the player's database on the command line, for scripts and machines without a
 // desktop. Data goes to standard output, messages to standard error, one line each.
 #include "CliError.h"
+#include "CommandLineParsing.h"
 #include "CommandLineTexts.h"
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
@@ -11,11 +12,15 @@
 #include "TrackPicking.h"
 
 #include <CLI/CLI.hpp>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,18 +43,43 @@ struct Options {
     TrackPicks Picks;
 };
 
-// Whole numbers from 0 to the largest track count the reader takes.
+// Whole numbers from 1 to the largest track count the reader takes; no limit is no --limit.
 CLI::Validator LimitValidator()
 {
     return CLI::Validator(
         [](std::string& text) {
             int value = -1;
             const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (error != std::errc() || end != text.data() + text.size() || value < 0)
-                return std::string("the limit must be a whole number of 0 or more, not \"") + text + "\"";
+            if (error != std::errc() || end != text.data() + text.size() || value < 1)
+                return "the limit must be a whole number from 1 to " +
+                       std::to_string(std::numeric_limits<int>::max()) + ", not \"" + text +
+                       "\"; leave out --limit to read every track";
             return std::string();
         },
         "");
+}
+
+CLI::Validator NotEmpty(const char* what)
+{
+    return CLI::Validator([what](std::string& text) { return text.empty() ? std::string(what) : std::string(); }, "");
+}
+
+// Qt's own warnings (a saved setting it cannot read, say) carry the program's prefix like every
+// other line on standard error.
+void PrefixedQtMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    for (const QString& line : message.split(u'\n'))
+        std::cerr << "varnel-cli: " << line.toStdString() << '\n';
+}
+
+// --help and --version are data on standard output: a failed write is an error there too.
+int Finished(int code)
+{
+    if (!std::cout.flush()) {
+        std::cerr << "varnel-cli: cannot write to standard output\n";
+        return ExitBadInput;
+    }
+    return code;
 }
 
 void AddPathOption(CLI::App& command, Options& options)
@@ -114,10 +144,12 @@ int main(int argc, char** argv)
     std::setlocale(LC_CTYPE, "C.UTF-8");
     std::ios::sync_with_stdio(false);
     EscapeControlsOnTerminals();
+    qInstallMessageHandler(PrefixedQtMessage);
 
     CLI::App app("Lists the tracks and playlists of a classic iPod, copies its tracks under readable names "
                  "and exports its track list.",
                  "varnel-cli");
+    app.formatter(std::make_shared<UsageFirstFormatter>());
     app.set_version_flag("--version", VersionText(VARNEL_VERSION));
     app.require_subcommand(1);
     // As with most tools, an option given twice takes its last value, so that a script can
@@ -146,9 +178,10 @@ int main(int argc, char** argv)
                             "the copies' names, such as \"%albumartist%/%album%/%disc%-%tracknumber:2% %title%\"; "
                             "\"/\" makes folders. Placeholders: %tracknumber%, %title%, %artist%, %album%, "
                             "%albumartist% (the artist when there is none), %genre%, %composer%, %year%, %disc%, "
-                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits; "
-                            "numbers are 0 when the player has none (default: the template saved in Varnel's "
-                            "preferences)")
+                            "%disccount%, %autonumber%; %tracknumber:N% and %disc:N% pad with zeros to N digits "
+                            "(1 to 99); numbers are 0 when the player has none (default: the template saved in "
+                            "Varnel's preferences)")
+            ->check(NotEmpty("the template is empty; give one, or leave out --template to use the saved one"))
             ->type_name("T");
     const CLI::Option* overwrite =
         extract->add_option("--overwrite", options.Overwrite,
@@ -172,7 +205,11 @@ int main(int argc, char** argv)
         command->footer(HelpFooter(command->get_name()));
         commands.push_back(command->get_name());
     }
-    if (const auto unknown = UnknownCommandMessage({argv + std::min(argc, 1), argv + argc}, commands)) {
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    std::optional<std::string> unknown = UnknownOptionMessage(args, app);
+    if (!unknown)
+        unknown = UnknownCommandMessage(args, commands);
+    if (unknown) {
         std::cerr << "varnel-cli: " << *unknown << '\n';
         return ExitBadInput;
     }
@@ -180,7 +217,7 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0)
-            return app.exit(e); // --help, --version
+            return Finished(app.exit(e)); // --help, --version
         std::cerr << "varnel-cli: " << e.what() << " (see varnel-cli --help)\n";
         return ExitBadInput;
     }
@@ -224,9 +261,5 @@ int main(int argc, char** argv)
         std::cerr << "varnel-cli: " << e.what() << '\n';
         code = ExitBadInput;
     }
-    if (!std::cout.flush()) {
-        std::cerr << "varnel-cli: cannot write to standard output\n";
-        code = ExitBadInput;
-    }
-    return code;
+    return Finished(code);
 }

@@ -44,13 +44,22 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A placeholder-shaped text at `at` (which holds a "%"): its name, lower case, its width (0
-// without ":N") and its length in bytes.
+// A placeholder-shaped text at `at` (which holds a "%"): its name, lower case, what follows a
+// ":" (a width of 1 to 99 in one or two digits, or -1 for any other text there) and its length
+// in bytes.
 struct Token {
     std::string Name;
     std::optional<int> Width;
     std::size_t Length = 0;
 };
+
+int WidthOf(std::string_view text)
+{
+    if (text.empty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), IsDigit))
+        return -1;
+    const int width = std::stoi(std::string(text));
+    return width >= 1 ? width : -1;
+}
 
 std::optional<Token> TokenAt(std::string_view text, std::size_t at)
 {
@@ -61,13 +70,14 @@ std::optional<Token> TokenAt(std::string_view text, std::size_t at)
     if (token.Name.empty() || i >= text.size())
         return std::nullopt;
     if (text[i] == ':') {
-        const std::size_t digits = ++i;
-        while (i < text.size() && IsDigit(text[i]))
+        // Whatever stands between the colon and the next "%" is the width, well formed or not,
+        // so that "%tracknumber:x%" is refused rather than left in the name.
+        const std::size_t start = ++i;
+        while (i < text.size() && text[i] != '%' && text[i] != '/')
             ++i;
-        if (i == digits || i >= text.size())
+        if (i >= text.size() || text[i] != '%')
             return std::nullopt;
-        // A width of more than two digits is no width a name needs; it stays unknown.
-        token.Width = i - digits > 2 ? 100 : std::stoi(std::string(text.substr(digits, i - digits)));
+        token.Width = WidthOf(text.substr(start, i - start));
     }
     if (text[i] != '%')
         return std::nullopt;
@@ -77,7 +87,7 @@ std::optional<Token> TokenAt(std::string_view text, std::size_t at)
 
 const Known* Lookup(const Token& token)
 {
-    if (token.Width && (*token.Width < 1 || *token.Width > 9))
+    if (token.Width && *token.Width < 1)
         return nullptr;
     for (const Known& known : kKnown) {
         if (known.Name == token.Name && known.Padded == token.Width.has_value())

@@ -10,7 +10,8 @@ class OneTrack;
 // group the way music programs file a library:
 //   %albumartist%   the album artist, or the artist when there is none
 //   %genre% %composer% %year% %disc% %disccount%
-//   %tracknumber:N% and %disc:N%   padded with zeros to N digits (1 to 9)
+//   %tracknumber:N% and %disc:N%   padded with zeros to N digits, N from 1 to 99 in one or two
+//                                   digits; any other text after the colon is no placeholder
 // Texts are trimmed as the window trims them; numbers are 0 when the player has none. Letter
 // case does not count ("%Year%" is "%year%"). The window never expands these: its own template
 // keeps its rules, where they stand as they are.
@@ -20,7 +21,7 @@ class OneTrack;
 // BuildTrackFileName, which also cleans the inserted values of forbidden characters.
 std::string ExpandExtraPlaceholders(const OneTrack& track, std::string_view part);
 
-// Every placeholder-shaped text of `fileFormat` ("%" letters, an optional ":" and digits, "%")
+// Every placeholder-shaped text of `fileFormat` ("%" letters, an optional ":" and any text, "%")
 // that neither the window nor the command line knows, in order of appearance, each once.
 std::vector<std::string> UnknownPlaceholders(std::string_view fileFormat);
 

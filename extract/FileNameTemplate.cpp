@@ -108,8 +108,9 @@ std::u16string BuildTrackFileName(const OneTrack& track, std::string_view fileFo
 void CleanFileNamePart(std::u16string& name)
 {
     for (char16_t& unit : name) {
-        // A target formatted FAT refuses control characters in names, as the player's own does.
-        if (unit < u' ' || (unit < 0x80 && ForbiddenFileNameChars.find(static_cast<char>(unit)) != std::string_view::npos))
+        // A target formatted FAT refuses control characters and DEL in names, as the player's own
+        // does. The C1 controls and the line and paragraph separators are legal there and stay.
+        if (unit < u' ' || unit == 0x7F || (unit < 0x80 && ForbiddenFileNameChars.find(static_cast<char>(unit)) != std::string_view::npos))
             unit = u'_';
     }
 }

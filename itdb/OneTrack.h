@@ -71,6 +71,8 @@ public:
     void SetMediaType(std::int32_t code);
     // 16.16 fixed point as stored; keeps the integer part.
     void SetSampleRate(std::int32_t stored);
+    // A rate in Hz as it is, for a track read from its file's own tags.
+    void SetSampleRateHz(std::int32_t hz) { SampleRate = hz; }
     void SetBitRate(std::int32_t bitRate);
     void SetTrackNumber(std::int32_t trackNumber);
     void SetTrackId(std::int32_t trackId);

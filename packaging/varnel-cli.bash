@@ -98,8 +98,8 @@ _varnel_cli()
         local options
         case $command in
             tracks) options="$picking --format" ;;
-            playlists) options="--format --help" ;;
-            extract) options="$picking --template --overwrite --playlists --dry-run --quiet" ;;
+            playlists) options="--format --from-files --help" ;;
+            extract) options="$picking --template --overwrite --playlists --dry-run --quiet -q" ;;
             export) options=$picking ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

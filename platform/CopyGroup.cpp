@@ -13,28 +13,43 @@
 //     nothing). A partial file can never be named, because the data were durable first.
 //  4. The file system is flushed again last, so that the names are on disk before a copy counts
 //     as done.
-// A failed or interrupted flush puts nothing in place. FAT and exFAT keep no journal and FUSE file
-// systems may ignore syncfs (there each file and folder is flushed on its own): the same order is
+// A group can span several file systems (a disk mounted inside the destination): each one is
+// flushed, before the names and after them. A failed or interrupted flush puts nothing in place.
+// FAT and exFAT keep no journal and FUSE file systems may ignore syncfs (there, and on any type
+// not known to honour syncfs, each file and folder is flushed on its own): the same order is
 // kept, but it is the best they allow.
+//
+// Every folder of the destination is reached from the descriptor of the folder the run opened,
+// never by its path again; before a group is put in place that path must still lead there.
 #include "FileCopy.h"
 
+#include "CopyFlush.h"
 #include "CopyHooks.h"
 #include "CopyTemporary.h"
+#include "DestinationFolder.h"
 #include "FileIo.h"
 #include "OpenBeneath.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 struct CopyGroup::Pending {
     CopyTemporary Temporary;
     std::string Destination;
+    std::string Name; // in its folder
+    std::size_t Folder = 0;
     bool Replace = false;
+};
+
+// A folder that copies of the group are made in, open until the group is put in place.
+struct CopyGroup::Folder {
+    std::string Path;
+    int Fd = -1;
+    dev_t Device = 0;
+    bool Syncfs = false;
 };
 
 namespace {
@@ -92,8 +107,10 @@ CopyResult CopyContents(int in, int out, std::uint64_t total, std::uint64_t& tra
         }
         if (got == 0)
             break;
-        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got)))
-            return Failure(errno, CopySide::Destination);
+        if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got))) {
+            const std::uint64_t left = total > transferred ? total - transferred : 1;
+            return Failure(FullAsNoSpace(errno, out, left), CopySide::Destination);
+        }
         transferred += static_cast<std::uint64_t>(got);
         if (!report())
             return Failure(ECANCELED, CopySide::None);
@@ -101,45 +118,6 @@ CopyResult CopyContents(int in, int out, std::uint64_t total, std::uint64_t& tra
     if (transferred == 0 && !report())
         return Failure(ECANCELED, CopySide::None);
     return {};
-}
-
-// FUSE file systems may take syncfs for done without flushing anything.
-bool OnFuse(int fd)
-{
-    struct statfs fs {};
-    return ::fstatfs(fd, &fs) == 0 && fs.f_type == 0x65735546;
-}
-
-// Flushes the data of every file to disk: 0 or an errno.
-int FlushFiles(const std::vector<int>& files)
-{
-    if (!OnFuse(files.front()))
-        return ::syncfs(files.front()) == 0 ? 0 : errno;
-    for (const int fd : files) {
-        if (::fdatasync(fd) != 0)
-            return errno;
-    }
-    return 0;
-}
-
-// Makes the names just given in `folders` durable: 0 or an errno.
-int FlushFolders(const std::set<std::string>& folders)
-{
-    if (folders.empty())
-        return 0;
-    const int first = ::open(folders.begin()->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (first >= 0 && !OnFuse(first)) {
-        const int error = ::syncfs(first) == 0 ? 0 : errno;
-        ::close(first);
-        return error;
-    }
-    if (first >= 0)
-        ::close(first);
-    for (const std::string& folder : folders) {
-        if (const int error = FlushFolder(folder); error != 0)
-            return error;
-    }
-    return 0;
 }
 
 class Descriptor {
@@ -155,9 +133,62 @@ public:
     const int Fd;
 };
 
+// Opens the source, beneath `rootFd` when `root` is set, first only to look at it: anything but
+// a regular file is refused before it is opened for reading. A descriptor, or -1 with `failure`.
+int OpenSource(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure)
+{
+    int fd = -1;
+    if (root.empty()) {
+        fd = ::open(source.c_str(), lookOnly ? O_PATH | O_CLOEXEC : O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } else {
+        std::string top = root;
+        while (top.size() > 1 && top.back() == '/')
+            top.pop_back();
+        // A sibling whose name starts with the root's name (root "/media/IPOD", source
+        // "/media/IPOD2/x.mp3") is not beneath it.
+        if (top != "/" && (source.compare(0, top.size(), top) != 0 || source.size() <= top.size() ||
+                           source[top.size()] != '/')) {
+            failure = {EXDEV, kLeavesPlayerMessage, CopySide::Source};
+            return -1;
+        }
+        fd = OpenBeneath(rootFd, source.substr(top == "/" ? 0 : top.size()), lookOnly);
+        if (fd < 0 && errno == EXDEV) {
+            failure = {EXDEV, kLeavesPlayerMessage, CopySide::Source};
+            return -1;
+        }
+    }
+    if (fd < 0) {
+        failure = Failure(errno, CopySide::Source);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        // A device or a pipe has no end to copy up to (a crafted location can name one).
+        failure = st.st_mode == 0 ? Failure(errno, CopySide::Source)
+                  : S_ISDIR(st.st_mode) ? Failure(EISDIR, CopySide::Source)
+                                        : CopyResult{EINVAL, kNotAFileMessage, CopySide::Source};
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
-CopyGroup::CopyGroup(CopyOptions options) : Options(std::move(options))
+CopyResult LookAtSource(const std::string& root, const std::string& source, std::uint64_t& size)
+{
+    const Descriptor rootFd(root.empty() ? -1 : ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root.empty() && rootFd.Fd < 0)
+        return Failure(errno, CopySide::Source);
+    CopyResult failure;
+    const Descriptor looked(OpenSource(rootFd.Fd, root, source, true, failure));
+    struct stat st {};
+    if (looked.Fd >= 0 && ::fstat(looked.Fd, &st) == 0)
+        size = static_cast<std::uint64_t>(st.st_size);
+    return failure;
+}
+
+CopyGroup::CopyGroup(CopyOptions options) : Options(std::move(options)), UnnamedAllowed(UnnamedTemporariesCanBeLinked())
 {
     if (!Options.SourceRoot.empty()) {
         RootFd = ::open(Options.SourceRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -174,7 +205,8 @@ CopyGroup::~CopyGroup()
 
 bool CopyGroup::Full() const
 {
-    return Copies.size() >= std::max<std::size_t>(Options.GroupFiles, 1) || Bytes >= Options.GroupBytes;
+    const std::size_t files = std::min(std::max<std::size_t>(Options.GroupFiles, 1), OpenCopiesLimit());
+    return Copies.size() >= files || Bytes >= Options.GroupBytes;
 }
 
 std::size_t CopyGroup::Size() const
@@ -182,48 +214,63 @@ std::size_t CopyGroup::Size() const
     return Copies.size();
 }
 
+int CopyGroup::FolderFor(const std::string& destination, std::string& name)
+{
+    const std::size_t slash = destination.find_last_of('/');
+    name = slash == std::string::npos ? destination : destination.substr(slash + 1);
+    const std::string path = FolderOf(destination);
+    for (std::size_t i = 0; i < Folders.size(); ++i) {
+        if (Folders[i].Path == path)
+            return static_cast<int>(i);
+    }
+    const std::optional<std::string> below = Options.Destination ? Options.Destination->Below(path) : std::nullopt;
+    Folder folder{path, below ? Options.Destination->OpenFolder(*below)
+                              : ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    struct stat st {};
+    if (folder.Fd < 0 || ::fstat(folder.Fd, &st) != 0) {
+        const int error = errno;
+        if (folder.Fd >= 0)
+            ::close(folder.Fd);
+        errno = error;
+        return -1;
+    }
+    folder.Device = st.st_dev;
+    folder.Syncfs = SyncfsHonoured(folder.Fd);
+    Folders.push_back(folder);
+    return static_cast<int>(Folders.size() - 1);
+}
+
 CopyResult CopyGroup::Add(const std::string& source, const std::string& destination, bool replace,
                           const CopyProgress& progress)
 {
-    int fd = -1;
-    if (Options.SourceRoot.empty()) {
-        fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } else if (RootFd < 0) {
+    if (!Options.SourceRoot.empty() && RootFd < 0)
         return Failure(RootError, CopySide::Source);
-    } else {
-        std::string root = Options.SourceRoot;
-        while (root.size() > 1 && root.back() == '/')
-            root.pop_back();
-        if (root != "/" && (source.compare(0, root.size(), root) != 0 || source.size() <= root.size() ||
-                            source[root.size()] != '/'))
-            return {EXDEV, kLeavesPlayerMessage, CopySide::Source};
-        fd = OpenBeneath(RootFd, source.substr(root == "/" ? 0 : root.size()));
-        if (fd < 0 && errno == EXDEV)
-            return {EXDEV, kLeavesPlayerMessage, CopySide::Source};
-    }
-    if (fd < 0)
-        return Failure(errno, CopySide::Source);
-    const Descriptor in(fd);
+    CopyResult refused;
+    if (const Descriptor looked(OpenSource(RootFd, Options.SourceRoot, source, true, refused)); looked.Fd < 0)
+        return refused;
+    const Descriptor in(OpenSource(RootFd, Options.SourceRoot, source, false, refused));
+    if (in.Fd < 0)
+        return refused;
     struct stat st {};
     if (::fstat(in.Fd, &st) != 0)
         return Failure(errno, CopySide::Source);
-    if (!S_ISREG(st.st_mode)) {
-        // A device or a pipe has no end to copy up to (a crafted location can name one).
-        return S_ISDIR(st.st_mode) ? Failure(EISDIR, CopySide::Source)
-                                   : CopyResult{EINVAL, "Not a regular file", CopySide::Source};
-    }
     ::fcntl(in.Fd, F_SETFL, ::fcntl(in.Fd, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     AtStep(CopyStep::SourceOpened, destination);
 
+    Pending copy{{}, destination, {}, 0, replace};
+    const int folder = FolderFor(destination, copy.Name);
+    if (folder < 0)
+        return Failure(errno, CopySide::Folder);
+    copy.Folder = static_cast<std::size_t>(folder);
+    const int folderFd = Folders[copy.Folder].Fd;
     struct stat existing {};
-    const bool exists = ::lstat(destination.c_str(), &existing) == 0;
+    const bool exists = ::fstatat(folderFd, copy.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (replace && exists && Protected(existing))
         return Failure(EACCES, CopySide::Destination);
 
-    Pending copy{{}, destination, replace};
-    if (const int error = copy.Temporary.Create(FolderOf(destination)); error != 0)
-        return Failure(error, CopySide::Folder);
+    if (const int error = copy.Temporary.Create(folderFd, UnnamedAllowed); error != 0)
+        return Failure(FullAsNoSpace(error, folderFd, static_cast<std::uint64_t>(st.st_size) + 1), CopySide::Folder);
     const int out = copy.Temporary.Fd();
 
     std::uint64_t transferred = 0;
@@ -241,6 +288,9 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
         after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
         return {ESTALE, kSourceChangedMessage, CopySide::Source};
 
+    // The temporary holds the complete copy and has no name yet: a step that changes a copy (its
+    // tags, say) goes here, before the modification time is set.
+
     // A file system that keeps no modification times still holds a good copy.
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     ::futimens(out, times);
@@ -251,45 +301,95 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
     return {};
 }
 
+int CopyGroup::FlushBeforeNames()
+{
+    // One syncfs per file system that honours it; elsewhere each file on its own.
+    std::vector<dev_t> synced;
+    for (const Pending& copy : Copies) {
+        const Folder& folder = Folders[copy.Folder];
+        int error = 0;
+        if (!folder.Syncfs)
+            error = Flush(FlushKind::File, copy.Temporary.Fd());
+        else if (std::find(synced.begin(), synced.end(), folder.Device) == synced.end()) {
+            synced.push_back(folder.Device);
+            error = Flush(FlushKind::FileSystem, copy.Temporary.Fd());
+        }
+        if (error != 0)
+            return FullAsNoSpace(error, copy.Temporary.Fd(), 1);
+    }
+    return 0;
+}
+
+int CopyGroup::FlushAfterNames(const std::vector<bool>& named)
+{
+    std::vector<dev_t> synced;
+    std::vector<std::size_t> flushed;
+    int first = 0;
+    for (std::size_t i = 0; i < Copies.size(); ++i) {
+        if (!named[i])
+            continue;
+        const std::size_t index = Copies[i].Folder;
+        const Folder& folder = Folders[index];
+        int error = 0;
+        if (folder.Syncfs && std::find(synced.begin(), synced.end(), folder.Device) == synced.end()) {
+            synced.push_back(folder.Device);
+            error = Flush(FlushKind::FileSystem, folder.Fd);
+        } else if (!folder.Syncfs && std::find(flushed.begin(), flushed.end(), index) == flushed.end()) {
+            flushed.push_back(index);
+            error = Flush(FlushKind::Folder, folder.Fd);
+        }
+        if (first == 0)
+            first = error;
+    }
+    return first;
+}
+
 std::vector<CopyResult> CopyGroup::Commit()
 {
     std::vector<CopyResult> results(Copies.size());
     if (Copies.empty())
         return results;
-    const CopyHooks* hooks = CurrentCopyHooks();
-    std::vector<int> files;
-    for (const Pending& copy : Copies)
-        files.push_back(copy.Temporary.Fd());
-    const int flushed = hooks && hooks->Flush ? hooks->Flush(files.front()) : FlushFiles(files);
-    if (flushed != 0) {
+    if (Options.Destination && !Options.Destination->StillThere()) {
+        std::fill(results.begin(), results.end(), CopyResult{ENODEV, kDestinationGoneMessage, CopySide::Destination});
+        Discard();
+        return results;
+    }
+    if (const int flushed = FlushBeforeNames(); flushed != 0) {
         std::fill(results.begin(), results.end(), Failure(flushed, CopySide::Destination));
         Discard();
         return results;
     }
 
-    std::set<std::string> folders;
+    std::vector<bool> named(Copies.size(), false);
     for (std::size_t i = 0; i < Copies.size(); ++i) {
         Pending& copy = Copies[i];
+        const int folderFd = Folders[copy.Folder].Fd;
         AtStep(CopyStep::PuttingInPlace, copy.Destination);
         struct stat existing {};
-        if (copy.Replace && ::lstat(copy.Destination.c_str(), &existing) == 0) {
+        if (copy.Replace && ::fstatat(folderFd, copy.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             if (Protected(existing)) {
                 results[i] = Failure(EACCES, CopySide::Destination);
                 continue;
             }
-            // Best effort: vfat and FUSE file systems make modes up and refuse to change them.
-            if (S_ISREG(existing.st_mode))
-                (void)::fchmod(copy.Temporary.Fd(), existing.st_mode & 07777);
+            // The replaced file's owner, group and permissions pass on, as `cp` keeps them: the
+            // owner first, since a change of owner clears the set-id bits. Best effort: only root
+            // may give a file away, and vfat and FUSE file systems make owners and modes up.
+            if (S_ISREG(existing.st_mode)) {
+                const int fd = copy.Temporary.Fd();
+                if (::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+                    (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+                (void)::fchmod(fd, existing.st_mode & 07777);
+            }
         }
-        if (const int error = copy.Temporary.PutInPlace(copy.Destination, copy.Replace); error != 0)
+        if (const int error = copy.Temporary.PutInPlace(copy.Name, copy.Replace); error != 0)
             results[i] = Failure(error, CopySide::Destination);
         else
-            folders.insert(FolderOf(copy.Destination));
+            named[i] = true;
     }
-    if (const int error = FlushFolders(folders); error != 0) {
+    if (const int error = FlushAfterNames(named); error != 0) {
         for (std::size_t i = 0; i < Copies.size(); ++i) {
-            if (results[i])
-                results[i] = Failure(error, CopySide::Destination);
+            if (named[i])
+                results[i].Unconfirmed = error;
         }
     }
     Discard();
@@ -299,5 +399,8 @@ std::vector<CopyResult> CopyGroup::Commit()
 void CopyGroup::Discard()
 {
     Copies.clear();
+    for (const Folder& folder : Folders)
+        ::close(folder.Fd);
+    Folders.clear();
     Bytes = 0;
 }

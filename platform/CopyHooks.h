@@ -13,10 +13,13 @@ enum class CopyStep {
     PuttingInPlace, // the group is flushed; this copy is about to take its name
 };
 
+enum class FlushKind { FileSystem, File, Folder };
+
 struct CopyHooks {
     std::function<void(CopyStep, const std::string& destination)> AtStep;
-    // Takes the place of the flush of a group's data, given one of its temporaries: 0 or an errno.
-    std::function<int(int fd)> Flush;
+    // Takes the place of each flush of a group: of the whole file system that holds `fd`
+    // (syncfs), or of the one file or folder `fd` (fdatasync, fsync). Returns 0 or an errno.
+    std::function<int(FlushKind, int fd)> Flush;
     bool NoUnnamedTemporary = false; // as vfat, exFAT and FUSE file systems
     bool NoExclusiveRename = false;  // as FUSE file systems (RENAME_NOREPLACE fails with EINVAL)
     bool NoOpenBeneath = false;      // as a kernel without openat2

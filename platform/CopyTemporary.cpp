@@ -2,6 +2,7 @@
 
 #include "CopyHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -17,13 +18,8 @@ namespace {
 
 const CopyHooks* g_hooks = nullptr;
 
-std::string InFolder(const std::string& folder, const std::string& name)
-{
-    return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-// A path in `folder` of kTemporaryPrefix and random letters.
-std::string TemporaryPath(const std::string& folder)
+// kTemporaryPrefix and random letters.
+std::string TemporaryName()
 {
     static unsigned counter = 0;
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -32,16 +28,16 @@ std::string TemporaryPath(const std::string& folder)
     std::string name(kTemporaryPrefix);
     for (int i = 0; i < 8; ++i, v /= 36)
         name += digits[v % 36];
-    return InFolder(folder, name);
+    return name;
 }
 
-// A new file under a temporary name that nothing in `folder` has yet. Returns the descriptor, or
-// -1 with errno set.
-int CreateNamed(const std::string& folder, std::string& path)
+// A new file under a temporary name that nothing in the folder has yet. Returns the descriptor,
+// or -1 with errno set.
+int CreateNamed(int folder, std::string& name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path = TemporaryPath(folder);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        name = TemporaryName();
+        const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -67,8 +63,13 @@ const CopyHooks* CurrentCopyHooks()
     return g_hooks;
 }
 
+bool UnnamedTemporariesCanBeLinked()
+{
+    return (!g_hooks || !g_hooks->NoUnnamedTemporary) && ::access("/proc/self/fd", F_OK) == 0;
+}
+
 CopyTemporary::CopyTemporary(CopyTemporary&& other) noexcept
-    : Folder(std::move(other.Folder)), Name(std::move(other.Name)), File(other.File)
+    : Folder(other.Folder), Name(std::move(other.Name)), File(other.File)
 {
     other.Name.clear();
     other.File = -1;
@@ -78,7 +79,7 @@ CopyTemporary& CopyTemporary::operator=(CopyTemporary&& other) noexcept
 {
     if (this != &other) {
         Discard();
-        Folder = std::move(other.Folder);
+        Folder = other.Folder;
         Name = std::move(other.Name);
         File = other.File;
         other.Name.clear();
@@ -87,19 +88,19 @@ CopyTemporary& CopyTemporary::operator=(CopyTemporary&& other) noexcept
     return *this;
 }
 
-int CopyTemporary::Create(const std::string& folder)
+int CopyTemporary::Create(int folderFd, bool unnamed)
 {
     Discard();
-    Folder = folder;
+    Folder = folderFd;
     // The system's file creation mask decides the mode, as for any file the user creates.
-    if (!g_hooks || !g_hooks->NoUnnamedTemporary) {
-        File = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed && (!g_hooks || !g_hooks->NoUnnamedTemporary)) {
+        File = ::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (File >= 0)
             return 0;
         if (!NoTmpFileSupport(errno))
             return errno;
     }
-    File = CreateNamed(folder, Name);
+    File = CreateNamed(folderFd, Name);
     if (File < 0) {
         Name.clear();
         return errno;
@@ -109,7 +110,7 @@ int CopyTemporary::Create(const std::string& folder)
     return 0;
 }
 
-int CopyTemporary::PutInPlace(const std::string& destination, bool replace)
+int CopyTemporary::PutInPlace(const std::string& name, bool replace)
 {
     if (File < 0)
         return EBADF;
@@ -117,7 +118,7 @@ int CopyTemporary::PutInPlace(const std::string& destination, bool replace)
         const std::string self = "/proc/self/fd/" + std::to_string(File);
         if (!replace) {
             // A link fails when the name is taken, so nothing that appeared meanwhile is lost.
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            if (::linkat(AT_FDCWD, self.c_str(), Folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
                 return errno;
             Discard();
             return 0;
@@ -125,8 +126,8 @@ int CopyTemporary::PutInPlace(const std::string& destination, bool replace)
         // A link cannot replace: give the file a temporary name, then rename it over the old one.
         std::string linked;
         for (int attempt = 0; attempt < 100 && linked.empty(); ++attempt) {
-            linked = TemporaryPath(Folder);
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, linked.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            linked = TemporaryName();
+            if (::linkat(AT_FDCWD, self.c_str(), Folder, linked.c_str(), AT_SYMLINK_FOLLOW) != 0) {
                 if (errno != EEXIST)
                     return errno;
                 linked.clear();
@@ -134,15 +135,15 @@ int CopyTemporary::PutInPlace(const std::string& destination, bool replace)
         }
         if (linked.empty())
             return EEXIST;
-        if (::rename(linked.c_str(), destination.c_str()) != 0) {
+        if (::renameat(Folder, linked.c_str(), Folder, name.c_str()) != 0) {
             const int error = errno;
-            ::unlink(linked.c_str());
+            ::unlinkat(Folder, linked.c_str(), 0);
             return error;
         }
         Discard();
         return 0;
     }
-    const int error = RenameNamed(destination, replace);
+    const int error = RenameNamed(name, replace);
     if (error == 0) {
         Name.clear();
         Discard();
@@ -150,12 +151,12 @@ int CopyTemporary::PutInPlace(const std::string& destination, bool replace)
     return error;
 }
 
-int CopyTemporary::RenameNamed(const std::string& destination, bool replace)
+int CopyTemporary::RenameNamed(const std::string& name, bool replace)
 {
     if (replace)
-        return ::rename(Name.c_str(), destination.c_str()) == 0 ? 0 : errno;
+        return ::renameat(Folder, Name.c_str(), Folder, name.c_str()) == 0 ? 0 : errno;
     if (!g_hooks || !g_hooks->NoExclusiveRename) {
-        if (::renameat2(AT_FDCWD, Name.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(Folder, Name.c_str(), Folder, name.c_str(), RENAME_NOREPLACE) == 0)
             return 0;
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
             return errno;
@@ -164,33 +165,36 @@ int CopyTemporary::RenameNamed(const std::string& destination, bool replace)
     // and vfat has no links to fall back on). Looking for the name right before the rename is the
     // best it allows: a file that appears between the look and the rename is still replaced.
     struct stat st {};
-    if (::lstat(destination.c_str(), &st) == 0)
+    if (::fstatat(Folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;
-    return ::rename(Name.c_str(), destination.c_str()) == 0 ? 0 : errno;
+    return ::renameat(Folder, Name.c_str(), Folder, name.c_str()) == 0 ? 0 : errno;
 }
 
 void CopyTemporary::Discard()
 {
     if (!Name.empty())
-        ::unlink(Name.c_str());
+        ::unlinkat(Folder, Name.c_str(), 0);
     Name.clear();
     if (File >= 0)
         ::close(File);
     File = -1;
 }
 
-void RemoveStaleTemporaries(const std::string& folder, std::chrono::seconds age)
+void RemoveStaleTemporaries(int folderFd, std::chrono::seconds age)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
+    const int own = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = own >= 0 ? ::fdopendir(own) : nullptr;
+    if (!dir) {
+        if (own >= 0)
+            ::close(own);
         return;
-    const int dirFd = ::dirfd(dir);
+    }
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix)
             continue;
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::openat(own, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
         struct stat st {};
@@ -199,8 +203,17 @@ void RemoveStaleTemporaries(const std::string& folder, std::chrono::seconds age)
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
             now - std::chrono::seconds(std::max(st.st_ctim.tv_sec, st.st_mtim.tv_sec)) >= age &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlinkat(dirFd, entry->d_name, 0);
+            ::unlinkat(own, entry->d_name, 0);
         ::close(fd);
     }
     ::closedir(dir);
+}
+
+void RemoveStaleTemporaries(const std::string& folder, std::chrono::seconds age)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    RemoveStaleTemporaries(fd, age);
+    ::close(fd);
 }

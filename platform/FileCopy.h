@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+class DestinationFolder;
+
 // Copies files so that each destination name holds either the complete copy or what it held
 // before, never a part: the bytes go into a temporary file in the destination's folder (an
 // unnamed one where the file system offers it), which is flushed to disk, given the source's
@@ -22,6 +24,8 @@ using CopyProgress = std::function<bool(std::uint64_t total, std::uint64_t trans
 // The texts of the engine's own refusals.
 inline constexpr const char* kLeavesPlayerMessage = "The track's location leads out of the player's folder.";
 inline constexpr const char* kSourceChangedMessage = "The file changed while it was being copied.";
+inline constexpr const char* kNotAFileMessage = "Not a regular file";
+inline constexpr const char* kDestinationGoneMessage = "The destination folder is no longer there.";
 
 struct CopyOptions {
     std::size_t ChunkBytes = 2 * 1024 * 1024;
@@ -35,6 +39,10 @@ struct CopyOptions {
     // bound on the open files, the unflushed data, and the work lost to an interruption.
     std::size_t GroupFiles = 256;
     std::uint64_t GroupBytes = 128ull * 1024 * 1024;
+    // When set, the folder the run opened: copies below it are made relative to it, and before a
+    // group is put in place the folder's path must still lead to it, or every copy of the group
+    // fails with ENODEV and kDestinationGoneMessage.
+    const DestinationFolder* Destination = nullptr;
 };
 
 // Where a copy failed: reading the source, creating the temporary in the destination's folder,
@@ -45,6 +53,9 @@ struct CopyResult {
     int Error = 0;       // errno of the failure; 0 when the copy is in place
     std::string Message; // the system's text for Error, or one of the engine's own texts
     CopySide Side = CopySide::None;
+    // For a copy in place: the errno of the flush after its name was given, when that failed.
+    // The copy's data was flushed before the name, but the disk did not confirm the name.
+    int Unconfirmed = 0;
     explicit operator bool() const { return Error == 0; }
 };
 
@@ -78,12 +89,26 @@ public:
 
 private:
     struct Pending;
+    struct Folder;
+    // The folder to make `destination`'s temporary in (kept open until the group is put in
+    // place), or -1 with errno set.
+    int FolderFor(const std::string& destination, std::string& name);
+    int FlushBeforeNames();
+    int FlushAfterNames(const std::vector<bool>& named);
+
     CopyOptions Options;
     int RootFd = -1;
     int RootError = 0;
+    bool UnnamedAllowed = true;
     std::vector<Pending> Copies;
+    std::vector<Folder> Folders;
     std::uint64_t Bytes = 0;
 };
+
+// Looks at the source as a copy from beneath `root` would, without opening it: a device node or
+// a pipe is refused before anything touches it. Returns the refusal (kLeavesPlayerMessage,
+// kNotAFileMessage, or the system's reason), or success with its size in `size`.
+CopyResult LookAtSource(const std::string& root, const std::string& source, std::uint64_t& size);
 
 // One copy in a group of its own: in place, or failed leaving the destination as it was.
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,

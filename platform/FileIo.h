@@ -33,15 +33,3 @@ inline std::string FolderOf(const std::string& path)
         return "/";
     return path.substr(0, slash);
 }
-
-// Makes the names in `folder` durable. Returns 0 or an errno; a file system that cannot flush a
-// folder (EINVAL) has nothing more to offer and counts as done.
-inline int FlushFolder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return error;
-}

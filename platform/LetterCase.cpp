@@ -1,15 +1,18 @@
 #include "LetterCase.h"
 
+#include "Volumes.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -98,29 +101,14 @@ std::optional<bool> AnswerFromProbe(int dir)
     return ignores;
 }
 
-// The type of the file system that `device` holds, as the mount table names it ("vfat",
-// "fuse.fusefat"); empty when it is not found.
-std::string MountedType(dev_t device)
+// The type of the file system that holds the open folder `dir` on `device`, from what the system
+// tells without privileges.
+std::string SystemFileSystemType(int dir, dev_t device)
 {
-    std::ifstream table("/proc/self/mountinfo");
-    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers;
-        fields >> id >> parent >> numbers;
-        const std::size_t separator = line.find(" - ");
-        if (numbers == wanted && separator != std::string::npos)
-            return line.substr(separator + 3, line.find(' ', separator + 3) - separator - 3);
-    }
-    return {};
-}
-
-// What is known of file systems by their type, for want of a better answer.
-bool TypeIgnoresCase(dev_t device)
-{
-    static const std::unordered_set<std::string> ignoring = {"vfat", "msdos", "exfat", "fuse.exfat", "fuse.fusefat",
-                                                             "cifs", "smb3", "hfsplus"};
-    return ignoring.count(MountedType(device)) != 0;
+    struct statfs info {};
+    const unsigned long magic = ::fstatfs(dir, &info) == 0 ? static_cast<unsigned long>(info.f_type) : 0;
+    const std::string udev = "/run/udev/data/b" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    return FileSystemTypeOf(device, ReadSystemFile("/proc/self/mountinfo"), ReadSystemFile(udev), magic);
 }
 
 } // namespace
@@ -139,9 +127,58 @@ bool FileSystemIgnoresCase(const std::string& folder, bool mayWrite)
     const dev_t device = info.st_dev;
 
     std::optional<bool> answer = AnswerFromFolderOrParents(dir, device);
+    std::string type;
+    if (!answer) {
+        // A fuseblk volume of unknown kind may be exFAT, whose probe would find it ignoring case:
+        // dry and real runs alike take it so, which at worst adds a number to a name.
+        type = SystemFileSystemType(dir, device);
+        if (type == kUnknownFuseblk)
+            answer = true;
+    }
     if (!answer && mayWrite && folderThere)
         answer = AnswerFromProbe(dir);
-    const bool ignores = answer ? *answer : TypeIgnoresCase(device);
+    const bool ignores = answer ? *answer : TypeIgnoresCase(type);
     ::close(dir);
     return ignores;
+}
+
+std::string FileSystemTypeOf(dev_t device, std::string_view mountInfo, std::string_view udevData, unsigned long magic)
+{
+    std::string type;
+    for (const MountEntry& entry : ParseMountInfo(mountInfo)) {
+        if (makedev(entry.Major, entry.Minor) == device)
+            type = entry.FileSystem;
+    }
+    if (type.empty()) {
+        // No mount table (no /proc): the kernel's number for the file system names the usual ones.
+        static const std::unordered_map<unsigned long, std::string> kMagic = {
+            {0x4d44, "vfat"}, {0x2011BAB0, "exfat"}, {0xFF534D42, "cifs"}, {0xFE534D42, "smb3"}, {0x482b, "hfsplus"}};
+        constexpr unsigned long kFuseMagic = 0x65735546;
+        if (const auto known = kMagic.find(magic); known != kMagic.end())
+            type = known->second;
+        else if (magic == kFuseMagic)
+            type = major(device) != 0 ? kUnknownFuseblk : "fuse"; // only fuseblk sits on a block device
+    }
+    if (type != kUnknownFuseblk)
+        return type;
+    // A fuseblk mount (exfat-fuse, ntfs-3g) names its kind in the device's udev record.
+    constexpr std::string_view kKey = "E:ID_FS_TYPE=";
+    for (std::size_t at = 0; at < udevData.size();) {
+        const std::size_t end = std::min(udevData.find('\n', at), udevData.size());
+        const std::string_view line = udevData.substr(at, end - at);
+        if (line.substr(0, kKey.size()) == kKey && line.size() > kKey.size())
+            return "fuseblk." + std::string(line.substr(kKey.size()));
+        at = end + 1;
+    }
+    return type;
+}
+
+bool TypeIgnoresCase(std::string_view type)
+{
+    // A FUSE mount names the file system it serves after a dot ("fuse.fusefat", "fuseblk.exfat").
+    if (const std::size_t dot = type.find('.'); dot != std::string_view::npos && type.substr(0, 4) == "fuse")
+        type.remove_prefix(dot + 1);
+    static const std::unordered_set<std::string_view> ignoring = {"vfat", "msdos", "exfat", "fusefat", "cifs", "smb3",
+                                                                  "hfsplus", kUnknownFuseblk};
+    return ignoring.count(type) != 0;
 }

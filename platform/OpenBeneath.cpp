@@ -23,7 +23,7 @@ int LinkOr(int dirFd, const std::string& name, int error)
     return error;
 }
 
-int WalkBeneath(int rootFd, const std::string& relative)
+int WalkBeneath(int rootFd, const std::string& relative, bool lookOnly)
 {
     int dirFd = ::fcntl(rootFd, F_DUPFD_CLOEXEC, 0);
     if (dirFd < 0)
@@ -40,13 +40,21 @@ int WalkBeneath(int rootFd, const std::string& relative)
             return -1;
         }
         const bool last = end == std::string::npos || relative.find_first_not_of('/', end) == std::string::npos;
-        const int flags = last ? kReadFlags | O_NOFOLLOW : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        const int lastFlags = lookOnly ? O_PATH | O_NOFOLLOW | O_CLOEXEC : kReadFlags | O_NOFOLLOW;
+        const int flags = last ? lastFlags : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         const int fd = name.empty() || name == "." ? ::fcntl(dirFd, F_DUPFD_CLOEXEC, 0)
                                                    : ::openat(dirFd, name.c_str(), flags);
         const int error = fd < 0 ? LinkOr(dirFd, name, errno) : 0;
         ::close(dirFd);
         if (fd < 0) {
             errno = error;
+            return -1;
+        }
+        struct stat st {};
+        if (last && lookOnly && ::fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) {
+            // O_PATH with O_NOFOLLOW opens a link itself rather than failing.
+            ::close(fd);
+            errno = EXDEV;
             return -1;
         }
         if (last)
@@ -58,7 +66,7 @@ int WalkBeneath(int rootFd, const std::string& relative)
 
 } // namespace
 
-int OpenBeneath(int rootFd, const std::string& path)
+int OpenBeneath(int rootFd, const std::string& path, bool lookOnly)
 {
     // openat2 takes an absolute path as one that leaves the folder.
     const std::size_t first = path.find_first_not_of('/');
@@ -66,11 +74,11 @@ int OpenBeneath(int rootFd, const std::string& path)
     const CopyHooks* hooks = CurrentCopyHooks();
     if (!hooks || !hooks->NoOpenBeneath) {
         open_how how{};
-        how.flags = kReadFlags;
+        how.flags = lookOnly ? O_PATH | O_CLOEXEC : kReadFlags;
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
         const long fd = ::syscall(SYS_openat2, rootFd, relative.c_str(), &how, sizeof how);
         if (fd >= 0 || (errno != ENOSYS && errno != EPERM))
             return static_cast<int>(fd);
     }
-    return WalkBeneath(rootFd, relative);
+    return WalkBeneath(rootFd, relative, lookOnly);
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -142,11 +143,17 @@ std::optional<std::string> LocatePlayerDatabase(const std::string& root)
     return best->Path;
 }
 
-std::string PlayerRootOf(const std::string& databasePath)
+std::string PlayerRootOf(const std::string& givenPath)
 {
     struct stat st {};
-    if (databasePath.empty() || ::stat(databasePath.c_str(), &st) != 0)
+    if (givenPath.empty() || ::stat(givenPath.c_str(), &st) != 0)
         return {};
+    // The folders around a link, or the current folder, tell nothing of where the file lies.
+    char* real = ::realpath(givenPath.c_str(), nullptr);
+    if (!real)
+        return {};
+    const std::string databasePath = real;
+    std::free(real);
     const auto parts = Components(databasePath);
     const std::string prefix = databasePath.front() == '/' ? "/" : "";
     auto joinFirst = [&](std::size_t count) {

@@ -70,14 +70,6 @@ std::string ReadSmallFile(const std::string& path)
     return text;
 }
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 bool Exists(const std::string& path)
 {
     struct stat st {};
@@ -250,5 +242,13 @@ std::vector<Volume> CandidateVolumes(std::string_view mountInfo, VolumeProbe& pr
 std::vector<Volume> SystemVolumeSource::ListVolumes()
 {
     SystemProbe probe;
-    return CandidateVolumes(ReadWholeFile("/proc/self/mountinfo"), probe);
+    return CandidateVolumes(ReadSystemFile("/proc/self/mountinfo"), probe);
+}
+
+std::string ReadSystemFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }

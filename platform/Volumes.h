@@ -35,6 +35,10 @@ struct MountEntry {
     std::string Source;     // "/dev/sdb1", "server:/share", "tmpfs", ...
 };
 
+// The whole text of a file of the system (/proc/self/mountinfo, a udev record); empty when it
+// cannot be read, as without /proc, where no volume is listed.
+std::string ReadSystemFile(const std::string& path);
+
 // Parses the text of a mountinfo file. Lines that do not have the expected fields are skipped.
 std::vector<MountEntry> ParseMountInfo(std::string_view text);
 // Decodes the octal escapes of mountinfo paths ("\040" is a blank); other text is kept.

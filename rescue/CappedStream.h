@@ -4,28 +4,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
-// A read-only TagLib stream over one file that caps what reading it may cost. TagLib reads
-// untrusted files, and a damaged one can send it reading the same bytes again and again or
-// asking for blocks far larger than the file; this stream hands out at most a few times the
-// file's size in bytes and a bounded number of reads and seeks. Once either cap is passed every
-// further read gives nothing and seeks stay put, so TagLib ends its walk, and Exhausted() tells
-// the caller to skip the file. A read never asks for more than what remains of the file, so a
-// length in the file cannot make it allocate more than the file holds.
+// A read-only TagLib stream over one file that caps what reading it may cost, whatever the file
+// holds. TagLib reads untrusted files, and a damaged one can send it reading the same bytes again
+// and again, asking for blocks far larger than the file, or scanning gigabytes of zeros for an
+// audio frame. The stream hands out at most kByteCap bytes in all, no single block above kMaxRead
+// bytes, and a bounded number of reads and seeks: once a cap is passed every further read gives
+// nothing and seeks stay put, so TagLib ends its walk, and Exhausted() tells the caller to skip
+// the file. A read never asks for more than what remains of the file.
+//
+// Every ID3v2 tag that TagLib is about to read is scanned first (Id3Scan.h); a tag that fails
+// is hidden: its header reads as spoilt, so TagLib sees no tag there. For an MPEG file the
+// stream can also start after a leading tag that fails, and keep the search for audio frames to
+// the first kScanFront bytes after the tag and the last kScanBack bytes (LimitAudioScan).
 //
 // TagLib reads in many small pieces (atom and frame headers of a few bytes); the stream reads
 // ahead in blocks of kReadAhead bytes and serves those pieces from memory, so that one file
 // costs a system call or two rather than dozens; the block passes on to the next stream of the
-// same thread. The caps count what TagLib is given.
+// same thread. Blocks above kBigRead are read by one stream at a time, which bounds a rescue's
+// memory on any number of threads.
 class CappedStream : public TagLib::IOStream {
 public:
-    // Bytes that any file may read, however small: TagLib reads in blocks of a few KiB.
-    static constexpr std::uint64_t kMinimumByteCap = 64 * 1024;
-    static constexpr std::uint64_t kByteCapFactor = 4;
-    // Reads and seeks: a fixed allowance plus one per 64 bytes of the file.
-    static constexpr std::uint64_t kOperationAllowance = 4096;
+    static constexpr std::uint64_t kByteCap = 32 * 1024 * 1024;
+    static constexpr std::uint64_t kMaxRead = 16 * 1024 * 1024;
+    static constexpr std::uint64_t kOperationCap = 1 << 18;
+    static constexpr std::int64_t kScanFront = 1024 * 1024;
+    static constexpr std::int64_t kScanBack = 128 * 1024;
     static constexpr std::size_t kReadAhead = 16 * 1024;
+    // Larger blocks are read by one stream at a time (WaitForBigReads).
+    static constexpr std::size_t kBigRead = 1024 * 1024;
 
     // Opens `path` for reading; IsOpen() tells whether that worked (errno is then the reason).
     explicit CappedStream(const std::string& path);
@@ -33,9 +43,18 @@ public:
     CappedStream(const CappedStream&) = delete;
     CappedStream& operator=(const CappedStream&) = delete;
 
+    // For an MPEG file: hides a leading ID3v2 tag that fails its scan by starting after it, and
+    // leaves the bytes from kScanFront after the tag to kScanBack before the end unread.
+    void LimitAudioScan();
+
     bool Exhausted() const { return Spent; }
+    // A tag was left out, or a block refused, for its size or its frames; or the caller
+    // refused the file's structure (Refuse).
+    bool TagsRefused() const { return Refused; }
+    void Refuse() { Refused = true; }
     std::uint64_t BytesRead() const { return Bytes; }
     int OpenError() const { return Error; }
+    int ReadError() const { return IoError; }
 
     TagLib::FileName name() const override { return Path.c_str(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -50,22 +69,38 @@ public:
     void truncate(long) override {}
 
 private:
+    // Takes the turn to read large blocks, kept until the stream ends.
+    void WaitForBigReads();
     bool Count();
     void Advance(std::size_t got);
-    // Reads `n` bytes at `offset` into `to`; the number read (fewer at the end of the file).
-    std::size_t ReadAt(char* to, std::size_t n, std::int64_t offset) const;
+    // Makes the read-ahead hold `n` bytes (at most kReadAhead) at `offset` of the view, reading
+    // anew when it does not; how many it holds there (fewer at the end).
+    std::size_t Fill(std::int64_t offset, std::size_t n);
+    // The bytes at `offset` in the read-ahead after Fill; `got` of them.
+    const unsigned char* Peek(std::int64_t offset, std::size_t n, std::size_t& got);
+    // Reads `n` bytes at `offset` of the view into `to`; the number read (fewer at the end).
+    std::size_t ReadAt(char* to, std::size_t n, std::int64_t offset);
+    // Whether the ID3v2 tag at `offset` of the view passes its scan (remembered per offset).
+    bool TagPasses(std::int64_t offset);
+    // The block read at `at`, its header spoilt when it begins a tag that fails its scan.
+    TagLib::ByteVector Guarded(TagLib::ByteVector block, std::int64_t at);
 
     std::string Path;
     int Fd = -1;
     int Error = 0;
-    std::int64_t Size = 0;
+    int IoError = 0;
+    std::int64_t Start = 0; // where the view begins in the file
+    std::int64_t Size = 0;  // of the view
     std::int64_t Pos = 0;
+    std::int64_t HoleBegin = 0; // the part of the view left unread
+    std::int64_t HoleEnd = 0;
     std::uint64_t Bytes = 0;
     std::uint64_t Operations = 0;
-    std::uint64_t ByteCap = 0;
-    std::uint64_t OperationCap = 0;
     bool Spent = false;
-    // kReadAhead bytes, of which the first AheadSize are the file's from AheadStart on.
+    bool Refused = false;
+    std::vector<std::pair<std::int64_t, bool>> Scanned;
+    std::unique_lock<std::mutex> BigRead;
+    // kReadAhead bytes, of which the first AheadSize are the view's from AheadStart on.
     TagLib::ByteVector Ahead;
     std::size_t AheadSize = 0;
     std::int64_t AheadStart = 0;

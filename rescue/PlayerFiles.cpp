@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -29,14 +31,24 @@ bool IsMusicFolderName(std::string_view name)
            && std::isdigit(static_cast<unsigned char>(name[2]));
 }
 
-// The entries of `folder` except "." and "..", sorted byte by byte.
-std::vector<std::string> SortedEntries(const std::string& folder)
+// The entries of `folder` except "." and "..", sorted byte by byte; `error` is the errno of a
+// failed listing (0 when it worked), and the names then are those listed before it failed.
+std::vector<std::string> SortedEntries(const std::string& folder, int& error)
 {
     std::vector<std::string> names;
+    error = 0;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
+    if (!dir) {
+        error = errno;
         return names;
-    while (const dirent* entry = ::readdir(dir)) {
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..")
             names.emplace_back(name);
@@ -102,19 +114,37 @@ PlayerFileList ListPlayerFiles(const std::string& root)
     const std::optional<std::string> music = FindPathNoCase(base, "iPod_Control/Music");
     if (!music)
         return list;
-    for (const std::string& folderName : SortedEntries(*music)) {
+    const auto unreadable = [&](const std::string& path, int error) {
+        list.Skipped.push_back({path, std::strerror(error), true});
+    };
+    int error = 0;
+    const std::vector<std::string> folders = SortedEntries(*music, error);
+    if (error != 0)
+        unreadable(*music, error);
+    for (const std::string& folderName : folders) {
         const std::string folder = *music + "/" + folderName;
         struct stat info {};
-        if (!IsMusicFolderName(folderName) || ::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        if (!IsMusicFolderName(folderName))
+            continue;
+        if (::lstat(folder.c_str(), &info) != 0) {
+            unreadable(folder, errno);
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode))
             continue;
         // Each file's status relative to its folder: the kernel need not walk the whole path again.
         const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        for (const std::string& name : SortedEntries(folder)) {
+        const std::vector<std::string> names = SortedEntries(folder, error);
+        if (error != 0)
+            unreadable(folder, error);
+        for (const std::string& name : names) {
             const std::string path = folder + "/" + name;
             const int status = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW)
                                              : ::lstat(path.c_str(), &info);
-            if (status != 0 || !S_ISREG(info.st_mode)) {
-                list.Skipped.push_back({path, S_ISDIR(info.st_mode) ? "a folder" : "not a regular file"});
+            if (status != 0) {
+                unreadable(path, errno);
+            } else if (!S_ISREG(info.st_mode)) {
+                list.Skipped.push_back({path, S_ISDIR(info.st_mode) ? kFolderReason : "not a regular file"});
             } else if (MediaKindOf(name) == MediaKind::None) {
                 list.Skipped.push_back({path, "not a media file"});
             } else if (name.find_first_of(":\\") != std::string::npos) {

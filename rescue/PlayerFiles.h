@@ -12,10 +12,14 @@ struct PlayerFile {
     std::uint64_t Size = 0;
 };
 
+// The reason given for a sub-folder of a music folder.
+inline constexpr const char* kFolderReason = "a folder";
+
 // A file the rescue passed over, and why.
 struct SkippedFile {
     std::string Path;
     std::string Reason;
+    bool Unreadable = false; // could not be read (permission or I/O error), rather than no media
 };
 
 struct PlayerFileList {
@@ -25,7 +29,9 @@ struct PlayerFileList {
 
 // Walks the music folders of the player mounted at `root`. Files whose extension is not a media
 // type the rescue reads (.DS_Store, artwork caches, ...) and anything that is not a regular file
-// are listed as skipped; sub-folders of the music folders are not entered. The result never
+// are listed as skipped; sub-folders of the music folders are not entered. A folder that cannot
+// be listed and a file whose status cannot be read are skipped as unreadable, with the system's
+// reason ("Permission denied"). The result never
 // depends on the order in which the file system lists a folder.
 PlayerFileList ListPlayerFiles(const std::string& root);
 

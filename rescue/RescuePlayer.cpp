@@ -1,7 +1,7 @@
 #include "RescuePlayer.h"
 
 #include "PlayerPaths.h"
-#include "TagTrack.h"
+#include "TagReading.h"
 
 #include <algorithm>
 #include <climits>
@@ -79,6 +79,10 @@ RescuedPlayer RescuePlayer(const std::string& rootGiven, const RescueProgress& p
     rescued.FromDatabase = static_cast<int>(databaseTracks.size());
 
     PlayerFileList files = ListPlayerFiles(root);
+    rescued.FilesSeen = static_cast<int>(files.Files.size()) +
+                        static_cast<int>(std::count_if(files.Skipped.begin(), files.Skipped.end(), [](const SkippedFile& file) {
+                            return !file.Unreadable && file.Reason != kFolderReason;
+                        }));
     rescued.Skipped = std::move(files.Skipped);
     const DescribedFiles described(root, databaseTracks, files);
     std::vector<const PlayerFile*> untold;
@@ -97,21 +101,20 @@ RescuedPlayer RescuePlayer(const std::string& rootGiven, const RescueProgress& p
                 return id;
         }
     };
-    const int total = static_cast<int>(untold.size());
-    for (int i = 0; i < total; ++i) {
-        OneTrack track;
-        std::string reason;
-        if (ReadTagTrack(*untold[i], track, reason)) {
+    std::vector<TagReading> read = ReadTagsInParallel(untold, progress);
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        if (!read[i].Done)
+            continue;
+        if (read[i].Ok) {
+            OneTrack track = std::move(*read[i].Track);
             const std::int32_t id = takeId();
             track.SetTrackId(id);
             track.SetOrdinal(highestOrdinal + ++rescued.FromTags);
             database.AddTrack(std::move(track));
             rescued.AllFiles.AddItem(id);
         } else {
-            rescued.Skipped.push_back({untold[i]->Path, reason});
+            rescued.Skipped.push_back({untold[i]->Path, read[i].Reason, read[i].Unreadable});
         }
-        if (progress && !progress(i + 1, total))
-            break;
     }
     std::sort(rescued.Skipped.begin(), rescued.Skipped.end(),
               [](const SkippedFile& a, const SkippedFile& b) { return a.Path < b.Path; });

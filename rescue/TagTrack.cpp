@@ -1,9 +1,11 @@
 #include "TagTrack.h"
 
 #include "CappedStream.h"
+#include "Mp4Scan.h"
 #include "TextConvert.h"
 
 #include <taglib/aifffile.h>
+#include <taglib/apetag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
@@ -24,9 +26,14 @@ std::unique_ptr<TagLib::File> OpenTagFile(MediaKind kind, CappedStream& stream)
 {
     switch (kind) {
     case MediaKind::Mpeg:
+        stream.LimitAudioScan();
         return std::make_unique<TagLib::MPEG::File>(&stream, TagLib::ID3v2::FrameFactory::instance(), true, kFast);
     case MediaKind::Mp4Audio:
     case MediaKind::Mp4Video:
+        if (!mp4scan::AtomsAreSafe(stream)) {
+            stream.Refuse();
+            return nullptr;
+        }
         return std::make_unique<TagLib::MP4::File>(&stream, true, kFast);
     case MediaKind::Wav:
         return std::make_unique<TagLib::RIFF::WAV::File>(&stream, true, kFast);
@@ -144,38 +151,88 @@ TagLib::String UserComment(const TagLib::ID3v2::Tag& tag)
     return fields.size() > 1 ? fields[1] : TagLib::String();
 }
 
+MoreTags FromMp4(const TagLib::MP4::Tag& tag)
+{
+    MoreTags more;
+    const auto text = [&](const char* key) {
+        const TagLib::StringList values = tag.item(TagLib::String(key, TagLib::String::UTF8)).toStringList();
+        return values.isEmpty() ? TagLib::String() : values.front();
+    };
+    // An item that is not there holds no value at all, so each is asked for only when present.
+    const auto pair = [&](const char* key) {
+        if (!tag.contains(key))
+            return std::pair<std::int32_t, std::int32_t>(0, 0);
+        const TagLib::MP4::Item::IntPair numbers = tag.item(key).toIntPair();
+        return std::pair<std::int32_t, std::int32_t>(std::max(0, numbers.first), std::max(0, numbers.second));
+    };
+    more.AlbumArtist = text("aART");
+    more.Composer = text("\xC2\xA9wrt");
+    more.Track = pair("trkn");
+    more.Disc = pair("disk");
+    more.Compilation = tag.contains("cpil") && tag.item("cpil").toBool();
+    return more;
+}
+
+MoreTags FromApe(const TagLib::APE::Tag& tag)
+{
+    MoreTags more;
+    const TagLib::APE::ItemListMap& items = tag.itemListMap();
+    const auto text = [&](const char* key) {
+        const auto it = items.find(key);
+        return it == items.end() ? TagLib::String() : it->second.toString();
+    };
+    more.AlbumArtist = text("ALBUM ARTIST").isEmpty() ? text("ALBUMARTIST") : text("ALBUM ARTIST");
+    more.Composer = text("COMPOSER");
+    more.Track = NumberPair(text("TRACK"));
+    more.Disc = NumberPair(text("DISC"));
+    more.Compilation = text("COMPILATION") == "1";
+    return more;
+}
+
+// Fills each field of `into` that is still empty from `from`.
+void Merge(MoreTags& into, const MoreTags& from)
+{
+    const auto text = [](TagLib::String& to, const TagLib::String& value) {
+        if (to.isEmpty())
+            to = value;
+    };
+    const auto number = [](std::int32_t& to, std::int32_t value) {
+        if (to == 0)
+            to = value;
+    };
+    text(into.AlbumArtist, from.AlbumArtist);
+    text(into.Composer, from.Composer);
+    number(into.Track.first, from.Track.first);
+    number(into.Track.second, from.Track.second);
+    number(into.Disc.first, from.Disc.first);
+    number(into.Disc.second, from.Disc.second);
+    into.Compilation = into.Compilation || from.Compilation;
+}
+
+// Each field from the first of the file's tags that holds it: ID3v2, then APEv2, then the
+// others (ID3v1, RIFF INFO) through the file's common interface. TagLib gives an MPEG file an
+// empty ID3v2 and ID3v1 tag when it has none, so a tag counts only when the file holds it.
 MoreTags ReadMoreTags(TagLib::File& file)
 {
     MoreTags more;
     TagLib::ID3v2::Tag* id3 = nullptr;
-    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file))
+    auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file);
+    if (mpeg && mpeg->hasID3v2Tag())
         id3 = mpeg->ID3v2Tag();
-    else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file))
+    else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file); wav && wav->hasID3v2Tag())
         id3 = wav->ID3v2Tag();
-    else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(&file))
+    else if (auto* aiff = dynamic_cast<TagLib::RIFF::AIFF::File*>(&file); aiff && aiff->hasID3v2Tag())
         id3 = aiff->tag();
-    if (id3) {
+    if (id3)
         ReadId3Frames(*id3, more);
-    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(&file); mp4 && mp4->tag()) {
-        const TagLib::MP4::Tag& tag = *mp4->tag();
-        const auto text = [&](const char* key) {
-            const TagLib::StringList values = tag.item(TagLib::String(key, TagLib::String::UTF8)).toStringList();
-            return values.isEmpty() ? TagLib::String() : values.front();
-        };
-        // An item that is not there holds no value at all, so each is asked for only when present.
-        const auto pair = [&](const char* key) {
-            if (!tag.contains(key))
-                return std::pair<std::int32_t, std::int32_t>(0, 0);
-            const TagLib::MP4::Item::IntPair numbers = tag.item(key).toIntPair();
-            return std::pair<std::int32_t, std::int32_t>(std::max(0, numbers.first), std::max(0, numbers.second));
-        };
-        more.AlbumArtist = text("aART");
-        more.Composer = text("\xC2\xA9wrt");
-        more.Track = pair("trkn");
-        more.Disc = pair("disk");
-        more.Compilation = tag.contains("cpil") && tag.item("cpil").toBool();
-    } else if (const TagLib::Tag* tag = file.tag()) {
-        more.Track = {static_cast<std::int32_t>(tag->track()), 0};
+    else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(&file); mp4 && mp4->tag())
+        more = FromMp4(*mp4->tag());
+    if (mpeg && mpeg->hasAPETag())
+        Merge(more, FromApe(*mpeg->APETag()));
+    if (const TagLib::Tag* tag = file.tag()) {
+        MoreTags common;
+        common.Track.first = static_cast<std::int32_t>(tag->track());
+        Merge(more, common);
     }
     return more;
 }
@@ -222,49 +279,43 @@ void FillFromTags(TagLib::File& file, OneTrack& track, TrackDetails& details)
 
 } // namespace
 
-bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason)
+bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, bool* unreadable)
 {
     const MediaKind kind = MediaKindOf(file.Location);
     CappedStream stream(file.Path);
-    if (!stream.isOpen()) {
-        reason = std::strerror(stream.OpenError());
+    const auto fail = [&](std::string why, bool error) {
+        reason = std::move(why);
+        if (unreadable)
+            *unreadable = error;
         return false;
-    }
+    };
+    if (!stream.isOpen())
+        return fail(std::strerror(stream.OpenError()), true);
     const std::unique_ptr<TagLib::File> media = OpenTagFile(kind, stream);
-    if (stream.Exhausted()) {
-        reason = "reading its tags cost more than a file of its size may (damaged?)";
-        return false;
-    }
-    if (!media || !media->isValid()) {
-        reason = "not a media file that can be read";
-        return false;
-    }
-    // TagLib takes any bytes for an MPEG file; one without a single audio frame (so without a
-    // sample rate) is not one.
+    const char* const tooLarge = "its tags are too large to read safely";
+    if (stream.ReadError() != 0)
+        return fail(std::strerror(stream.ReadError()), true);
+    if (stream.Exhausted())
+        return fail(tooLarge, false);
+    if (!media || !media->isValid())
+        return fail(stream.TagsRefused() ? tooLarge : "not a media file that can be read", false);
+    // TagLib takes any bytes for an MPEG file, and a WAV or AIFF header for the whole file; one
+    // without a moment of audio is no track.
     const TagLib::AudioProperties* audio = media->audioProperties();
-    if (kind == MediaKind::Mpeg && (!audio || audio->sampleRate() <= 0)) {
-        reason = "no audio found in it";
-        return false;
-    }
+    if (!audio || audio->sampleRate() <= 0 || audio->lengthInMilliseconds() <= 0)
+        return fail(stream.TagsRefused() ? tooLarge : "no audio found in it", false);
 
     TrackDetails details;
     details.FileSize = file.Size;
     FillFromTags(*media, track, details);
-    if (stream.Exhausted()) {
-        reason = "reading its tags cost more than a file of its size may (damaged?)";
-        return false;
-    }
+    if (stream.Exhausted())
+        return fail(tooLarge, false);
     if (track.GetTitle().empty())
         track.SetTitle(WideFromNarrow(FileStem(file.Location)));
-    if (audio) {
-        track.SetLength(static_cast<std::uint32_t>(std::max(0, audio->lengthInMilliseconds())));
-        track.SetBitRate(std::max(0, audio->bitrate()));
-        // The player keeps the rate as 16.16 fixed point; a rate above 65535 Hz does not fit.
-        const auto rate = static_cast<std::uint32_t>(std::clamp(audio->sampleRate(), 0, 0xFFFF));
-        track.SetSampleRate(static_cast<std::int32_t>(rate << 16));
-    } else {
-        track.SetLength(0);
-    }
+    track.SetLength(static_cast<std::uint32_t>(audio->lengthInMilliseconds()));
+    track.SetBitRate(std::max(0, audio->bitrate()));
+    // The real rate, even where the player's 16-bit field could not hold it (96 kHz).
+    track.SetSampleRateHz(audio->sampleRate());
     track.SetMediaType(kind == MediaKind::Mp4Video ? kMediaVideo : kMediaAudio);
     track.SetEncoding(EncodingText(kind, *media));
     std::string location = file.Location;

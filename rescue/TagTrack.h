@@ -15,5 +15,8 @@
 //
 // False, with `reason` set, when the file is not one TagLib can read (foreign content under a
 // media name, a file cut short before anything readable, an open failure) or when reading it
-// cost more than its cap allows.
-bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason);
+// cost more than its cap allows; `unreadable`, when given, tells whether the file could not be
+// read at all (permission or I/O errors) rather than held no media. A file without audio (no
+// sample rate or no length) gives no track. A tag that is too large or nested too deep to read
+// safely is left out; when nothing else can be read either, that is the reason.
+bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, bool* unreadable = nullptr);

@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libicu-dev
-  zlib1g-dev libtag1-dev
+  zlib1g-dev libtag1-dev libmimalloc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   fusefat dosfstools
-  desktop-file-utils appstream dpkg-dev man-db groff-base
+  desktop-file-utils appstream dpkg-dev man-db groff-base lintian
   fonts-liberation2
 )
 if [ "${1:-}" = "--with-display" ]; then

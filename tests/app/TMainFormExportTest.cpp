@@ -142,3 +142,40 @@ TEST_F(ExportTest, ACloseThatArrivesAsTheExportStartsWaitsForTheExport)
     EXPECT_EQ(FakePlayer::Read(file), kExported);
     EXPECT_FALSE(form.IsBusy());
 }
+
+// Every file the window writes passes one gate: the export, a saved playlist and the copies, on
+// the player or through a link into it, are refused with an error box and nothing is written.
+TEST_F(ExportTest, NothingTheWindowWritesLandsOnThePlayer)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+    player.OpenIn(form, {0, 1});
+    FakePlayer::Select(form, {0, 1});
+    const std::string track = player.Root() + "/iPod_Control/Music/F00/A.mp3";
+    std::filesystem::create_symlink(track, player.Out("list.csv"));
+    std::filesystem::create_symlink(track, player.Out("\u041A\u0438\u043D\u043E.mp3"));
+    const auto files = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Dir), {}); };
+    const auto before = files();
+    const struct {
+        std::string Path;
+        void (TMainForm::*Command)();
+        QString Message;
+    } cases[] = {
+        {player.DatabasePath, &TMainForm::ExportTrackList, "The export would be written onto the player."},
+        {player.Out("list.csv"), &TMainForm::ExportTrackList, "The export would be written onto the player."},
+        {player.Root() + "/Road.m3u8", &TMainForm::SavePlaylistAsM3u, "The playlist would be written onto the player."},
+        {player.Out(), &TMainForm::ExtractTracks, "Some copies would be written onto the iPod."},
+    };
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        dialogs.paths.push_back(QString::fromStdString(c.Path));
+        (form.*c.Command)();
+        ASSERT_EQ(dialogs.messages.size(), 1u) << c.Path;
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith(c.Message)) << dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
+    }
+    EXPECT_EQ(files(), before);
+    EXPECT_EQ(FakePlayer::Read(track), "a");
+    EXPECT_FALSE(form.IsBusy());
+}

@@ -314,8 +314,9 @@ TEST_F(ExtractTest, ClosingTheWindowEndsTheRunBeforeTheNextFile)
     EXPECT_FALSE(form->IsBusy());
 }
 
-// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started
-// or put in place, an open question goes away, and the window closes, saving its settings.
+// SIGTERM, SIGHUP or SIGINT: the file being copied is discarded whole, no other one is started,
+// those written whole go in place, an open question goes away, and the window closes, saving its
+// settings.
 TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
 {
     // While the first file is copied, while the second is and the first waits for its group, and
@@ -348,8 +349,11 @@ TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
         Extract(*form, player);
         SetCopyHooks(nullptr);
         EXPECT_EQ(catcher.Caught(), when == 0 ? SIGHUP : SIGTERM) << when;
-        const std::map<std::string, std::string> expected =
-            when == 0 ? std::map<std::string, std::string>{{"Three", "old 3"}} : std::map<std::string, std::string>{};
+        std::map<std::string, std::string> expected;
+        if (when == 0)
+            expected = {{"Three", "old 3"}};
+        if (when == 2)
+            expected = {{"Three", "third, no extension"}};
         std::map<std::string, std::string> left;
         for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
             left[entry.path().filename().string()] = FakePlayer::Read(entry.path().string());
@@ -359,7 +363,7 @@ TEST_F(ExtractTest, ASignalEndsTheRunAndClosesTheWindow)
     }
 }
 
-TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsNothingMoreInPlaceAndLeavesNoTemporary)
+TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsOnlyFinishedCopiesInPlaceAndLeavesNoTemporary)
 {
     StoreSettings({{"FileFormat", "%title%"}});
     // At the bar's first move, or as the second file opens while the first, written whole, waits
@@ -383,7 +387,13 @@ TEST_F(ExtractTest, ClosingTheWindowDuringACopyPutsNothingMoreInPlaceAndLeavesNo
             });
             Extract(*form, player);
             SetCopyHooks(nullptr);
-            EXPECT_TRUE(std::filesystem::is_empty(player.Out())) << atSecondFile << unnamed;
+            std::vector<std::string> left;
+            for (const auto& entry : std::filesystem::directory_iterator(player.Out()))
+                left.push_back(entry.path().filename().string());
+            EXPECT_EQ(left, atSecondFile ? std::vector<std::string>{"Three"} : std::vector<std::string>{})
+                << atSecondFile << unnamed;
+            EXPECT_EQ(form->StatusLine->text(),
+                      atSecondFile ? "Stopped; 1 finished copy was put in place first" : "Varnel Ready");
             EXPECT_TRUE(QTest::qWaitFor([&] { return !form->Database; }));
         }
     }
@@ -399,7 +409,7 @@ TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
     std::filesystem::create_symlink(player.Out() + "/../secret", player.Root() + "/iPod_Control/Music/F00/AAAA.mp3");
     FakePlayer::Write(player.Out() + "/../secret", "not the player's");
     CopyHooks hooks;
-    hooks.Flush = [](int) { return EIO; };
+    hooks.Flush = [](FlushKind, int) { return EDQUOT; };
     SetCopyHooks(&hooks);
     TMainForm form;
     Open(form, player, {0, 1, 2});
@@ -413,7 +423,33 @@ TEST_F(ExtractTest, AFailedFlushAsksOnceNamingTheFirstCopyItTook)
                   "\nThe track's location leads out of the player's folder.\nDo you want to extract remaining files?");
     EXPECT_EQ(dialogs.messages[1].text.toStdString(),
               "Error extracting " + player.Root() + "/iPod_Control/Music/F02/CCCC\nto " + player.Out("Three") +
-                  "\nInput/output error\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
+                  "\nDisk quota exceeded\nThe same failure took 1 more file.\nDo you want to extract remaining files?");
+    EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
+    ExpectIdle(form);
+}
+
+// The folder chosen is opened once: when its path leads elsewhere in mid-run, the run ends with
+// an error box and nothing is written into the folder that took its place.
+TEST_F(ExtractTest, ADestinationThatGoesAwayEndsTheRunWithAnErrorBox)
+{
+    StoreSettings({{"FileFormat", "%title%"}});
+    FakePlayer player(kTracks);
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    int opened = 0;
+    CopyHooks hooks;
+    hooks.AtStep = [&](CopyStep step, const std::string&) {
+        if (step == CopyStep::SourceOpened && ++opened == 2) {
+            std::filesystem::rename(player.Out(), player.Out() + ".unplugged");
+            std::filesystem::create_directories(player.Out());
+        }
+    };
+    SetCopyHooks(&hooks);
+    Extract(form, player);
+    SetCopyHooks(nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The destination folder is no longer there."));
+    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Error);
     EXPECT_TRUE(std::filesystem::is_empty(player.Out()));
     ExpectIdle(form);
 }

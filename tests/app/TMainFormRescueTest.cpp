@@ -4,6 +4,7 @@
 #include <QProgressBar>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -99,12 +100,37 @@ TEST_F(TMainFormRescueTest, PlayerWithoutDatabaseOrFiles)
     EXPECT_EQ(Titles(), (QStringList{"Tide Song", "Salt Road", "CCCC", "Lantern Clip"}));
     EXPECT_EQ(Status(), "Rescued 4 track(s)");
 
-    // A folder that is no player: a warning and nothing open.
-    Rescue(Folder.filePath("empty").toStdString());
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Warning);
-    EXPECT_TRUE(Playlists().isEmpty());
-    EXPECT_EQ(Status(), QString::fromStdString(TMainForm::IdleStatusText()));
+    // A folder that is no player, and a player whose files are no media: the open database
+    // stays, and the warning says why nothing was found.
+    const std::string noMedia = Folder.filePath("nomedia").toStdString();
+    fs::create_directories(noMedia + "/iPod_Control/Music/F00");
+    for (const char* name : {"A.mp3", "B.wav", "notes.txt"})
+        fs::copy_file(fs::path(VARNEL_RESCUE_MEDIA) / "text.mp3", noMedia + "/iPod_Control/Music/F00/" + name);
+    const std::string empty = Folder.filePath("empty").toStdString();
+    fs::create_directories(empty);
+    for (const auto& [folder, warning] : std::vector<std::pair<std::string, std::string>>{
+             {empty, empty + " holds no iPod_Control folder."},
+             {noMedia, "None of the 3 files in " + noMedia + " is a media file Varnel can read."}}) {
+        dialogs.messages.clear();
+        Rescue(folder);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].icon, UserDialogs::Icon::Warning);
+        EXPECT_EQ(dialogs.messages[0].text.toStdString(), warning);
+        EXPECT_EQ(Playlists(), QStringList{"Files on the player"});
+        EXPECT_EQ(Status(), QString::fromStdString(TMainForm::IdleStatusText()));
+    }
+
+    // A file that cannot be read is counted in the summary; root reads every file, so the
+    // rescue runs as another user for a moment.
+    fs::permissions(root + "/iPod_Control/Music/F00/AAAA.mp3", fs::perms::none);
+    for (fs::path at = root + "/iPod_Control/Music/F00"; at.string().size() >= std::size_t(Folder.path().size()); at = at.parent_path())
+        fs::permissions(at, fs::perms(0755));
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot && ::seteuid(65534) != 0)
+        GTEST_SKIP() << "cannot act as another user";
+    Rescue(root);
+    EXPECT_EQ(asRoot ? ::seteuid(0) : 0, 0);
+    EXPECT_EQ(Status(), "Rescued 3 track(s); 1 file(s) could not be read");
 }
 
 // Closing the window while tags are read stops the reading at the next file and closes.

@@ -4,7 +4,14 @@
 //   eio           the file being copied cannot be read (a bad sector); other files read fine;
 //   detach:DIR    the file system at DIR is unmounted (the player pulled out), and every read
 //                 from then on fails;
-//   appear:PATH   another program writes a file at PATH (say, under the name the copy will take).
+//   appear:PATH   another program writes a file at PATH (say, under the name the copy will take);
+//   vanish:MOUNT  the disk at MOUNT is unplugged (a lazy unmount) and the program's destination
+//                 folder MOUNT/Music is made again under the empty mount point.
+// Independently, as the Nth flush (syncfs, fsync or fdatasync; VARNEL_FLUSH_FAULT_AT, from 1)
+// is called, VARNEL_FLUSH_FAULT says what happens:
+//   eio           that flush and every later one fail with EIO;
+//   sigint        a Ctrl+C arrives (a second one, if the run was already stopped by one).
+// VARNEL_CLOCK_AHEAD=SECONDS sets the wall clock that far ahead, so that files look older.
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,6 +20,8 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <string>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -58,6 +67,9 @@ extern "C" ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outO
                 (void)ignored;
                 ::close(fd);
             }
+        } else if (std::strncmp(fault, "vanish:", 7) == 0) {
+            ::umount2(fault + 7, MNT_DETACH);
+            ::mkdir((std::string(fault + 7) + "/Music").c_str(), 0755);
         } else if (std::strncmp(fault, "detach:", 7) == 0) {
             ::umount2(fault + 7, MNT_DETACH);
             g_allReadsFail = true;
@@ -79,4 +91,60 @@ extern "C" ssize_t read(int fd, void* buffer, size_t size)
         return -1;
     }
     return real(fd, buffer, size);
+}
+
+namespace {
+
+int g_flushes = 0;
+bool g_flushesFail = false;
+
+// Whether the flush now called fails; makes its fault happen when it is the one.
+bool FlushFails()
+{
+    const char* at = std::getenv("VARNEL_FLUSH_FAULT_AT");
+    const char* fault = std::getenv("VARNEL_FLUSH_FAULT");
+    if (at && fault && ++g_flushes == std::atoi(at)) {
+        if (std::strcmp(fault, "eio") == 0)
+            g_flushesFail = true;
+        else if (std::strcmp(fault, "sigint") == 0)
+            ::raise(SIGINT);
+    }
+    if (g_flushesFail)
+        errno = EIO;
+    return g_flushesFail;
+}
+
+template <typename Real>
+Real Next(const char* name)
+{
+    return reinterpret_cast<Real>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int syncfs(int fd)
+{
+    static const auto real = Next<int (*)(int)>("syncfs");
+    return FlushFails() ? -1 : real(fd);
+}
+
+extern "C" int fsync(int fd)
+{
+    static const auto real = Next<int (*)(int)>("fsync");
+    return FlushFails() ? -1 : real(fd);
+}
+
+extern "C" int fdatasync(int fd)
+{
+    static const auto real = Next<int (*)(int)>("fdatasync");
+    return FlushFails() ? -1 : real(fd);
+}
+
+extern "C" int clock_gettime(clockid_t clock, struct timespec* time)
+{
+    static const auto real = Next<int (*)(clockid_t, struct timespec*)>("clock_gettime");
+    const int result = real(clock, time);
+    if (const char* ahead = std::getenv("VARNEL_CLOCK_AHEAD"); ahead && result == 0 && clock == CLOCK_REALTIME)
+        time->tv_sec += std::atol(ahead);
+    return result;
 }

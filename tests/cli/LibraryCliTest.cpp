@@ -213,14 +213,16 @@ TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
         std::string message; // in the one line on standard error
     } cases[] = {
         {{"frobnicate", "x"}, "unknown command \"frobnicate\"; the commands are tracks, playlists, extract, export"},
-        {{"tracks", Root.string(), "--limit", "abc"}, "the limit must be a whole number of 0 or more"},
-        {{"tracks", Root.string(), "--limit", "-1"}, "the limit must be a whole number of 0 or more"},
+        {{"tracks", Root.string(), "--limit", "abc"}, "the limit must be a whole number from 1 to 2147483647"},
+        {{"tracks", Root.string(), "--limit", "-1"}, "the limit must be a whole number from 1 to 2147483647"},
         {{"extract", Root.string(), "", "--dry-run", "--overwrite", "never"}, "DEST is empty"},
         {{"extract", Root.string(), "", "--overwrite", "never"}, "DEST is empty"},
         {{"export", Root.string(), ""}, "FILE is empty"},
         {{"tracks", Root.string(), "--playlist", "Nowhere"},
          "no playlist named \"Nowhere\" in " + DatabasePath() +
              "; its playlists are \"Library\", \"Road\", \"road\", \"Mix/Tape\""},
+        {{"tracks", Root.string(), "--playlist", "ROAD"},
+         "several differ from it only in letter case: \"Road\", \"road\"; give one of them"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
@@ -231,7 +233,7 @@ TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
         EXPECT_TRUE(run.Out.empty());
     }
 
-    // A playlist name in other letter case, when none matches exactly: the first in file order.
+    // An exact name wins over one in other letter case.
     auto ids = [&](const std::string& playlist) {
         std::vector<int> shown;
         for (const auto& row : nlohmann::json::parse(Run({"tracks", Root.string(), "--playlist", playlist, "--format", "json"}).Out))
@@ -239,7 +241,7 @@ TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
         return shown;
     };
     EXPECT_EQ(ids("road"), (std::vector<int>{205}));
-    EXPECT_EQ(ids("ROAD"), (std::vector<int>{203, 201}));
+    EXPECT_EQ(ids("Road"), (std::vector<int>{203, 201}));
 
     // A database that is there but cannot be opened says why. Root opens anything, so the
     // program then runs as nobody.
@@ -255,8 +257,11 @@ TEST_F(LibraryPlayer, CommandLineFaultsGiveClearMessages)
     const ProgramResult help = Run({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     const auto examples = help.Out.find("\nExamples:\n  varnel-cli ");
-    const auto statuses = help.Out.find("\nExit status:\n  0  done\n  1  ");
+    const auto statuses = help.Out.find("\nExit status:\n  0    everything asked for was done\n  1    ");
     EXPECT_TRUE(examples != std::string::npos && statuses != std::string::npos && examples < statuses) << help.Out;
+    // As Unix tools' help: the usage line first, where to report bugs last.
+    EXPECT_EQ(help.Out.rfind("Usage: varnel-cli ", 0), 0u) << help.Out;
+    EXPECT_NE(help.Out.find("\n\nReport bugs at https://"), std::string::npos) << help.Out;
     EXPECT_NE(Run({"extract", "--help"}).Out.find("Exit status:"), std::string::npos);
     const ProgramResult version = Run({"--version"});
     EXPECT_EQ(version.ExitCode, 0);
@@ -283,6 +288,7 @@ TEST_F(LibraryPlayer, PlaylistsPointAtEveryCopyInTheDestination)
     // A later run that copies one track still writes whole playlists, in the player's order.
     fs::copy_file(Temp.File("player/iPod_Control/Music/F00/AAAA.mp3"), Root / "iPod_Control/Music/F00/CCCC.m4a");
     std::vector<std::string> again = base;
+    again[4] = "always";
     again.insert(again.end(), {"--artist", "bjork"});
     const ProgramResult second = Run(again);
     EXPECT_EQ(second.ExitCode, 0) << second.Err;
@@ -308,6 +314,37 @@ TEST_F(LibraryPlayer, PlaylistsPointAtEveryCopyInTheDestination)
               std::string::npos)
         << listed.Out;
     EXPECT_FALSE(fs::exists(dry));
+}
+
+// Playlist files meet the run's overwrite mode and the protected-file rule, as copies do.
+TEST_F(LibraryPlayer, PlaylistFilesKeepEditsAndProtectedFiles)
+{
+    const fs::path dest = Temp.File("music");
+    const fs::path road = dest / "Playlists/Road.m3u8";
+    const fs::path mix = dest / "Playlists/Mix_Tape.m3u8";
+    WriteText(road, "edited");
+    WriteText(mix, "protected");
+    fs::permissions(mix, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto run = [&](const char* mode) {
+        return Run({"extract", Root.string(), dest.string(), "--overwrite", mode, "--template", "%title%", "--playlists"});
+    };
+    const ProgramResult ask = run("ask"); // no terminal to ask on
+    EXPECT_EQ(ask.ExitCode, 2) << ask.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 2u);
+
+    const ProgramResult never = run("never");
+    EXPECT_EQ(never.ExitCode, 0) << never.Err;
+    EXPECT_EQ(ReadFile(road), "edited");
+    EXPECT_EQ(ReadFile(mix), "protected");
+    EXPECT_TRUE(fs::exists(dest / "Playlists/road.m3u8"));
+    EXPECT_NE(never.Err.find("varnel-cli: 2 playlists kept as they were\n"), std::string::npos) << never.Err;
+
+    const ProgramResult always = run("always");
+    EXPECT_EQ(always.ExitCode, 1) << always.Err;
+    EXPECT_EQ(ReadFile(road).substr(0, 8), "#EXTM3U\n");
+    EXPECT_EQ(ReadFile(mix), "protected");
+    EXPECT_NE(always.Err.find("Error writing playlist " + mix.string() + ": Permission denied\n"), std::string::npos)
+        << always.Err;
 }
 
 TEST_F(LibraryPlayer, PlaylistFileNamesFollowTheTracksRule)

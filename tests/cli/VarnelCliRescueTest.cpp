@@ -66,9 +66,16 @@ TEST_F(VarnelCliRescueTest, FromFilesListsEveryMediaFileOnce)
     EXPECT_EQ(Listed({"tracks", "--from-files"}), all);
     EXPECT_EQ(Listed({"tracks", "--from-files", "--playlist", "Road"}), std::vector<std::string>{"Second database"});
     EXPECT_EQ(Listed({"tracks", "--from-files", "--limit", "3"}), std::vector<std::string>(all.begin(), all.begin() + 3));
+    EXPECT_EQ(Listed({"tracks", "--from-files", "--playlist", "Files on the player"}), all);
+    // As in the window: every file in "Files on the player", the master, then the salvaged
+    // playlists without the damaged database's own master; so also with no database at all.
     const ProgramResult playlists = Run({"playlists", "--from-files", "--format", "csv", Root.string()});
-    EXPECT_EQ(playlists.Out, "\"Playlist\",\"Items\",\"Master\"\n\"My iPod\",2,1\n\"Road\",1,0\n");
+    EXPECT_EQ(playlists.Out, "\"Playlist\",\"Items\",\"Master\"\n\"Files on the player\",4,1\n\"Road\",1,0\n");
     EXPECT_NE(playlists.Err.find(".DS_Store: not a media file"), std::string::npos) << playlists.Err;
+    fs::rename(DatabasePath(), Temp.File("kept"));
+    EXPECT_EQ(Run({"playlists", "--from-files", "--format", "csv", Root.string()}).Out,
+              "\"Playlist\",\"Items\",\"Master\"\n\"Files on the player\",4,1\n");
+    fs::rename(Temp.File("kept"), DatabasePath());
 
     // Cut short inside its second track: the first is salvaged and the rest come from tags.
     const Bytes bytes = Db.Build();

@@ -23,6 +23,8 @@
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace itdbwriter;
@@ -64,7 +66,8 @@ protected:
         TrackSpec wide = Track(103, u"\u00DCber \u65E5\u672C", u":iPod_Control:Music:F02:CCCC.mp3",
                                std::u16string_view(u"\0\0", 2), u"Band");
         wide.TrackNumber = 3;
-        Db.AddTracks({intro, quoted, wide});
+        Tracks = {intro, quoted, wide};
+        Db.AddTracks(Tracks);
         Db.AddPlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Road", false, {103, 999, 101}),
                          Playlist(u"Gone", false, {999})});
         WriteDatabase();
@@ -116,10 +119,20 @@ protected:
     void WriteTwins();
     std::map<std::string, std::string> CopyTwins(const fs::path& dest);
 
+    // The fixture's database with other playlists.
+    void WritePlaylists(const std::vector<PlaylistSpec>& playlists)
+    {
+        Db = Database();
+        Db.AddTracks(Tracks);
+        Db.AddPlaylists(playlists);
+        WriteDatabase();
+    }
+
     TempDir Temp;
     fs::path Root;
     fs::path Config;
     Database Db;
+    std::vector<TrackSpec> Tracks;
 };
 
 TEST_F(VarnelCliTest, UsageAndUnreadableInputExitWithTwoAndOneLine)
@@ -484,11 +497,27 @@ TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
             EXPECT_NE(run.Err.find("lies on the player"), std::string::npos) << run.Err;
         }
     }
-    // Above the player, a template that leads back into it: those tracks fail on their own.
-    const ProgramResult run = Run({"extract", Root.string(), Temp.File(""), "--overwrite", "always", "--template",
-                                   "player/iPod_Control/Music/F00/%title%"});
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_NE(run.Err.find("Intro.mp3: The copy would be written onto the player."), std::string::npos) << run.Err;
+    // Above the player, a template that leads back into it; a link in DEST that does so for the
+    // tracks of one artist only, or for the playlists: the run writes nothing at all.
+    const fs::path dest = Temp.File("dest");
+    fs::create_directories(dest);
+    fs::create_directory_symlink(Root / "iPod_Control/Music", dest / "Band");
+    const std::vector<std::vector<std::string>> refused = {
+        {Temp.File(""), "--template", "player/iPod_Control/Music/F00/%title%"},
+        {dest.string(), "--template", "%artist%/%title%"},
+        {dest.string(), "--template", "Up/%title%", "--playlists"},
+        {dest.string(), "--template", "Up/%title%", "--playlists", "--dry-run"},
+    };
+    fs::create_directory_symlink(Root / "iPod_Control", dest / "Playlists");
+    for (const std::vector<std::string>& tail : refused) {
+        std::vector<std::string> args = {"extract", Root.string(), "--overwrite", "always"};
+        args.insert(args.end(), tail.begin(), tail.end());
+        const ProgramResult run = Run(args);
+        EXPECT_EQ(run.ExitCode, 2) << tail[2];
+        EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+        EXPECT_NE(run.Err.find(": lies on the player; varnel-cli never writes to the player"), std::string::npos) << run.Err;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dest), {}), 2) << tail[2];
+    }
     EXPECT_EQ(FilesBelow(Root), player);
     EXPECT_FALSE(fs::exists(Temp.File("link/new")));
 
@@ -522,6 +551,22 @@ TEST_F(VarnelCliTest, ExportWritesTheWindowsFileOrNothing)
     EXPECT_FALSE(fs::exists(Temp.File("none.csv")));
 }
 
+// The export never lands on the player: not on its database, not on a track, not through a link.
+TEST_F(VarnelCliTest, TheExportIsNeverWrittenOntoThePlayer)
+{
+    const std::map<std::string, std::string> player = FilesBelow(Root);
+    const fs::path track = Root / "iPod_Control/Music/F00/AAAA.mp3";
+    fs::create_symlink(track, Temp.File("out.csv"));
+    fs::create_symlink(Root / "iPod_Control/new.csv", Temp.File("dangling.csv"));
+    for (const std::string& file : {DatabasePath(), track.string(), Temp.File("out.csv"), Temp.File("dangling.csv")}) {
+        const ProgramResult run = Run({"export", Root.string(), file});
+        EXPECT_EQ(run.ExitCode, 2) << file;
+        EXPECT_EQ(run.Err, "varnel-cli: The export would be written onto the player.\n") << file;
+    }
+    EXPECT_EQ(FilesBelow(Root), player);
+    EXPECT_EQ(Run({"export", DatabasePath(), "-"}).Out.substr(0, 2), "\xFF\xFE") << "standard output stays open";
+}
+
 TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
 {
     const fs::path dest = Temp.File("music");
@@ -531,15 +576,24 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
         return RunProgram(VARNEL_CLI_PROGRAM, args, FaultEnvironment(fault, at));
     };
 
-    // Ctrl+C in the middle of a copy: that copy stops, the first one, written whole but waiting
-    // for its group, is not put in place either and says so, and the program ends by the signal.
+    // Ctrl+C in the middle of a copy: that copy stops and leaves nothing, the first one, written
+    // whole and waiting for its group, is put in place and says so, and the program ends by the
+    // signal.
     ProgramResult run = runWith("sigint", 2);
     EXPECT_EQ(run.Signal, SIGINT) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 1u);
+    EXPECT_TRUE(fs::exists(dest / "Intro.mp3"));
+    EXPECT_NE(run.Err.find("varnel-cli: stopped; 1 finished copy was put in place first\n"), std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("1 of 3 tracks copied, 2 left when the run was interrupted"), std::string::npos) << run.Err;
+    // A second Ctrl+C while they are flushed ends the program at once: nothing more in place.
+    fs::remove_all(dest);
+    std::vector<std::string> twice = FaultEnvironment("sigint", 2);
+    twice.insert(twice.end(), {"VARNEL_FLUSH_FAULT=sigint", "VARNEL_FLUSH_FAULT_AT=1"});
+    run = RunProgram(VARNEL_CLI_PROGRAM, args, twice);
+    EXPECT_EQ(run.Signal, SIGINT) << run.Err;
     EXPECT_TRUE(FilesBelow(dest).empty());
-    EXPECT_NE(run.Err.find("Intro.mp3: The run was interrupted before the copy was put in place.\n"), std::string::npos)
-        << run.Err;
-    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 1 failed, 2 left when the run was interrupted"), std::string::npos)
-        << run.Err;
+    EXPECT_EQ(run.Err.find("stopped;"), std::string::npos) << run.Err;
 
     // A file appears under a copy's name while it is made: with "never" it stays as it is.
     fs::remove_all(dest);
@@ -555,6 +609,8 @@ TEST_F(VarnelCliTest, FaultsDuringACopyEndItOrOnlyItsTrack)
     EXPECT_EQ(FilesBelow(dest).size(), 2u);
     EXPECT_NE(run.Err.find("Song _Two_, live.m4a: Input/output error\n"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
+    // The counter counts the failed track among those handled, and so reaches the total.
+    EXPECT_NE(run.Err.find("copied 3/3 (1 failed): "), std::string::npos) << run.Err;
 }
 
 TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
@@ -590,12 +646,14 @@ TEST_F(VarnelCliTest, ARunThatCannotSucceedEndsAtItsFirstFailure)
         else
             fs::copy(stash, Root, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         const ProgramResult run = RunProgram(
-            VARNEL_CLI_PROGRAM, {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%"},
+            VARNEL_CLI_PROGRAM,
+            {"extract", Root.string(), dest.string(), "--overwrite", "never", "--template", "%title%", "--playlists"},
             FaultEnvironment(c.fault.empty() ? "none" : c.fault, 2));
         EXPECT_EQ(run.ExitCode, 2) << c.what << run.Err;
-        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - static_cast<long>(c.copied), 2) << c.what << run.Err;
+        // A copy finished before the end is put in place and told: its line, and the one that says so.
+        EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n') - 2 * static_cast<long>(c.copied), 2) << c.what << run.Err;
         EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << c.what << run.Err;
-        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what;
+        EXPECT_EQ(FilesBelow(dest).size(), c.copied) << c.what << ": no playlist file either";
         ::umount2(target.c_str(), MNT_DETACH);
         fs::remove_all(dest);
     }
@@ -632,7 +690,7 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
                                     {"Song _Two_, live.m4a", "second song"},
                                     {"\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "third"}}));
     // On a terminal the progress is one line redrawn in place, not a line per file.
-    EXPECT_NE(run.Out.find("2/2 files, "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("3/3 files, "), std::string::npos) << run.Out;
     EXPECT_EQ(run.Out.find("copied 1/"), std::string::npos) << run.Out;
 }
 
@@ -641,13 +699,15 @@ TEST_F(VarnelCliTest, AsksOnATerminal)
 TEST_F(VarnelCliTest, CtrlCAtTheQuestionEndsTheRun)
 {
     const fs::path dest = Temp.File("music");
-    WriteText(dest / "Intro.mp3", "older copy");
+    WriteText(dest / "Song _Two_, live.m4a", "older copy");
     const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
-                                           "--overwrite", "ask", "--limit", "1"};
+                                           "--overwrite", "ask"};
     const ProgramResult run =
         RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()}, "\x03", "Overwirte?");
     EXPECT_EQ(run.Signal, SIGINT) << run.Out;
-    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "older copy"}}));
+    // The track copied before the question is in place; the one asked about is as it was.
+    EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"},
+                                                                     {"Song _Two_, live.m4a", "older copy"}}));
 }
 
 // A name from the player may hold control characters. In the copy's name they become "_" like
@@ -695,6 +755,156 @@ TEST_F(VarnelCliTest, AnIgnoredHangUpStaysIgnored)
     EXPECT_EQ(FilesBelow(dest), (std::map<std::string, std::string>{{"Intro.mp3", "intro audio"}}));
 }
 
+// Input the program cannot act on: exit 2 and one line that says what is wrong, and what to do.
+TEST_F(VarnelCliTest, MessagesSayWhatIsWrong)
+{
+    const fs::path zero = Temp.File("zero");
+    WriteText(zero / "iPod_Control/iTunes/iTunesDB", "");
+    const fs::path noControl = Temp.File("no-control");
+    fs::create_directories(noControl / "Music");
+    const std::string player = Root.string();
+    const std::string dest = Temp.File("music");
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"tracks", zero.string()}, "iTunesDB: the database file is empty (0 bytes)"},
+        {{"tracks", (zero / "iPod_Control/iTunes/iTunesDB").string()}, "iTunesDB: the database file is empty (0 bytes)"},
+        {{"tracks", player, "--limit", "0"}, "from 1 to 2147483647, not \"0\"; leave out --limit to read every track"},
+        {{"tracks", player, "--limit", "99999999999"}, "from 1 to 2147483647, not \"99999999999\""},
+        {{"-V"}, "unknown option \"-V\" (did you mean --version?)"},
+        {{"tracks", "-demo"}, "unknown option \"-demo\""},
+        {{"extract", player, dest, "--template", ""}, "the template is empty"},
+        {{"extract", player, dest, "--template", "%tracknumber:x%"}, "unknown placeholder %tracknumber:x%"},
+        {{"extract", player, dest, "--template", "%tracknumber:003%"}, "unknown placeholder %tracknumber:003%"},
+        {{"tracks", noControl.string(), "--from-files"}, "no player here (looked for its iPod_Control folder)"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult run = Run(c.args);
+        EXPECT_EQ(run.ExitCode, 2) << c.said;
+        EXPECT_EQ(LineCount(run.Err), 1) << run.Err;
+        EXPECT_EQ(run.Err.rfind("varnel-cli: ", 0), 0u) << run.Err;
+        EXPECT_NE(run.Err.find(c.said), std::string::npos) << run.Err;
+        EXPECT_TRUE(run.Out.empty()) << c.said;
+    }
+    EXPECT_FALSE(fs::exists(dest));
+
+    // A folder the user may not read says so with its path. Root reads every folder, so there
+    // the program runs as nobody.
+    const fs::path locked = Root / "iPod_Control/iTunes";
+    fs::permissions(locked, fs::perms::none);
+    std::string program = VARNEL_CLI_PROGRAM;
+    std::vector<std::string> args = {"tracks", Root.string()};
+    if (::geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        program = "/usr/bin/setpriv";
+    }
+    const ProgramResult denied = RunProgram(program, args);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(denied.ExitCode, 2) << denied.Err;
+    EXPECT_EQ(denied.Err.rfind("varnel-cli: " + locked.string() + ": Permission denied", 0), 0u) << denied.Err;
+
+    // Qt's own complaint about a saved setting it cannot read carries the prefix too.
+    SaveSettings("FileFormat=%title%\nOverwriteFiles=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x6Nought\\0)\n");
+    const ProgramResult saved = Run({"extract", player, dest, "--dry-run"});
+    std::istringstream lines(saved.Err);
+    int qtLines = 0;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.rfind("varnel-cli: ", 0), 0u) << saved.Err;
+        qtLines += line.find("QVariant") != std::string::npos;
+    }
+    EXPECT_GT(qtLines, 0) << saved.Err;
+}
+
+// What the program takes: the only playlist alike in letter case when none is named exactly;
+// widths of one or two digits; a player without its music folder, from its database.
+TEST_F(VarnelCliTest, PlaylistNamesWidthsAndPlayersItTakes)
+{
+    const ProgramResult alike = Run({"tracks", Root.string(), "--playlist", "ROAD", "--format", "csv"});
+    EXPECT_EQ(alike.Out, kCsvHeader + kCsvRows.at(103) + kCsvRows.at(101)) << alike.Err;
+
+    const ProgramResult wide = Run({"extract", Root.string(), Temp.File("music"), "--dry-run", "--limit", "1",
+                                    "--template", "%tracknumber:10% %tracknumber:3%"});
+    EXPECT_EQ(wide.ExitCode, 0) << wide.Err;
+    EXPECT_NE(wide.Out.find("/0000000001 001.mp3\n"), std::string::npos) << wide.Out;
+
+    fs::rename(Root / "iPod_Control/Music", Temp.File("moved"));
+    const ProgramResult files = Run({"tracks", Root.string(), "--from-files", "--format", "json"});
+    EXPECT_EQ(files.ExitCode, 0) << files.Err;
+    EXPECT_EQ(nlohmann::json::parse(files.Out).size(), 3u) << files.Out;
+    EXPECT_EQ(LineCount(files.Err), 1) << files.Err;
+    EXPECT_EQ(files.Err.rfind("varnel-cli: warning: ", 0), 0u) << files.Err;
+}
+
+// A playlist that names a track twice: one copy, no question about it, and the playlist file
+// lists it twice.
+TEST_F(VarnelCliTest, ATrackNamedTwiceIsCopiedOnce)
+{
+    WritePlaylists({Playlist(u"My iPod", true, {101, 102, 103}), Playlist(u"Twice", false, {101, 101})});
+    const fs::path dest = Temp.File("music");
+    const ProgramResult run = Run({"extract", Root.string(), dest.string(), "--playlist", "Twice", "--template",
+                                   "%title%", "--overwrite", "ask", "--playlists"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("copied 1/1: "), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("varnel-cli: 1 of 1 tracks copied\n"), std::string::npos) << run.Err;
+    EXPECT_EQ(ReadFile(dest / "Playlists/Twice.m3u8"),
+              "#EXTM3U\n#EXTINF:61,Band - Intro\n../Intro.mp3\n#EXTINF:61,Band - Intro\n../Intro.mp3\n");
+}
+
+// Ended by a signal, the program ends by that signal, which the shell shows as 128 and its
+// number; --help and --version that cannot be written fail like any other output.
+TEST_F(VarnelCliTest, ExitStatusesOfSignalsAndUnwritableOutput)
+{
+    const fs::path dest = Temp.File("music");
+    WriteText(dest / "Intro.mp3", "older copy");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask", "--limit", "1"};
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Config.string()},
+                                                       "y\n", "Overwirte?", signal);
+        EXPECT_EQ(run.Signal, signal) << run.Out;
+        EXPECT_EQ(ReadFile(dest / "Intro.mp3"), "older copy");
+    }
+    for (const std::string option : {"--version", "--help"}) {
+        const ProgramResult full = RunProgram("/bin/sh", {"-c", "exec \"$0\" " + option + " >/dev/full", VARNEL_CLI_PROGRAM});
+        EXPECT_EQ(full.ExitCode, 2) << option;
+        EXPECT_EQ(full.Err, "varnel-cli: cannot write to standard output\n") << option;
+    }
+}
+
+// On a terminal the progress line uses escape sequences only where the terminal takes them,
+// and after Ctrl+D or Ctrl+C at the question the summary starts a line of its own, the copies
+// made before the question in place.
+TEST_F(VarnelCliTest, TerminalLinesStayApart)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%",
+                                           "--overwrite", "ask"};
+    const struct {
+        std::vector<std::string> env;
+        const char* key;
+        bool escapes;
+        int signal;
+    } cases[] = {
+        {{"TERM=xterm", "NO_COLOR="}, "\x04", true, 0},
+        {{"TERM=dumb", "NO_COLOR="}, "\x04", false, 0},
+        {{"TERM=xterm", "NO_COLOR=1"}, "\x03", false, SIGINT},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dest);
+        WriteText(dest / "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "older copy");
+        std::vector<std::string> env = c.env;
+        env.push_back("XDG_CONFIG_HOME=" + Config.string());
+        const ProgramResult run = RunProgramOnTerminal(VARNEL_CLI_PROGRAM, args, env, c.key, "Overwirte?");
+        EXPECT_EQ(run.Signal, c.signal) << run.Out;
+        EXPECT_EQ(run.Out.find("\x1b[K") != std::string::npos, c.escapes) << run.Out;
+        const std::size_t summary = run.Out.find("varnel-cli: 2 of 3 tracks copied");
+        ASSERT_NE(summary, std::string::npos) << run.Out;
+        EXPECT_EQ(run.Out[summary - 1], '\n') << run.Out;
+        EXPECT_EQ(FilesBelow(dest).size(), 3u) << run.Out;
+    }
+}
+
 } // namespace
 
 TEST_F(VarnelCliTest, SaysSoForTheEmptyDatabaseOfARealNano)
@@ -737,4 +947,157 @@ TEST_F(VarnelCliTest, ReadsNewerNanosAndCopiesTheDemoPlayer)
         contents.insert(content);
     }
     EXPECT_EQ(contents.size(), copies.size());
+}
+
+// The flushes of a run fail from the Nth one on (EIO). The first flush of a group comes before any
+// name is given: every old file stays, and the run ends. The second comes after the names: the
+// copies, whose data was on disk first, count as copied, with a warning. An export that cannot
+// be flushed keeps the older export.
+TEST_F(VarnelCliTest, AFailedFlushKeepsOldFilesOrCountsCopiesWhoseNamesWereNotConfirmed)
+{
+    const fs::path dest = Temp.File("music");
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "always",
+                                           "--template", "%title%"};
+    struct Case {
+        int failingFlush;
+        int exitCode;
+        const char* summary;
+        bool replaced;
+    };
+    for (const Case c : {Case{1, 2, "0 of 3 tracks copied, 3 failed", false}, Case{2, 1, "3 of 3 tracks copied", true}}) {
+        for (const char* name : {"Intro.mp3", "Song _Two_, live.m4a", "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3"})
+            WriteText(dest / name, "old");
+        std::vector<std::string> env = FaultEnvironment("none", 0);
+        env.insert(env.end(), {"VARNEL_FLUSH_FAULT=eio", "VARNEL_FLUSH_FAULT_AT=" + std::to_string(c.failingFlush)});
+        const ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+        EXPECT_EQ(run.ExitCode, c.exitCode) << run.Err;
+        EXPECT_NE(run.Err.find("varnel-cli: " + std::string(c.summary) + "\n"), std::string::npos) << run.Err;
+        EXPECT_EQ(ReadFile(dest / "Intro.mp3"), c.replaced ? "intro audio" : "old");
+        EXPECT_EQ(FilesBelow(dest).size(), 3u) << "no temporary stays";
+        EXPECT_EQ(run.Err.find("did not confirm the names of 3 copies") != std::string::npos, c.replaced) << run.Err;
+    }
+
+    const fs::path csv = Temp.File("tracks.csv");
+    WriteText(csv, "older export");
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    env.insert(env.end(), {"VARNEL_FLUSH_FAULT=eio", "VARNEL_FLUSH_FAULT_AT=1"});
+    const ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, {"export", Root.string(), csv.string()}, env);
+    EXPECT_NE(run.ExitCode, 0);
+    EXPECT_NE(run.Err.find("Input/output error"), std::string::npos) << run.Err;
+    EXPECT_EQ(ReadFile(csv), "older export");
+}
+
+// Every folder a run looks into is rid of the temporaries that killed runs left there, even when
+// nothing is copied into it; a temporary too young to be stale stays.
+TEST_F(VarnelCliTest, EveryFolderARunLooksIntoIsSweptOfStaleTemporaries)
+{
+    const fs::path dest = Temp.File("music");
+    for (const char* name : {"Band/Intro.mp3", "Band/\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "Up_Down/Song _Two_, live.m4a"})
+        WriteText(dest / name, "kept");
+    WriteText(dest / "Band/.varnel-part-killed1", "left by a kill");
+    WriteText(dest / "Up_Down/.varnel-part-killed2", "left by a kill");
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "never",
+                                           "--template", "%artist%/%title%"};
+    ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+    EXPECT_EQ(FilesBelow(dest).size(), 5u) << "young temporaries may be a running copy's";
+    env.push_back("VARNEL_CLOCK_AHEAD=600");
+    run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 kept as they were"), std::string::npos) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 3u);
+}
+
+// A dry run looks at each source as the copy would: a pipe or a folder where the player's file
+// should be is refused with the reason, not promised.
+TEST_F(VarnelCliTest, TheDryRunPromisesOnlyRegularFiles)
+{
+    fs::remove(Root / "iPod_Control/Music/F00/AAAA.mp3");
+    ASSERT_EQ(::mkfifo((Root / "iPod_Control/Music/F00/AAAA.mp3").c_str(), 0644), 0);
+    fs::remove(Root / "iPod_Control/Music/F01/BBBB.m4a");
+    fs::create_directories(Root / "iPod_Control/Music/F01/BBBB.m4a");
+    const fs::path dest = Temp.File("music");
+    for (const bool dry : {true, false}) {
+        std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%"};
+        if (dry)
+            args.push_back("--dry-run");
+        const ProgramResult run = Run(args);
+        EXPECT_EQ(run.ExitCode, 1) << run.Err;
+        EXPECT_NE(run.Err.find("AAAA.mp3 to " + (dest / "Intro.mp3").string() + ": Not a regular file\n"),
+                  std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find("live.m4a: Is a directory\n"), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find(dry ? "1 of 3 tracks would be copied" : "1 of 3 tracks copied, 2 failed"),
+                  std::string::npos) << run.Err;
+    }
+}
+
+// A group never holds more files than a quarter of the open-file limit allows, and a soft limit
+// is raised first.
+TEST_F(VarnelCliTest, ALowOpenFileLimitStillCopiesEveryTrack)
+{
+    constexpr int kTracks = 120;
+    Db = Database();
+    std::vector<std::int32_t> ids;
+    std::vector<TrackSpec> tracks;
+    for (int i = 0; i < kTracks; ++i) {
+        const std::string file = "T" + std::to_string(i) + ".mp3";
+        tracks.push_back(Track(1000 + i, WideFromNarrow("Song " + std::to_string(i)),
+                               u":iPod_Control:Music:F03:" + WideFromNarrow(file)));
+        WriteText(Root / "iPod_Control/Music/F03" / file, "song " + std::to_string(i));
+        ids.push_back(1000 + i);
+    }
+    Db.AddTracks(tracks);
+    Db.AddPlaylists({Playlist(u"My iPod", true, ids)});
+    WriteDatabase();
+    for (const char* limit : {"ulimit -Sn 40", "ulimit -n 40"}) {
+        const fs::path dest = Temp.File(std::string("music") + limit[8]);
+        const ProgramResult run = RunProgram(
+            "/bin/sh", {"-c", std::string(limit) + " && exec \"$0\" \"$@\"", VARNEL_CLI_PROGRAM, "extract",
+                        Root.string(), dest.string(), "--template", "%title%"},
+            {"XDG_CONFIG_HOME=" + Config.string()});
+        EXPECT_EQ(run.ExitCode, 0) << limit << run.Err.substr(0, 2000);
+        EXPECT_EQ(FilesBelow(dest).size(), static_cast<std::size_t>(kTracks)) << limit;
+    }
+}
+
+// Faults of the machine, provoked for real: a destination disk unplugged in mid-run (a lazy
+// unmount, and its folder made again on the system disk), no /proc, a full FAT disk under FUSE.
+TEST_F(VarnelCliTest, AVanishedDestinationNoProcOrAFullFatDiskEndTheRunWithTheRightReason)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounts of its own need root";
+    for (const char* file : {"iPod_Control/Music/F00/AAAA.mp3", "iPod_Control/Music/F01/BBBB.m4a", "iPod_Control/Music/F02/CCCC.mp3"})
+        WriteText(Root / file, std::string(7 * 1024 * 1024, 'x'));
+    auto extract = [&](const fs::path& dest, const std::vector<std::string>& env, const std::string& prefix = {}) {
+        std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--template", "%title%"};
+        if (prefix.empty())
+            return RunProgram(VARNEL_CLI_PROGRAM, args, env);
+        args.insert(args.begin(), {"-c", prefix + " && exec \"$0\" \"$@\"", VARNEL_CLI_PROGRAM});
+        return RunProgram("/usr/bin/unshare", [&] {
+            std::vector<std::string> all = {"-m", "/bin/sh"};
+            all.insert(all.end(), args.begin(), args.end());
+            return all;
+        }(), env);
+    };
+
+    const fs::path usb = Temp.File("usb");
+    fs::create_directories(usb);
+    ASSERT_EQ(::mount("tmpfs", usb.c_str(), "tmpfs", 0, "size=64m"), 0);
+    ProgramResult run = extract(usb / "Music", FaultEnvironment("vanish:" + usb.string(), 2));
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find("The destination folder is no longer there."), std::string::npos) << run.Err;
+    EXPECT_TRUE(FilesBelow(usb).empty()) << "nothing lands on the disk under the mount point";
+    ::umount2(usb.c_str(), MNT_DETACH);
+
+    run = extract(Temp.File("noproc"), {"XDG_CONFIG_HOME=" + Config.string()}, "mount -t tmpfs none /proc");
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(Temp.File("noproc")).size(), 3u);
+
+    FatMount fat(Temp.File(""));
+    if (!fat.Ready())
+        GTEST_SKIP() << fat.Why();
+    run = extract(fat.Root(), {"XDG_CONFIG_HOME=" + Config.string()});
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find(": No space left on device\n"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("varnel-cli: 2 of 3 tracks copied, 1 failed\n"), std::string::npos) << run.Err;
 }

@@ -37,7 +37,7 @@ while IFS='|' read -r line expected; do
 done <<'CASES'
 varnel-cli |[tracks] [playlists] [extract] [export] 
 varnel-cli ex|[extract] [export] 
-varnel-cli playlists PLAYER --|[--format] [--help] 
+varnel-cli playlists PLAYER --|[--format] [--from-files] [--help] 
 varnel-cli extract PLAYER out --d|[--dry-run] 
 varnel-cli tracks PLAYER --format |[table] [csv] [json] 
 varnel-cli extract --limit 3 PLAYER out --overwrite n|[never] 

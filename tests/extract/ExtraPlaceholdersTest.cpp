@@ -38,7 +38,7 @@ TEST(ExtraPlaceholdersTest, ExpandInOnePassAndLeaveTheRestToTheWindowsRules)
     const struct {
         const OneTrack& track;
         const char* part;
-        const char* expanded;
+        std::string expanded;
         const char16_t* name; // after the window's expansion and cleaning
     } cases[] = {
         {track, "%albumartist%/%disc%-%tracknumber:2% %title%", "Various Artists/2-07 %title%", u"Various Artists_2-07 Intro"},
@@ -48,8 +48,9 @@ TEST(ExtraPlaceholdersTest, ExpandInOnePassAndLeaveTheRestToTheWindowsRules)
         // Numbers the player lacks are 0; an album artist it lacks is the artist.
         {bare, "%albumartist% %year% %disc:2% %tracknumber:3%", "Solo 0 00 -003", u"Solo 0 00 -003"},
         // Unknown or malformed placeholders, and widths out of range, stand as they are.
-        {track, "100% %yr% %disc:0% %disc:10% %disc:% %%year%", "100% %yr% %disc:0% %disc:10% %disc:% %1998",
-         u"100% %yr% %disc_0% %disc_10% %disc_% %1998"},
+        {track, "100% %yr% %disc:0% %disc:003% %disc:% %%year%", "100% %yr% %disc:0% %disc:003% %disc:% %1998",
+         u"100% %yr% %disc_0% %disc_003% %disc_% %1998"},
+        {track, "%disc:10%|%tracknumber:03%|%disc:99%", "0000000002|007|" + std::string(98, '0') + "2", nullptr},
         // Texts the player lacks insert nothing (the command line then names the copy after
         // the player's file, as the window does an empty name).
         {bare, "%genre%%composer%", "", nullptr},
@@ -77,6 +78,13 @@ TEST(ExtraPlaceholdersTest, UnknownPlaceholdersAreFoundOnceEach)
               (std::vector<std::string>{"%artst%", "%disc:0%", "%yr%"}));
     EXPECT_TRUE(UnknownPlaceholders("50% off %TrackNumber:2% %%albumartist%% 100%").empty());
     EXPECT_TRUE(UnknownPlaceholders("").empty());
+    // A width is 1 to 99 in one or two digits; any other text after the colon is refused.
+    for (const char* width : {":3", ":03", ":10", ":99"})
+        EXPECT_TRUE(UnknownPlaceholders(std::string("%tracknumber") + width + "%").empty()) << width;
+    for (const char* width : {":x", ":-1", ":", ":003", ":100", ":0", ": 2"}) {
+        const std::string placeholder = std::string("%tracknumber") + width + "%";
+        EXPECT_EQ(UnknownPlaceholders(placeholder + "x"), std::vector<std::string>{placeholder}) << width;
+    }
     const std::string known = KnownPlaceholderList();
     for (const char* name : {"%tracknumber%", "%tracknumber:N%", "%albumartist%", "%disc:N%", "%disccount%", "%autonumber%"})
         EXPECT_NE(known.find(name), std::string::npos) << name;

@@ -72,18 +72,23 @@ TEST(PlayerClockTest, KnownDatesInKnownZones)
         const char* zone;
         std::uint32_t player;
         std::int64_t utc;
+        std::uint32_t before = 0; // a date the same clock converts first
     };
-    // 2016-08-29 14:22:23 on the wall clock; 2013-01-15 08:00:00.
+    // 2016-08-29 14:22:23 on the wall clock; 2013-01-15 08:00:00; 2016-10-30 03:00:00, the first
+    // second after Berlin's summer time ended, with the summer span learnt just before.
     const Case cases[] = {
         {"UTC0", 3555325343u, 1472480543},
         {"CET-1CEST,M3.5.0,M10.5.0/3", 3555325343u, 1472480543 - 7200},
         {"CET-1CEST,M3.5.0,M10.5.0/3", 3441081600u, 1358236800 - 3600},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 3560641200u, 1477796400 - 3600, 3555325343u},
         {"EST5EDT,M3.2.0,M11.1.0", 3555325343u, 1472480543 + 4 * 3600},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zone);
         zone.Set(c.zone);
         PlayerClock clock;
+        if (c.before != 0)
+            clock.ToUtc(c.before);
         EXPECT_EQ(clock.ToUtc(c.player), c.utc);
     }
 }

@@ -3,6 +3,7 @@
 // files left alone, and groups put in place only once flushed.
 #include "CopyFixture.h"
 #include "CopyTemporary.h"
+#include "DestinationFolder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -82,6 +83,8 @@ TEST_F(CopyPromisesTest, LinksThatLeaveThePlayerAreNeverFollowed)
     fs::create_symlink("../../secret.mp3", player / "F00/up.mp3");
     fs::create_directory_symlink(Dir / "etc", player / "F09");
     fs::create_symlink("../F00/real.mp3", player / "F01/inside.mp3");
+    fs::create_directories(Dir / "player2");
+    Make("player2/x.mp3", "beside the player");
 
     CopyOptions options;
     options.SourceRoot = player.string() + "/";
@@ -98,6 +101,8 @@ TEST_F(CopyPromisesTest, LinksThatLeaveThePlayerAreNeverFollowed)
         {player.string() + "/F00/../../secret.mp3", false, false},
         {(Dir / "secret.mp3").string(), false, false},
         {(player / "F01/inside.mp3").string(), true, false},
+        // A sibling folder whose name begins with the root's.
+        {player.string() + "2/x.mp3", false, false},
     };
     for (const bool walking : {false, true}) {
         CopyHooks hooks;
@@ -192,6 +197,18 @@ TEST_F(CopyPromisesTest, AKillLeavesNoLitterThatALaterRunKeeps)
         EXPECT_EQ(Entries(), (std::vector<std::string>{".varnel-notes", std::string(kTemporaryPrefix) + "held"}));
         ::close(lock);
     }
+
+    // Even an eager sweep leaves the temporary of a copy still being written, which then commits.
+    fs::remove_all(Dir / "out");
+    fs::create_directories(Dir / "out");
+    CopyHooks hooks = Without(false, true);
+    hooks.AtStep = [&](CopyStep step, const std::string&) {
+        if (step == CopyStep::ContentsCopied)
+            RemoveStaleTemporaries((Dir / "out").string(), std::chrono::seconds(0));
+    };
+    Hook(hooks);
+    ASSERT_TRUE(CopyFileAtomically(source, Out("song.mp3")));
+    EXPECT_EQ(Read(Out("song.mp3")), Read(source));
 }
 
 TEST_F(CopyPromisesTest, ProtectedFilesStayAndReplacedFilesKeepTheirPermissions)
@@ -212,6 +229,31 @@ TEST_F(CopyPromisesTest, ProtectedFilesStayAndReplacedFilesKeepTheirPermissions)
         EXPECT_EQ(copied.Message, c.replaced ? "" : "Permission denied") << c.what;
         fs::remove(destination);
     }
+
+    // Made read-only after the copy was planned and written, before it is put in place.
+    const std::string late = Make("out/late.mp3", "old");
+    CopyHooks hooks;
+    hooks.AtStep = [&](CopyStep step, const std::string&) {
+        if (step == CopyStep::PuttingInPlace)
+            ::chmod(late.c_str(), 0444);
+    };
+    Hook(hooks);
+    EXPECT_EQ(CopyFileAtomically(source, late).Error, EACCES);
+    EXPECT_EQ(Read(late), "old");
+    SetCopyHooks(nullptr);
+
+    // Root replacing a user's file leaves it that user's, as `cp` does.
+    if (::geteuid() != 0)
+        return;
+    const std::string theirs = Make("out/theirs.mp3", "old");
+    ASSERT_EQ(::chown(theirs.c_str(), 1000, 1000), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 0600), 0);
+    ASSERT_TRUE(CopyFileAtomically(source, theirs));
+    struct stat st {};
+    ASSERT_EQ(::stat(theirs.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1000u);
+    EXPECT_EQ(st.st_gid, 1000u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(CopyPromisesTest, WriteFileAtomicallyKeepsTheOldFileOnEveryWayOut)
@@ -238,7 +280,7 @@ TEST_F(CopyPromisesTest, AGroupIsPutInPlaceOnlyOnceFlushedAndAFailedFlushKeepsEv
     int flushes = 0;
     int flushError = EIO;
     CopyHooks hooks;
-    hooks.Flush = [&](int) {
+    hooks.Flush = [&](FlushKind, int) {
         ++flushes;
         return flushError;
     };
@@ -314,4 +356,63 @@ TEST_F(CopyPromisesTest, OnAFatDiskTheFallbacksKeepThePromises)
     EXPECT_EQ(WriteFileAtomically(Out("list.csv"), "second"), "");
     EXPECT_EQ(Read(Out("list.csv")), "second");
     EXPECT_EQ(Entries(), (std::vector<std::string>{"late.mp3", "list.csv", "song.mp3"}));
+}
+
+// A group that writes to two file systems (a second disk inside the destination) flushes each
+// one before the first name is given and again after the names.
+TEST_F(CopyPromisesTest, EveryFileSystemOfAGroupIsFlushedBeforeAndAfterItsNames)
+{
+    const fs::path other = fs::path("/dev/shm") / ("varnel-copy-" + std::to_string(::getpid()));
+    struct stat here {}, there {};
+    fs::create_directories(other);
+    if (::stat(Out("").c_str(), &here) != 0 || ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
+        fs::remove_all(other);
+        GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+    }
+    fs::create_directory_symlink(other, Dir / "out/B");
+    std::vector<std::pair<dev_t, bool>> flushes; // file system, and whether any name was given yet
+    bool named = false;
+    CopyHooks hooks;
+    hooks.Flush = [&](FlushKind kind, int fd) {
+        struct stat st {};
+        ::fstat(fd, &st);
+        EXPECT_EQ(kind, FlushKind::FileSystem) << "both honour syncfs";
+        flushes.emplace_back(st.st_dev, named);
+        return 0;
+    };
+    hooks.AtStep = [&](CopyStep step, const std::string&) { named = named || step == CopyStep::PuttingInPlace; };
+    Hook(hooks);
+    const std::string source = Make("src.mp3", "song");
+    CopyGroup group;
+    for (const char* name : {"a.mp3", "B/b.mp3", "c.mp3", "B/d.mp3"})
+        ASSERT_TRUE(group.Add(source, Out(name), false));
+    for (const CopyResult& result : group.Commit())
+        EXPECT_TRUE(result) << result.Message;
+    const std::vector<std::pair<dev_t, bool>> expected = {
+        {here.st_dev, false}, {there.st_dev, false}, {here.st_dev, true}, {there.st_dev, true}};
+    EXPECT_EQ(flushes, expected);
+    EXPECT_EQ(Read(Out("B/d.mp3")), "song");
+    fs::remove_all(other);
+}
+
+// The destination folder is opened once. When its path leads elsewhere before a group is put in
+// place (the disk unplugged, a folder of the same name made in its place), nothing is put
+// anywhere and every copy of the group says why.
+TEST_F(CopyPromisesTest, AGroupGoesOnlyIntoTheFolderTheRunOpened)
+{
+    const std::string source = Make("src.mp3", "song");
+    fs::create_directories(Dir / "out/Band");
+    const DestinationFolder destination((Dir / "out").string());
+    CopyOptions options;
+    options.Destination = &destination;
+    CopyGroup group(options);
+    ASSERT_TRUE(group.Add(source, Out("Band/a.mp3"), false));
+    fs::rename(Dir / "out", Dir / "gone");
+    fs::create_directories(Dir / "out/Band");
+    ASSERT_TRUE(group.Add(source, Out("Band/b.mp3"), false));
+    for (const CopyResult& result : group.Commit())
+        EXPECT_EQ(result.Message, kDestinationGoneMessage);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Band"});
+    EXPECT_TRUE(fs::is_empty(Dir / "out/Band"));
+    EXPECT_TRUE(fs::is_empty(Dir / "gone/Band"));
 }

@@ -104,6 +104,15 @@ TEST_F(PlayerPathsTest, PlayerRootIsAboveTheDatabaseFolder)
     const fs::path db = Make("Player/IPOD_CONTROL/itunes/iTunesDB");
     EXPECT_EQ(PlayerRootOf(db.string()), (Root / "Player").string());
 
+    // Through a link, or by a relative path, the root is the player's, not the folder around the
+    // path or the current folder.
+    fs::create_symlink(db, Root / "dblink");
+    const fs::path before = fs::current_path();
+    fs::current_path(db.parent_path());
+    for (const std::string& given : {(Root / "dblink").string(), std::string("iTunesDB"), std::string("../itunes/iTunesDB")})
+        EXPECT_EQ(PlayerRootOf(given), fs::canonical(Root / "Player").string()) << given;
+    fs::current_path(before);
+
     // A copy of the database elsewhere: see PlayerRootMountTest.
     EXPECT_EQ(PlayerRootOf((Root / "missing").string()), "");
 }

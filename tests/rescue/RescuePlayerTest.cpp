@@ -1,3 +1,4 @@
+#include "FatMount.h"
 #include "ItdbWriter.h"
 #include "RescuePlayer.h"
 #include "TempDir.h"
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace itdbwriter;
 
@@ -21,22 +23,27 @@ std::string Utf8(std::u16string_view text) { return NarrowFromWide(text); }
 // A player folder: media files under the names and folders given, and a database if asked.
 class Player {
 public:
+    // In a temporary folder of its own, or at `root` (a file system mounted for the test).
+    explicit Player(std::string root = {}) : Base(root.empty() ? Dir.File("") : root + "/") {}
     // `relative` below the root, such as "iPod_Control/Music/F00/AAAA.mp3".
     void Add(const std::string& relative, const std::string& fixture)
     {
-        const fs::path to = fs::path(Dir.File("")) / relative;
+        const fs::path to = fs::path(Base) / relative;
         fs::create_directories(to.parent_path());
-        fs::copy_file(kMedia / fixture, to, fs::copy_options::overwrite_existing);
+        // Written, not copied: the FAT file system in user space copies nothing itself.
+        std::ifstream in(kMedia / fixture, std::ios::binary);
+        std::ofstream(to, std::ios::binary) << in.rdbuf();
     }
     void WriteDatabase(const Bytes& bytes)
     {
-        fs::create_directories(fs::path(Dir.File("")) / "iPod_Control" / "iTunes");
-        ASSERT_TRUE(WriteFile(Dir.File("iPod_Control/iTunes/iTunesDB"), bytes));
+        fs::create_directories(fs::path(Base) / "iPod_Control" / "iTunes");
+        ASSERT_TRUE(WriteFile(Base + "iPod_Control/iTunes/iTunesDB", bytes));
     }
-    std::string Root() const { return Dir.File(""); }
+    std::string Root() const { return Base; }
 
 private:
     TempDir Dir;
+    std::string Base;
 };
 
 // Titles of "Files on the player" in order, each with its source and ordinal.
@@ -164,6 +171,82 @@ TEST(RescuePlayer, WindowArrangementPutsAllFilesFirstWithoutTheSalvagedMaster)
     EXPECT_EQ(last->GetLocation(), "\\iPod_Control\\Music\\F02\\DDDD.m4v");
 }
 
+// Real players are FAT: a file that the database spells in another letter case is listed
+// once, from the database, not a second time from its tags.
+TEST(RescuePlayer, HealthyPlayerOnFatListsEachFileOnce)
+{
+    TempDir dir;
+    const FatMount fat(dir.File(""));
+    if (!fat.Ready())
+        GTEST_SKIP() << fat.Why();
+    Player player(fat.Root());
+    AddFiles(player);
+    player.WriteDatabase(ThreeTrackDatabase().Build());
+    const RescuedPlayer rescued = RescuePlayer(player.Root());
+    EXPECT_EQ(Listed(rescued), (std::vector<std::string>{"Db One db 1", "Db Two db 2", "Db Three db 3",
+                                                         "Night Ferry tags 4", "Lantern Clip tags 5"}));
+}
+
+// Many files read on several threads come out in the byte order of their locations, and the
+// progress counts up to all of them, on every run.
+TEST(RescuePlayer, ReadsOnThreadsInLocationOrder)
+{
+    Player player;
+    const char* fixtures[] = {"id3v23.mp3", "aac.m4a", "notags.mp3", "video.m4v", "text.mp3"};
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = std::string(1, char('Z' - i % 26)) + std::to_string(i);
+        const char* fixture = fixtures[i % 5];
+        player.Add("iPod_Control/Music/F0" + std::to_string(i % 3) + "/" + name + fs::path(fixture).extension().string(), fixture);
+    }
+    for (int run = 0; run < 3; ++run) {
+        int last = 0;
+        bool counting = true;
+        const RescuedPlayer rescued = RescuePlayer(player.Root(), [&](int done, int total) {
+            counting = counting && done >= last && total == 60;
+            last = done;
+            return true;
+        });
+        EXPECT_TRUE(counting);
+        EXPECT_EQ(last, 60);
+        EXPECT_EQ(rescued.FromTags, 48);
+        EXPECT_EQ(rescued.Skipped.size(), 12u);
+        std::vector<std::string> locations;
+        for (std::int32_t id : rescued.AllFiles.GetItems())
+            locations.emplace_back(rescued.Database->FindTrack(id)->GetLocation());
+        EXPECT_TRUE(std::is_sorted(locations.begin(), locations.end()));
+    }
+}
+
+// A folder that cannot be listed, a file whose status cannot be read in a folder that cannot be
+// searched, and a file that cannot be opened are named with the system's reason, as unreadable.
+TEST(RescuePlayer, NamesWhatCannotBeRead)
+{
+    Player player;
+    for (const char* file : {"F00/AAAA.mp3", "F00/DDDD.mp3", "F47/BBBB.mp3", "F48/CCCC.mp3"})
+        player.Add(std::string("iPod_Control/Music/") + file, "id3v23.mp3");
+    const fs::path music = fs::path(player.Root()) / "iPod_Control/Music";
+    for (fs::path at = music; at.string().size() >= player.Root().size() - 1; at = at.parent_path())
+        fs::permissions(at, fs::perms(0755));
+    fs::permissions(music / "F00/DDDD.mp3", fs::perms::none);
+    fs::permissions(music / "F47", fs::perms(0311));
+    fs::permissions(music / "F48", fs::perms(0644));
+    // Root reads everything: the rescue runs as another user for a moment.
+    const bool root = ::geteuid() == 0;
+    if (root && ::seteuid(65534) != 0)
+        GTEST_SKIP() << "cannot act as another user";
+    const RescuedPlayer rescued = RescuePlayer(player.Root());
+    EXPECT_EQ(root ? ::seteuid(0) : 0, 0);
+    fs::permissions(music / "F47", fs::perms(0755));
+    fs::permissions(music / "F48", fs::perms(0755));
+    EXPECT_EQ(rescued.FromTags, 1);
+    std::vector<std::string> skipped;
+    for (const SkippedFile& file : rescued.Skipped)
+        skipped.push_back(fs::relative(file.Path, music).string() + ": " + file.Reason + (file.Unreadable ? " (unreadable)" : ""));
+    EXPECT_EQ(skipped, (std::vector<std::string>{"F00/DDDD.mp3: Permission denied (unreadable)",
+                                                 "F47: Permission denied (unreadable)",
+                                                 "F48/CCCC.mp3: Permission denied (unreadable)"}));
+}
+
 // Records damaged inside the lists: the reading resumes at the next whole record.
 TEST(Salvage, KeepsEveryWholeRecordAroundDamage)
 {
@@ -190,6 +273,18 @@ TEST(Salvage, KeepsEveryWholeRecordAroundDamage)
     EXPECT_EQ(idAndOrdinal, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1, 1}, {2, 2}, {4, 3}, {6, 4}}));
     ASSERT_EQ(salvaged.PlaylistCount(), 2);
     EXPECT_EQ(salvaged.GetPlaylist(1)->GetName(), u"Last");
+
+    // A damaged record followed by 254 bytes before the next: the next record's tag straddles
+    // the end of the first block that the search reads.
+    Database three;
+    three.AddTracks({Track(1, u"A"), Track(2, u"B"), Track(3, u"C")});
+    Bytes bytes = three.Build();
+    const Bytes second = TrackBytes(Track(2, u"B"));
+    Bytes damaged = {'m', 'h', 'i', 't'};
+    damaged.resize(4 + 254, 0xFF);
+    bytes.insert(std::search(bytes.begin(), bytes.end(), second.begin(), second.end()), damaged.begin(), damaged.end());
+    ITDBParser straddling(dir.Write("straddling", bytes));
+    EXPECT_EQ(straddling.Salvage(), 3);
 
     for (const Bytes& foreign : {Bytes{}, Bytes(4000, 0x6d), Utf16Le(u"mhbd, but no data set")}) {
         ITDBParser parser(dir.Write("foreign", foreign));

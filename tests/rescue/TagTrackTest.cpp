@@ -1,4 +1,5 @@
 #include "CappedStream.h"
+#include "HostileMedia.h"
 #include "PlayerFiles.h"
 #include "TagTrack.h"
 #include "TempDir.h"
@@ -6,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -148,13 +152,22 @@ TEST(TagTrack, TakesEachFieldFromTheFirstTagThatHoldsIt)
 TEST(TagTrack, RefusesFilesThatHoldNoMedia)
 {
     TempDir dir;
-    const std::string empty = dir.Write("EMPT.m4a", {});
     const std::string missing = dir.File("GONE.mp3");
-    const PlayerFile files[] = {
-        Fixture("text.mp3"),
-        {empty, "\\iPod_Control\\Music\\F00\\EMPT.m4a", 0},
-        {missing, "\\iPod_Control\\Music\\F00\\GONE.mp3", 0},
+    std::vector<PlayerFile> files = {Fixture("text.mp3"), {missing, "\\iPod_Control\\Music\\F00\\GONE.mp3", 0}};
+    // Zero-length, text, random and header-only files under every media name.
+    const std::string text = "just some words, no audio at all\n";
+    hostile::Bytes random(3000);
+    for (std::size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    hostile::Bytes aiff;
+    hostile::Append(aiff, "FORM" + hostile::BigEndian32(30) + "AIFFCOMM" + hostile::BigEndian32(18));
+    hostile::Append(aiff, std::string("\x00\x01\x00\x00\x00\x00\x00\x10\x40\x0E\xAC\x44", 12) + std::string(6, '\0'));
+    const std::pair<const char*, hostile::Bytes> made[] = {
+        {"EMPT.m4a", {}}, {"EMPT.wav", {}}, {"TEXT.wav", {text.begin(), text.end()}}, {"RAND.aif", random},
+        {"HEAD.wav", hostile::Wav(44100, 0)}, {"HEAD.aiff", aiff}, {"RAND.aiff", random}, {"TEXT.aif", {text.begin(), text.end()}},
     };
+    for (const auto& [name, bytes] : made)
+        files.push_back({dir.Write(name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + name, bytes.size()});
     for (const PlayerFile& file : files) {
         SCOPED_TRACE(file.Path);
         OneTrack track;
@@ -164,29 +177,140 @@ TEST(TagTrack, RefusesFilesThatHoldNoMedia)
     }
 }
 
+// A file whose tags fail to hold a field takes it from the next tag that holds it: ID3v2, then
+// APEv2, then ID3v1. A lone UTF-16 surrogate in a title becomes U+FFFD.
+TEST(TagTrack, TakesNumbersAndNamesFromApeAndId3v1Tags)
+{
+    using namespace hostile;
+    struct Case {
+        const char* Name;
+        Bytes Before;
+        Bytes After;
+        const char* Title;
+        const char* AlbumArtist;
+        const char* Composer;
+        int Track, TrackCount, Disc, DiscCount;
+        bool Compilation;
+    };
+    const Bytes ape = ApeTag({{"Title", "Ape Song"}, {"Album Artist", "Ape Crew"}, {"Composer", "Ape Writer"},
+                              {"Track", "5/9"}, {"Disc", "2/3"}, {"Compilation", "1"}});
+    const Bytes titleOnly = Id3v2(3, {Frame(3, "TIT2", Text(0, "V2 Title"))});
+    const Bytes surrogate = Id3v2(4, {Frame(4, "TIT2", Text(1, std::string("\xFF\xFE" "A\0\x00\xD8" "B\0", 8)))});
+    const Case cases[] = {
+        {"V1ONLY.mp3", {}, hostile::Id3v1("V1 Title", 7), "V1 Title", "", "", 7, 0, 0, 0, false},
+        {"V2V1.mp3", titleOnly, hostile::Id3v1("V1 Title", 7), "V2 Title", "", "", 7, 0, 0, 0, false},
+        {"APEONLY.mp3", {}, ape, "Ape Song", "Ape Crew", "Ape Writer", 5, 9, 2, 3, true},
+        {"APEV1.mp3", titleOnly, [&] { Bytes b = ape; Append(b, hostile::Id3v1("V1 Title", 7)); return b; }(), "V2 Title",
+         "Ape Crew", "Ape Writer", 5, 9, 2, 3, true},
+        {"LONE.mp3", surrogate, {}, "A\xEF\xBF\xBD" "B", "", "", 0, 0, 0, 0, false},
+    };
+    TempDir dir;
+    const itdbwriter::Bytes audio = FileBytes(kMedia + "/notags.mp3");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Bytes bytes = c.Before;
+        bytes.insert(bytes.end(), audio.begin(), audio.end());
+        Append(bytes, c.After);
+        OneTrack track;
+        std::string reason;
+        ASSERT_TRUE(ReadTagTrack({dir.Write(c.Name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + c.Name, bytes.size()},
+                                 track, reason))
+            << reason;
+        EXPECT_EQ(Utf8(track.GetTitle()), c.Title);
+        EXPECT_EQ(Utf8(track.GetAlbumArtist()), c.AlbumArtist);
+        EXPECT_EQ(Utf8(track.GetComposer()), c.Composer);
+        EXPECT_EQ(track.GetTrackNumber(), c.Track);
+        const TrackDetails& details = track.GetDetails();
+        EXPECT_EQ(std::vector<int>({details.TrackCount, details.DiscNumber, details.DiscCount}),
+                  std::vector<int>({c.TrackCount, c.Disc, c.DiscCount}));
+        EXPECT_EQ(details.Compilation, c.Compilation);
+    }
+}
+
+// Files made to crash, stall or exhaust the reading: each gives a track without the offending
+// tag, or is skipped with a reason, in well under the time a user would wait.
+TEST(TagTrack, HostileFilesReadWithinBoundsOrAreSkippedWithAReason)
+{
+    using namespace hostile;
+    TempDir dir;
+    const itdbwriter::Bytes audio = FileBytes(kMedia + "/notags.mp3");
+    const auto withAudio = [&](Bytes tag) {
+        Append(tag, Bytes(audio.begin(), audio.end()));
+        return tag;
+    };
+    struct Case {
+        const char* Name;
+        Bytes Content;
+        off_t SparseSize; // grown with a hole to this size, when not 0
+        const char* Title; // of the track; nullptr when the file is skipped
+        const char* Reason;
+        int SampleRate;
+    };
+    Bytes listChunk;
+    Append(listChunk, "LIST" + LittleEndian32(0x7FFFFFF0u) + "INFO");
+    Bytes id3Chunk;
+    const Bytes nested = NestedChapters(20000);
+    Append(id3Chunk, "id3 " + LittleEndian32(std::uint32_t(nested.size())));
+    Append(id3Chunk, nested);
+    id3Chunk.resize((id3Chunk.size() + 1) & ~std::size_t(1), 0); // chunks keep an even size
+    const Case cases[] = {
+        {"NEST.mp3", withAudio(nested), 0, "NEST", "", 22050},
+        {"ART.mp3", withAudio(CoverArt(15u << 20)), 0, "Cover", "", 22050}, // a large tag still reads
+        {"JUNK.mp3", withAudio([&] { Bytes b{0}; Append(b, nested); return b; }()), 0, "JUNK", "", 22050},
+        {"NEST.wav", Wav(44100, 8820, id3Chunk), 0, "NEST", "", 44100},
+        {"MANY.mp3", withAudio(ManyTextFrames(20000)), 0, "MANY", "", 22050},
+        {"HUGE.mp3", withAudio(Id3v2(4, {Frame(4, "TIT2", Text(3, "Huge"))}, (256u << 20) - 1)), 0, nullptr,
+         "its tags are too large to read safely", 0},
+        {"ZERO.mp3", {}, off_t(2) << 30, nullptr, "no audio found in it", 0},
+        {"LIST.wav", Wav(44100, 0, listChunk), off_t(2) << 30, nullptr, "no audio found in it", 0},
+        {"HIFI.wav", Wav(96000, 19200), 0, "HIFI", "", 96000},
+        {"DEEP.m4a", NestedAtoms(200000), 0, nullptr, "its tags are too large to read safely", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = dir.Write(c.Name, c.Content);
+        if (c.SparseSize > 0) {
+            ASSERT_EQ(::truncate(path.c_str(), c.SparseSize), 0);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        OneTrack track;
+        std::string reason;
+        const bool read = ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name, 0}, track, reason);
+        // Under a second here; the bound leaves room for a loaded machine and sanitizer builds.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(read, c.Title != nullptr) << reason;
+        EXPECT_EQ(read ? Utf8(track.GetTitle()) : reason, read ? c.Title : c.Reason);
+        EXPECT_EQ(read ? track.GetSampleRate() : 0, c.SampleRate);
+        std::filesystem::remove(path);
+    }
+}
+
+// The caps are the same for every file, small or large: reading the same bytes over and over
+// runs into them, and nothing more is read after.
 TEST(CappedStream, NeverReadsPastTheFileOrTheCap)
 {
     TempDir dir;
-    const std::string path = dir.Write("A.mp3", itdbwriter::Bytes(100, 7));
-    CappedStream stream(path);
-    ASSERT_TRUE(stream.isOpen());
-    EXPECT_EQ(stream.length(), 100);
-    // A length from a damaged file asks for far more than there is.
-    EXPECT_EQ(stream.readBlock(1ul << 30).size(), 100u);
-    EXPECT_EQ(stream.readBlock(10).size(), 0u);
-    stream.seek(-10, TagLib::IOStream::End);
-    EXPECT_EQ(stream.tell(), 90);
-    // Reading the same bytes over and over runs into the cap, and nothing more is read after it.
-    std::uint64_t reads = 0;
-    while (!stream.Exhausted() && reads < 100000) {
+    for (const std::size_t size : {std::size_t(100), std::size_t(1) << 20}) {
+        SCOPED_TRACE(size);
+        CappedStream stream(dir.Write("A.mp3", itdbwriter::Bytes(size, 7)));
+        ASSERT_TRUE(stream.isOpen());
+        EXPECT_EQ(stream.length(), long(size));
+        // A length from a damaged file asks for far more than there is.
+        EXPECT_EQ(stream.readBlock(1ul << 30).size(), size);
+        EXPECT_EQ(stream.readBlock(10).size(), 0u);
+        stream.seek(-10, TagLib::IOStream::End);
+        EXPECT_EQ(stream.tell(), long(size) - 10);
+        std::uint64_t reads = 0;
+        while (!stream.Exhausted() && reads < 2 * CappedStream::kOperationCap) {
+            stream.seek(0);
+            stream.readBlock(static_cast<unsigned long>(size));
+            ++reads;
+        }
+        EXPECT_TRUE(stream.Exhausted());
+        EXPECT_LE(stream.BytesRead(), CappedStream::kByteCap);
         stream.seek(0);
-        stream.readBlock(100);
-        ++reads;
+        EXPECT_EQ(stream.readBlock(1).size(), 0u);
     }
-    EXPECT_TRUE(stream.Exhausted());
-    EXPECT_LE(stream.BytesRead(), CappedStream::kMinimumByteCap);
-    stream.seek(0);
-    EXPECT_EQ(stream.readBlock(1).size(), 0u);
 }
 
 // Every piece handed out holds the file's own bytes, whether it comes from the read-ahead, spans

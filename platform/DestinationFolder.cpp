@@ -1,0 +1,98 @@
+#include "DestinationFolder.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+DestinationFolder::DestinationFolder(const std::string& path) : Root(WithoutTrailingSlashes(path))
+{
+    Folder = ::open(Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (Folder < 0 || ::fstat(Folder, &st) != 0) {
+        OpenError = errno;
+        return;
+    }
+    Device = st.st_dev;
+    Inode = st.st_ino;
+}
+
+DestinationFolder::~DestinationFolder()
+{
+    if (Folder >= 0)
+        ::close(Folder);
+}
+
+bool DestinationFolder::StillThere() const
+{
+    struct stat st {};
+    return Folder >= 0 && ::stat(Root.c_str(), &st) == 0 && st.st_dev == Device && st.st_ino == Inode;
+}
+
+std::optional<std::string> DestinationFolder::Below(const std::string& path) const
+{
+    const std::string clean = WithoutTrailingSlashes(path);
+    if (clean == Root)
+        return std::string();
+    const std::size_t start = Root == "/" ? 1 : Root.size() + 1;
+    if (clean.size() <= start || clean.compare(0, Root.size(), Root) != 0 || clean[start - 1] != '/')
+        return std::nullopt;
+    std::string relative = clean.substr(start);
+    relative.erase(0, relative.find_first_not_of('/'));
+    // A ".." would climb out again: such a path is not below, whatever its text says.
+    for (std::size_t at = 0; at <= relative.size();) {
+        const std::size_t end = std::min(relative.find('/', at), relative.size());
+        if (relative.compare(at, end - at, "..") == 0 && end - at == 2)
+            return std::nullopt;
+        at = end + 1;
+    }
+    return relative;
+}
+
+int DestinationFolder::OpenFolder(const std::string& relative) const
+{
+    if (Folder < 0) {
+        errno = OpenError;
+        return -1;
+    }
+    return ::openat(Folder, relative.empty() ? "." : relative.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+int DestinationFolder::MakeFolders(const std::string& relative, std::vector<std::string>& made) const
+{
+    if (Folder < 0)
+        return OpenError;
+    for (std::size_t end = relative.find('/'); ; end = relative.find('/', end + 1)) {
+        const std::string folder = relative.substr(0, end);
+        if (!folder.empty() && folder.back() != '/') {
+            if (::mkdirat(Folder, folder.c_str(), 0777) == 0)
+                made.push_back(folder);
+            else if (errno != EEXIST)
+                return errno;
+        }
+        if (end == std::string::npos)
+            return 0;
+    }
+}
+
+void DestinationFolder::RemoveFolders(const std::vector<std::string>& made) const
+{
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+        ::unlinkat(Folder, folder->c_str(), AT_REMOVEDIR);
+}
+
+bool DestinationGoneError(int error)
+{
+    return error == ENOTCONN || error == ENODEV || error == EIO;
+}
