@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -31,6 +32,9 @@ namespace {
 // every file and every percent (each new value repaints the status bar at once) made the
 // window's extraction of many songs half as slow again as the command line's.
 constexpr auto kEventInterval = std::chrono::milliseconds(30);
+// The copies the write gate looks at between two chances for the window's events: each takes a
+// look at the file system.
+constexpr std::size_t kGatePart = 2000;
 
 QString Shown(const std::string& utf8)
 {
@@ -130,20 +134,25 @@ void TMainForm::ExtractTracks()
     SetStatusText("Extracting tracks:");
     RunGuard run(*this);
     auto planned = std::chrono::steady_clock::now();
-    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder, [&] {
+    const auto goOn = [&] {
         const auto now = std::chrono::steady_clock::now();
         if (now - planned >= kEventInterval) {
             QCoreApplication::processEvents();
             planned = now;
         }
         return !RunEnding();
-    });
-    // The template's folders, or links in the chosen folder, can lead back onto the player.
-    std::vector<std::string> written;
-    written.reserve(plans.size());
-    for (const TrackCopyPlan& plan : plans)
-        written.push_back(plan.Destination);
-    if (gate.FirstRefused(written)) {
+    };
+    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder, goOn);
+    // The template's folders, or links in the chosen folder, can lead back onto the player. The
+    // copies are looked at a part at a time, with the window's events run between the parts.
+    std::optional<std::string> refused;
+    for (std::size_t first = 0; first < plans.size() && !refused && goOn(); first += kGatePart) {
+        std::vector<std::string> written;
+        for (std::size_t i = first; i < std::min(plans.size(), first + kGatePart); ++i)
+            written.push_back(plans[i].Destination);
+        refused = gate.FirstRefused(written);
+    }
+    if (refused) {
         const NormalCursor reporting;
         UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
                                      "writes to it: please choose another folder or file name template.");
