@@ -17,10 +17,15 @@ void FittingLabel::FitTexts(const QStringList& texts, int minimumWidth)
     Fit();
 }
 
+void FittingLabel::ShowText(const QString& text)
+{
+    setText(text);
+    Fit();
+}
+
 void FittingLabel::FitAlso(const QString& text)
 {
-    Texts << text;
-    Fit();
+    Fit(text);
 }
 
 void FittingLabel::changeEvent(QEvent* event)
@@ -30,12 +35,12 @@ void FittingLabel::changeEvent(QEvent* event)
         Fit();
 }
 
-void FittingLabel::Fit()
+void FittingLabel::Fit(const QString& extra)
 {
     const QFontMetrics metrics = fontMetrics();
-    int widest = 0;
-    for (const QString& text : Texts)
-        widest = std::max(widest, metrics.horizontalAdvance(text));
+    int widest = std::max(metrics.horizontalAdvance(text()), metrics.horizontalAdvance(extra));
+    for (const QString& fitted : Texts)
+        widest = std::max(widest, metrics.horizontalAdvance(fitted));
     const QMargins margins = contentsMargins();
     const int around = margins.left() + margins.right() + 2 * margin() + std::max(0, indent());
     setFixedWidth(std::max(MinimumWidth, widest + around));

@@ -127,6 +127,12 @@ void TMainForm::CreateControls()
     TrackList->setSelectionBehavior(QAbstractItemView::SelectRows);
     TrackList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TrackList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Arial at 11 pixels, the size the column widths are made for (fontconfig gives Liberation
+    // Sans, which has Arial's metrics); the desktop's larger font would cut the columns' texts.
+    QFont listFont(QStringLiteral("Arial"));
+    listFont.setPixelSize(11);
+    TrackList->setFont(listFont);
+    LstPlaylists->setFont(listFont);
     QHeaderView* header = TrackList->header();
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
@@ -374,7 +380,11 @@ void TMainForm::FormDestroy()
 
 void TMainForm::SetStatusText(const std::string& utf8)
 {
-    StatusLine->setText(QString::fromStdString(utf8));
+    // Fitted to the text it shows: a long summary widens it only while it is shown.
+    if (auto* line = qobject_cast<FittingLabel*>(StatusLine))
+        line->ShowText(QString::fromStdString(utf8));
+    else
+        StatusLine->setText(QString::fromStdString(utf8));
     QCoreApplication::processEvents();
 }
 

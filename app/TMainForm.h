@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,8 +20,8 @@
 class ElidedLabel;
 class QAction;
 class QLabel;
+class QKeyEvent;
 class QLineEdit;
-class QShortcut;
 class QMenu;
 class QProgressBar;
 class QSplitter;
@@ -86,11 +87,12 @@ public:
     QTreeView* TrackList = nullptr;
     TrackListModel* TrackListItems = nullptr;
     // Find as you type, above the track list: shows the rows of the playlist whose title, artist
-    // or album hold every typed word. Ctrl+K goes there; Return or Down goes back to the list,
-    // Escape clears it. Kept across playlists, cleared by Close.
+    // or album hold every typed word. Ctrl+K (View > Filter Tracks) goes there; Return or Down
+    // selects the first row shown and goes back to the list, Escape clears it. The window's
+    // command keys work in it, but for Ctrl+A, which selects its text. Kept across playlists,
+    // cleared by Close.
     QLineEdit* TrackFilter = nullptr;
     QLabel* LblFilterCount = nullptr; // "1,234 of 50,000" while the field holds text
-    QShortcut* TrackFilterShortcut = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
@@ -131,6 +133,7 @@ public:
     QAction* ActionViewMenuBar = nullptr;
     QAction* ActionViewToolbar = nullptr;
     QAction* ActionViewStatusBar = nullptr;
+    QAction* ActionViewFilter = nullptr;
     QAction* ActionSortTrackNumber = nullptr;
     QAction* ActionSortTitle = nullptr;
     QAction* ActionSortArtist = nullptr;
@@ -164,6 +167,7 @@ public slots:
     void ActionViewMenuBarExecute();
     void ActionViewToolbarExecute();
     void ActionViewStatusBarExecute();
+    void ActionViewFilterExecute();
     void ActionSortTrackNumberExecute();
     void ActionSortTitleExecute();
     void ActionSortArtistExecute();
@@ -213,6 +217,8 @@ private:
     QWidget* CreateTrackFilter(QWidget* list);
     // Shows the rows the filter passes, keeping the selection on rows that stay shown.
     void FilterTrackList();
+    // True for a key that runs one of the window's commands even in the filter field.
+    bool IsCommandKey(const QKeyEvent& key) const;
     void ShowFilterCount();
     QAction* MakeAction(QAction*& action, const char* name, const QString& caption, const QKeySequence& shortcut,
                         const QIcon& icon, void (TMainForm::*handler)());
@@ -225,9 +231,12 @@ private:
     // The tracks of the selected rows, in list order.
     std::vector<const OneTrack*> SelectedTracks() const;
     // The copy plans of a run of `tracks` into `folder`: each track under the name the open
-    // database's naming rule gives it for that folder's file system.
-    std::vector<TrackCopyPlan> PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const;
-    // Where the folder and file choosers open: the last folder used, else the documents folder.
+    // database's naming rule gives it for that folder's file system. `goOn` is asked after each
+    // track is named and before each is planned; no plans when it answers false.
+    std::vector<TrackCopyPlan> PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
+                                       const std::function<bool()>& goOn) const;
+    // Where the folder and file choosers open: the last folder used, else the documents folder
+    // when it exists, else the home folder.
     QString ChooserStartFolder() const;
     void ConnectListEvents();
     void CloseDatabase();

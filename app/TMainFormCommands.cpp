@@ -2,6 +2,8 @@
 // toolbar and context menu that show them.
 #include "TMainForm.h"
 
+#include "ProgramIcon.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,7 +43,8 @@ CommandIcons MakeIcons(const QWidget* widget)
     icons.close = Themed(widget, "document-close", QStyle::SP_DialogCloseButton);
     icons.exportList = Themed(widget, "document-save-as", QStyle::SP_DialogSaveButton);
     icons.extract = Themed(widget, "go-down", QStyle::SP_ArrowDown);
-    icons.open = Themed(widget, "multimedia-player", QStyle::SP_DriveHDIcon);
+    // Our own: the themes' player icons, and the style's drive, come out grey beside the others.
+    icons.open = PlayerIcon();
     icons.preferences = Themed(widget, "preferences-system", QStyle::SP_FileDialogDetailedView);
     icons.sort = Themed(widget, "view-sort-ascending", QStyle::SP_ArrowUp);
     icons.openFile = Themed(widget, "document-open", QStyle::SP_DialogOpenButton);
@@ -94,7 +97,6 @@ void TMainForm::CreateActions()
                QKeySequence(), icons.extract, &TMainForm::ActionFileExtractTaggedExecute);
     MakeAction(ActionFileSavePlaylist, "ActionFileSavePlaylist", "Save Playlist as &M3U...",
                QKeySequence("Ctrl+Shift+S"), icons.exportList, &TMainForm::ActionFileSavePlaylistExecute);
-    ActionFileSavePlaylist->setEnabled(false); // until a database is open
     MakeAction(ActionFileExit, "ActionFileExit", "E&xit", QKeySequence(), icons.blank,
                &TMainForm::ActionFileExitExecute);
     ActionFileExit->setMenuRole(QAction::QuitRole);
@@ -113,6 +115,8 @@ void TMainForm::CreateActions()
                &TMainForm::ActionViewToolbarExecute);
     MakeAction(ActionViewStatusBar, "ActionViewStatusBar", "&Status Bar", QKeySequence(), none,
                &TMainForm::ActionViewStatusBarExecute);
+    MakeAction(ActionViewFilter, "ActionViewFilter", "&Filter Tracks", QKeySequence("Ctrl+K"), none,
+               &TMainForm::ActionViewFilterExecute);
     MakeAction(ActionSortTrackNumber, "ActionSortTrackNumber", "Track &Number", QKeySequence(), none,
                &TMainForm::ActionSortTrackNumberExecute);
     MakeAction(ActionSortTitle, "ActionSortTitle", "&Title", QKeySequence(), none, &TMainForm::ActionSortTitleExecute);
@@ -176,6 +180,7 @@ void TMainForm::CreateMenus()
     MenuView->setObjectName("MenuView");
     MenuView->addActions({MenuViewMenuBar, MenuViewToolbar, MenuViewStatusBar});
     MenuView->addSeparator();
+    MenuView->addAction(ActionViewFilter);
     MenuViewSortBy = MenuView->addMenu(SortIcon, "&Sort List By");
     MenuViewSortBy->setObjectName("MenuViewSortBy");
     MenuViewSortBy->addActions({ActionSortTrackNumber, ActionSortTitle, ActionSortArtist, ActionSortAlbum,

@@ -107,7 +107,6 @@ void TMainForm::CloseDatabase()
     SortKeys.reset();
     FilterMatches.clear();
     Database.reset();
-    ActionFileSavePlaylist->setEnabled(false);
     SetStatusText(IdleStatusText());
 }
 
@@ -170,7 +169,6 @@ void TMainForm::ShowPlaylists()
         ShowPlaylist(Database->GetPlaylist(selectedRow));
     }
     LstPlaylists->setUpdatesEnabled(true);
-    ActionFileSavePlaylist->setEnabled(true);
     ShowProgress(false);
 }
 

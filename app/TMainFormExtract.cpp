@@ -18,6 +18,7 @@
 #include "UserDialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -33,6 +35,9 @@ namespace {
 // every file and every percent (each new value repaints the status bar at once) made the
 // window's extraction of many songs half as slow again as the command line's.
 constexpr auto kEventInterval = std::chrono::milliseconds(30);
+// The copies the write gate looks at between two chances for the window's events: each takes a
+// look at the file system.
+constexpr std::size_t kGatePart = 2000;
 
 QString Shown(const std::string& utf8)
 {
@@ -93,7 +98,9 @@ QString TMainForm::ChooserStartFolder() const
     const std::string& last = PreferencesForm->GetExtractPath();
     if (!last.empty() && FolderExists(last))
         return Shown(last);
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The documents folder is named by the desktop, but need not exist.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 void TMainForm::ExtractTracks(bool writeTags)
@@ -126,21 +133,39 @@ void TMainForm::ExtractTracks(bool writeTags)
         return;
     }
     PreferencesForm->SetExtractPath(folder);
+    // Where the copies are, for a playlist saved later: an export moves ExtractPath elsewhere.
+    PreferencesForm->SetLastExtractFolder(folder);
     std::int32_t mode = PreferencesForm->GetOverwriteFiles();
-    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder);
-    // The template's folders, or links in the chosen folder, can lead back onto the player.
-    std::vector<std::string> written;
-    written.reserve(plans.size());
-    for (const TrackCopyPlan& plan : plans)
-        written.push_back(plan.Destination);
-    if (gate.FirstRefused(written)) {
+
+    // Busy at once: naming and finding the files of 50,000 tracks takes a while, and the window
+    // stays alive meanwhile.
+    SetStatusText("Extracting tracks:");
+    RunGuard run(*this);
+    auto planned = std::chrono::steady_clock::now();
+    const auto goOn = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - planned >= kEventInterval) {
+            QCoreApplication::processEvents();
+            planned = now;
+        }
+        return !RunEnding();
+    };
+    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder, goOn);
+    // The template's folders, or links in the chosen folder, can lead back onto the player. The
+    // copies are looked at a part at a time, with the window's events run between the parts.
+    std::optional<std::string> refused;
+    for (std::size_t first = 0; first < plans.size() && !refused && goOn(); first += kGatePart) {
+        std::vector<std::string> written;
+        for (std::size_t i = first; i < std::min(plans.size(), first + kGatePart); ++i)
+            written.push_back(plans[i].Destination);
+        refused = gate.FirstRefused(written);
+    }
+    if (refused) {
+        const NormalCursor reporting;
         UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
                                      "writes to it: please choose another folder or file name template.");
         return;
     }
-
-    SetStatusText("Extracting tracks:");
-    RunGuard run(*this);
     // The first progress report of the run moves the bar; later ones every kEventInterval. The
     // file names in the detail area keep a clock of their own, so that a long stretch of files
     // that are not copied still lets events run.
@@ -218,13 +243,19 @@ void TMainForm::ExtractTracks(bool writeTags)
     }
 }
 
-std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder) const
+std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
+                                              const std::function<bool()>& goOn) const
 {
-    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)});
+    // Named first, all tracks of the database: the window's events run meanwhile too.
+    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)},
+                           [&goOn] { goOn(); });
     std::vector<TrackCopyPlan> plans;
     plans.reserve(tracks.size());
-    for (const OneTrack* track : tracks)
+    for (const OneTrack* track : tracks) {
+        if (!goOn())
+            return {};
         plans.push_back(PlanTrackCopy(*track, IPodDrive, folder, names));
+    }
     return plans;
 }
 

@@ -4,6 +4,7 @@
 #include "RowSelection.h"
 #include "TrackListModel.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -11,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -20,6 +20,7 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     TrackFilter = new QLineEdit;
     TrackFilter->setObjectName("TrackFilter");
     TrackFilter->setPlaceholderText("Filter by title, artist or album");
+    TrackFilter->setToolTip("Filter by title, artist or album (Ctrl+K)");
     TrackFilter->setClearButtonEnabled(true);
     TrackFilter->installEventFilter(this);
     connect(TrackFilter, &QLineEdit::textChanged, this, &TMainForm::TrackFilterChange);
@@ -29,14 +30,6 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     LblFilterCount->setTextFormat(Qt::PlainText);
     LblFilterCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LblFilterCount->setVisible(false);
-
-    // Ctrl+K is taken by no command of the window.
-    TrackFilterShortcut = new QShortcut(QKeySequence("Ctrl+K"), this);
-    TrackFilterShortcut->setObjectName("TrackFilterShortcut");
-    connect(TrackFilterShortcut, &QShortcut::activated, this, [this] {
-        TrackFilter->setFocus(Qt::ShortcutFocusReason);
-        TrackFilter->selectAll();
-    });
 
     TrackListItems->SetFilter([this](std::int32_t ordinal) {
         if (FilterWords.Empty())
@@ -60,6 +53,12 @@ QWidget* TMainForm::CreateTrackFilter(QWidget* list)
     layout->addLayout(bar);
     layout->addWidget(list, 1);
     return pane;
+}
+
+void TMainForm::ActionViewFilterExecute()
+{
+    TrackFilter->setFocus(Qt::ShortcutFocusReason);
+    TrackFilter->selectAll();
 }
 
 void TMainForm::TrackFilterChange(const QString& text)
@@ -120,8 +119,25 @@ void TMainForm::ShowFilterCount()
     LblFilterCount->setVisible(shown);
 }
 
+bool TMainForm::IsCommandKey(const QKeyEvent& key) const
+{
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction* action : actions()) {
+        if (action != ActionEditAll && action->isEnabled() && action->shortcut() == pressed)
+            return true;
+    }
+    return false;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    // A key the field would take for editing (on X11 Ctrl+E, Ctrl+D and Ctrl+K move and delete)
+    // still runs the window's command of that key; Ctrl+A stays the field's select-all.
+    if (watched == TrackFilter && event->type() == QEvent::ShortcutOverride
+        && IsCommandKey(*static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
     // Whoever goes to the field is about to type: the texts are folded now rather than under the
     // first key.
     if (watched == TrackFilter && event->type() == QEvent::FocusIn && SortKeys)
@@ -137,6 +153,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Down:
+            if (TrackListItems->rowCount() > 0) {
+                const QModelIndex first = TrackListItems->index(0, 0);
+                TrackList->selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect
+                                                                        | QItemSelectionModel::Rows);
+                TrackList->scrollTo(first);
+            }
             TrackList->setFocus(Qt::OtherFocusReason);
             return true;
         default:

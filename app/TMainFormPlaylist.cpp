@@ -1,6 +1,7 @@
 // Save Playlist as M3U: the rows shown, as a playlist of the copies an extraction makes.
 #include "TMainForm.h"
 
+#include "AppTitle.h"
 #include "BusyCursor.h"
 #include "FileCopy.h"
 #include "FileNameTemplate.h"
@@ -16,7 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTreeWidget>
 
 namespace {
@@ -32,6 +32,16 @@ QString ProposedFileName(const QTreeWidget& playlists)
     return QString::fromStdU16String(FitFileName(name, 5)) + ".m3u8";
 }
 
+// Where the copies of the tracks are: the folder of the last extraction; before any, the last
+// folder used when it exists; else beside the playlist.
+std::string CopiesFolder(const TPreferencesForm& preferences, const std::string& playlistFolder)
+{
+    if (!preferences.GetLastExtractFolder().empty())
+        return preferences.GetLastExtractFolder();
+    const std::string& extractPath = preferences.GetExtractPath();
+    return !extractPath.empty() && FolderExists(extractPath) ? extractPath : playlistFolder;
+}
+
 } // namespace
 
 void TMainForm::ActionFileSavePlaylistExecute()
@@ -41,22 +51,17 @@ void TMainForm::ActionFileSavePlaylistExecute()
 
 void TMainForm::SavePlaylistAsM3u()
 {
-    if (IsBusy() || !Database)
+    if (IsBusy())
         return;
     const DatabaseTask task(*this);
-    const std::vector<const OneTrack*> tracks = TrackListItems->Tracks();
+    const std::vector<const OneTrack*> tracks = Database ? TrackListItems->Tracks() : std::vector<const OneTrack*>();
     if (tracks.empty()) {
         UserDialogs::ShowError(this, "There are no tracks to save.");
         return;
     }
-    // The tracks' copies are where an extraction into ExtractPath puts them; without that folder
-    // they are taken to lie beside the playlist.
-    const std::string extractPath = PreferencesForm->GetExtractPath();
-    const bool extractFolder = !extractPath.empty() && FolderExists(extractPath);
-    const QString startFolder = extractFolder ? QString::fromStdString(extractPath)
-                                              : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString fileName = UserDialogs::Current().ChooseSaveFile(
-        this, "Save Playlist as M3U", QDir(startFolder).filePath(ProposedFileName(*LstPlaylists)), "M3U Playlist (*.m3u8)");
+        this, "Save Playlist as M3U", QDir(ChooserStartFolder()).filePath(ProposedFileName(*LstPlaylists)),
+        "M3U Playlist (*.m3u8)");
     if (fileName.isEmpty())
         return;
 
@@ -64,15 +69,32 @@ void TMainForm::SavePlaylistAsM3u()
         UserDialogs::ShowError(this, kPlaylistOnPlayerMessage);
         return;
     }
-    const BusyCursor busy;
     const std::string playlistFolder = QFileInfo(fileName).absolutePath().toStdString();
-    const std::string copiesFolder = extractFolder ? extractPath : playlistFolder;
-    // The extraction's own naming rule, which depends on the run's folder only for letter case.
-    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(copiesFolder, false)});
+    const std::string copiesFolder = CopiesFolder(*PreferencesForm, playlistFolder);
     std::vector<M3uEntry> entries;
-    entries.reserve(tracks.size());
-    for (const OneTrack* track : tracks)
-        entries.push_back({track, PathFromFolder(playlistFolder, JoinPath(copiesFolder, names.RelativePath(*track)))});
+    std::size_t missing = 0;
+    {
+        const BusyCursor busy;
+        // The extraction's own naming rule, which depends on the run's folder only for letter case.
+        const TrackNames names(*Database,
+                               {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(copiesFolder, false)});
+        entries.reserve(tracks.size());
+        for (const OneTrack* track : tracks) {
+            const std::string copy = JoinPath(copiesFolder, names.RelativePath(*track));
+            missing += PathExists(copy) ? 0 : 1;
+            entries.push_back({track, PathFromFolder(playlistFolder, copy)});
+        }
+    }
+    if (missing > 0) {
+        const QString text = QString("%1 of %2 tracks of this playlist have no copy in %3 yet.")
+                                 .arg(missing)
+                                 .arg(tracks.size())
+                                 .arg(QString::fromStdString(copiesFolder));
+        if (UserDialogs::Current().Message(this, QString::fromLatin1(kAppTitle), text, UserDialogs::Icon::Warning,
+                                           UserDialogs::Buttons::SaveAnywayCancel) != UserDialogs::Answer::Yes)
+            return;
+    }
+    const BusyCursor busy;
     const std::string text = M3uText(entries);
 
     QSaveFile file(fileName);

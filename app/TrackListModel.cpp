@@ -22,8 +22,8 @@ constexpr std::array<ColumnLayout, TrackColumnCount> kColumns = {{
     {130, 50, false}, // Artist
     {130, 0, false},  // Album
     {50, 0, true},    // Length
-    {80, 30, false},  // Track Type
-    {90, 30, false},  // Encoding
+    {83, 30, false},  // Track Type: "Music TV Show" whole in 11-pixel Arial
+    {95, 30, false},  // Encoding: "MPEG-4 video file" whole
     {70, 30, true},   // Bit Rate
     {75, 30, true},   // Sample Rate
 }};

@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStringList>
 #include <QTabBar>
 #include <QTabWidget>
@@ -74,6 +75,19 @@ TAboutForm::TAboutForm(QWidget* parent)
     revisionLayout->setContentsMargins(8, 8, 8, 8);
     revisionLayout->addWidget(TxtRevision);
     PageControl1->addTab(TabSheet2, "Revision History");
+
+    // The tab widget never has the focus (OK has it), so it hears none of the keys that turn tabs;
+    // the dialog answers them for it, the way every tab widget does.
+    const auto turnTabs = [this](const QKeySequence& keys, int step) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this, step] {
+            const int count = PageControl1->count();
+            PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
+        });
+    };
+    for (const char* keys : {"Ctrl+Tab", "Ctrl+PgDown"})
+        turnTabs(QKeySequence(keys), 1);
+    for (const char* keys : {"Ctrl+Shift+Backtab", "Ctrl+PgUp"})
+        turnTabs(QKeySequence(keys), -1);
 
     BtnOK = new QPushButton("&OK", this);
     BtnOK->setObjectName("BtnOK");

@@ -75,6 +75,7 @@ QPushButton* TOverwritePromptForm::MakeButton(const char* name, const QString& c
     button->setAutoDefault(false);
     button->setDefault(false);
     button->setMinimumSize(75, 25);
+    button->installEventFilter(this);
     connect(button, &QPushButton::clicked, this, handler);
     return button;
 }
@@ -85,13 +86,47 @@ OverwriteAnswer TOverwritePromptForm::AskOverwrite(const QString& path)
     FileNameLabel->SetFullText(path);
     FileNameLabel->setToolTip(FileNameLabel->text() == path ? QString() : path);
     Chosen = AnswerCancel;
+    FocusChosen = false;
     exec();
     return Chosen;
+}
+
+bool TOverwritePromptForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // The user goes to a button by its access key, Tab or an arrow key. Focus events alone do not
+    // tell: showing the dialog gives a button the focus as if by Tab.
+    if (event->type() == QEvent::Shortcut)
+        FocusChosen = true;
+    if (event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            FocusChosen = true;
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TOverwritePromptForm::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    // Enter answers with the button the user went to: "&Yes" and "&Yes to All" share Alt+Y,
+    // which only moves the focus between them. The button that has the focus when the question
+    // comes up is no choice.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (FocusChosen && button && button->parent() == this)
+            button->click();
         event->accept();
         return;
     }

@@ -53,6 +53,7 @@ public slots:
     void BtnCancelClick();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -61,4 +62,5 @@ private:
 
     QString Path;
     OverwriteAnswer Chosen = AnswerCancel;
+    bool FocusChosen = false; // the user moved the focus to a button during this question
 };

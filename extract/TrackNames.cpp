@@ -42,18 +42,18 @@ std::string Numbered(const TrackNameParts& parts, unsigned number)
 
 } // namespace
 
-TrackNames::TrackNames(const ITDBParser& database, const TrackNameRule& rule)
+TrackNames::TrackNames(const ITDBParser& database, const TrackNameRule& rule, const std::function<void()>& named)
 {
     std::vector<const OneTrack*> tracks;
     tracks.reserve(database.GetTracks().size());
     for (const auto& [id, track] : database.GetTracks())
         tracks.push_back(&track);
-    NameAll(std::move(tracks), rule);
+    NameAll(std::move(tracks), rule, named);
 }
 
 TrackNames::TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule& rule)
 {
-    NameAll(std::move(tracks), rule);
+    NameAll(std::move(tracks), rule, {});
 }
 
 std::string UniqueNames::KeyOf(const std::string& path) const
@@ -74,7 +74,8 @@ std::string UniqueNames::Take(const TrackNameParts& parts)
     return path;
 }
 
-void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule)
+void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule,
+                         const std::function<void()>& named)
 {
     std::stable_sort(tracks.begin(), tracks.end(),
                      [](const OneTrack* a, const OneTrack* b) { return a->GetOrdinal() < b->GetOrdinal(); });
@@ -83,6 +84,8 @@ void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRul
     for (const OneTrack* track : tracks) {
         const TrackNameParts parts = NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders);
         Index.insert_or_assign(track, &Names.emplace_back(names.Take(parts)));
+        if (named)
+            named();
     }
 }
 

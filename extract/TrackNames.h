@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,8 +63,9 @@ private:
 // it false when no folder is known.
 class TrackNames {
 public:
-    // Every track of the open `database`.
-    TrackNames(const ITDBParser& database, const TrackNameRule& rule);
+    // Every track of the open `database`. `named`, when given, is called after each track: 50,000
+    // of them take a while, and a window lets its events run from there.
+    TrackNames(const ITDBParser& database, const TrackNameRule& rule, const std::function<void()>& named = {});
     // These tracks, taken in ordinal order (equal ordinals in the order given).
     TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
     TrackNames(const TrackNames&) = delete;
@@ -77,7 +79,7 @@ public:
     std::size_t Count() const { return Index.size(); }
 
 private:
-    void NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule);
+    void NameAll(std::vector<const OneTrack*> tracks, const TrackNameRule& rule, const std::function<void()>& named);
 
     std::deque<std::string> Names; // never moves what it holds: Index points into it
     std::unordered_map<const OneTrack*, const std::string*> Index;

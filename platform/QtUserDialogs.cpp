@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -35,8 +36,9 @@ UserDialogs::Answer QtUserDialogs::Message(QWidget* parent, const QString& capti
     case Icon::Question: boxIcon = QMessageBox::Question; break;
     case Icon::Information: boxIcon = QMessageBox::Information; break;
     }
-    const QMessageBox::StandardButtons standard =
-        buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::StandardButtons(QMessageBox::Ok);
+    const QMessageBox::StandardButtons standard = buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                                  : buttons == Buttons::Ok ? QMessageBox::StandardButtons(QMessageBox::Ok)
+                                                                           : QMessageBox::NoButton;
     QMessageBox box(boxIcon, caption, text, standard, parent);
     box.setTextFormat(Qt::PlainText);
     if (buttons == Buttons::YesNo) {
@@ -44,7 +46,15 @@ UserDialogs::Answer QtUserDialogs::Message(QWidget* parent, const QString& capti
         box.setEscapeButton(QMessageBox::No);
         box.installEventFilter(new IgnoreEscape(&box));
     }
+    QPushButton* saveAnyway = nullptr;
+    if (buttons == Buttons::SaveAnywayCancel) {
+        saveAnyway = box.addButton("&Save Anyway", QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(saveAnyway);
+    }
     const int result = box.exec();
+    if (saveAnyway)
+        return box.clickedButton() == saveAnyway ? Answer::Yes : Answer::No;
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;

@@ -10,7 +10,8 @@ class QWidget;
 class UserDialogs {
 public:
     enum class Icon { None, Error, Warning, Question, Information };
-    enum class Buttons { Ok, YesNo };
+    // SaveAnywayCancel: "Save Anyway" answers Yes, Cancel answers No.
+    enum class Buttons { Ok, YesNo, SaveAnywayCancel };
     enum class Answer { Ok, Yes, No };
 
     virtual ~UserDialogs();

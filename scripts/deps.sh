@@ -11,6 +11,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   fusefat dosfstools
   desktop-file-utils appstream dpkg-dev man-db groff-base lintian
+  fonts-liberation2
 )
 if [ "${1:-}" = "--with-display" ]; then
   packages+=(xvfb xauth xdotool imagemagick)

@@ -30,5 +30,8 @@ struct Settings {
     std::int32_t TrackLimit = -1; // negative: every track
     WindowBounds Bounds;
     std::string ExtractPath;
+    // The folder of the window's last extraction, where its copies are; empty until one. Stored
+    // only once set, beside the twelve.
+    std::string LastExtractFolder;
     bool FirstRun = true;
 };

@@ -75,6 +75,8 @@ void WriteAll(QSettings& store, const Settings& record)
     WriteInt(store, "OverwriteFiles", record.OverwriteFiles);
     WriteText(store, "FileFormat", record.FileFormat);
     WriteText(store, "ExtractPath", record.ExtractPath);
+    if (!record.LastExtractFolder.empty())
+        WriteText(store, "LastExtractFolder", record.LastExtractFolder);
     WriteText(store, "FirstRun", "0");
     WriteInt(store, "ShowMenuBar", record.ShowMenuBar ? 1 : 0);
     WriteInt(store, "ShowToolbar", record.ShowToolbar ? 1 : 0);
@@ -129,6 +131,7 @@ Settings SettingsStore::Load(const ScreenArea& screen)
     }
 
     record.ExtractPath = ReadText(*store, "ExtractPath").value_or(std::string());
+    record.LastExtractFolder = ReadText(*store, "LastExtractFolder").value_or(std::string());
     record.FirstRun = ReadBool(*store, "FirstRun", true);
     record.ShowMenuBar = ReadBool(*store, "ShowMenuBar", true);
     record.ShowToolbar = ReadBool(*store, "ShowToolbar", true);

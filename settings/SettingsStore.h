@@ -24,9 +24,10 @@ public:
     // std::runtime_error("Invalid data type for '<name>'") when a value is there but is not text.
     static Settings Load(const ScreenArea& screen);
 
-    // Writes all twelve values (FirstRun always as "0") and flushes them to disk. Throws
-    // std::runtime_error("Failed to create key <the store file's full path>") when the store
-    // cannot be written; the file on disk is replaced whole or not at all.
+    // Writes all twelve values (FirstRun always as "0"), and LastExtractFolder once it is set,
+    // and flushes them to disk. Throws std::runtime_error("Failed to create key <the store file's
+    // full path>") when the store cannot be written; the file on disk is replaced whole or not at
+    // all.
     static void Save(const Settings& record);
 
     // Default width or height of the main window: the work area, but no more than `cap`.

@@ -204,6 +204,12 @@ void TPreferencesForm::SetExtractPath(const std::string& path)
     SaveSettings();
 }
 
+void TPreferencesForm::SetLastExtractFolder(const std::string& folder)
+{
+    Record.LastExtractFolder = folder;
+    SaveSettings();
+}
+
 void TPreferencesForm::SetShowMenuBar(bool show)
 {
     Record.ShowMenuBar = show;

@@ -31,6 +31,8 @@ public:
     const std::string& GetFileFormat() const { return Record.FileFormat; }
     const std::string& GetExtractPath() const { return Record.ExtractPath; }
     void SetExtractPath(const std::string& path);
+    const std::string& GetLastExtractFolder() const { return Record.LastExtractFolder; }
+    void SetLastExtractFolder(const std::string& folder);
     bool GetFirstRun() const { return Record.FirstRun; }
     bool GetShowMenuBar() const { return Record.ShowMenuBar; }
     bool GetShowToolbar() const { return Record.ShowToolbar; }

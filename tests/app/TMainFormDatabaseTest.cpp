@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -281,3 +282,38 @@ TEST_F(DatabaseTest, OpenAndCloseAreRefusedWhileALoadRuns)
 }
 
 } // namespace
+
+TEST_F(DatabaseTest, ColumnsShowTheirHeadersAndLongestValuesWhole)
+{
+    // The longest texts of the columns that do not elide: ten hours, the widest types, encodings,
+    // rates and numbers.
+    const std::int32_t types[] = {96, 6, 8};
+    const std::u16string_view encodings[] = {u"MPEG audio file", u"MPEG-4 video file", u"AAC audio file"};
+    std::vector<itdbwriter::TrackSpec> tracks;
+    for (std::size_t i = 0; i < 3; ++i) {
+        tracks.push_back(itdbwriter::Track(static_cast<std::int32_t>(i + 1), u"T", u":iPod_Control:Music:F00:A.mp3",
+                                           u"Album", u"Artist", encodings[i]));
+        tracks[i].LengthMs = 36000000;
+        tracks[i].TrackNumber = 999;
+        tracks[i].BitRate = 1411;
+        tracks[i].SampleRate = 48000;
+        tracks[i].MediaType = types[i];
+    }
+    OpenFile(Write(tracks, {Playlist(u"iPod", true, {1, 2, 3})}));
+    ASSERT_EQ(form->TrackListItems->rowCount(), 3);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    EXPECT_EQ(form->TrackList->font().family(), "Arial");
+    EXPECT_EQ(form->TrackList->font().pixelSize(), 11);
+    EXPECT_EQ(form->TrackListItems->data(form->TrackListItems->index(0, 4)).toString(), "10:00:00");
+    const QHeaderView* header = form->TrackList->header();
+    for (int column = 0; column < TrackColumnCount; ++column) {
+        const QString caption = form->TrackListItems->headerData(column, Qt::Horizontal).toString();
+        EXPECT_LE(header->sectionSizeHint(column), header->sectionSize(column)) << caption.toStdString();
+        // Title, artist and album may shorten long texts.
+        if (column < 1 || column > 3) {
+            EXPECT_LE(static_cast<const QAbstractItemView*>(form->TrackList)->sizeHintForColumn(column), header->sectionSize(column)) << caption.toStdString();
+        }
+    }
+}

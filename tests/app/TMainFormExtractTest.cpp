@@ -6,15 +6,20 @@
 #include "CopyHooks.h"
 #include "ElidedLabel.h"
 
+#include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <map>
+#include <numeric>
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -74,13 +79,21 @@ TEST_F(ExtractTest, NothingSelectedOrAFolderNotChosenChangesNothing)
     }
     EXPECT_TRUE(dialogs.dialogStarts.isEmpty());
 
-    // The folder chooser opens on the documents folder when the last folder is gone; cancelled,
-    // it leaves everything as it was.
+    // The folder chooser opens on the documents folder when the last folder is gone, or at home
+    // when there is no documents folder either; cancelled, it leaves everything as it was.
     FakePlayer::Select(form, {0});
-    dialogs.paths.push_back(QString());
-    form.ActionFileExtract->trigger();
-    EXPECT_EQ(dialogs.dialogCaptions, QStringList{"Extract Tracks To Directory"});
-    EXPECT_EQ(dialogs.dialogStarts, QStringList{QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)});
+    QTemporaryDir home;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    for (const bool documents : {false, true}) {
+        if (documents)
+            QDir(home.path()).mkdir("Documents");
+        dialogs.paths.push_back(QString());
+        form.ActionFileExtract->trigger();
+        EXPECT_EQ(dialogs.dialogStarts.last(), documents ? home.filePath("Documents") : home.path());
+    }
+    qputenv("HOME", realHome);
+    EXPECT_EQ(dialogs.dialogCaptions, QStringList({"Extract Tracks To Directory", "Extract Tracks To Directory"}));
     EXPECT_EQ(form.PreferencesForm->GetExtractPath(), "/no/such/folder");
     EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
     EXPECT_EQ(dialogs.messages.size(), 2u);
@@ -457,5 +470,40 @@ TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)
     EXPECT_EQ(FakePlayer::Read(player.Out("One.mp3")), "first song");
     EXPECT_TRUE(form.Database);
     EXPECT_EQ(form.TrackListItems->rowCount(), 3);
+    ExpectIdle(form);
+}
+
+TEST_F(ExtractTest, TheWindowRunsItsEventsWhileAManyTrackRunIsPlanned)
+{
+    // The files of 20,000 tracks are gone: planning looks for each on the player, which takes
+    // a good while. Then the first copy fails, and No ends the run.
+    std::vector<FakeTrack> tracks;
+    for (int i = 0; i < 20000; ++i)
+        tracks.push_back({i, u"Song", ":iPod_Control:Music:F00:S" + std::to_string(i) + ".mp3", "", true});
+    FakePlayer player(tracks);
+    TMainForm form;
+    std::vector<int> order(tracks.size());
+    std::iota(order.begin(), order.end(), 0);
+    player.OpenIn(form, order);
+    form.TrackList->selectAll();
+
+    // A timer that asks to run at once runs whenever the window lets events run; it counts the
+    // times that happen with the run shown as busy and before the run's first question.
+    int busyRuns = 0;
+    QTimer tick;
+    tick.setInterval(0);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        if (dialogs.messages.empty() && form.StatusLine->text() == "Extracting tracks:" && cursor
+            && cursor->shape() == Qt::WaitCursor)
+            ++busyRuns;
+    });
+    tick.start();
+    dialogs.answers.push_back(UserDialogs::Answer::No);
+    Extract(form, player);
+    tick.stop();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Error extracting ")) << dialogs.messages[0].text.toStdString();
+    EXPECT_GE(busyRuns, 4);
     ExpectIdle(form);
 }

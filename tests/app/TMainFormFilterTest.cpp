@@ -5,9 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QTest>
 #include <QTreeView>
 
@@ -143,13 +145,20 @@ TEST_F(FilterTest, KeysMoveBetweenTheFieldAndTheList)
     EXPECT_EQ(form->TrackFilter->selectedText(), "road");
     EXPECT_FALSE(selection().hasSelection());
 
+    // Return or Down goes to the list with the first row shown selected, whatever was before.
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Down}) {
         form->TrackFilter->setFocus();
+        selection().select(form->TrackListItems->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         QTest::keyClick(form->TrackFilter, key);
         EXPECT_TRUE(form->TrackList->hasFocus()) << key;
         EXPECT_EQ(form->TrackFilter->text(), "road");
         EXPECT_EQ(form->TrackListItems->rowCount(), 2);
+        EXPECT_EQ(selection().currentIndex().row(), 0) << key;
+        EXPECT_EQ(SelectedIds(), std::vector<int>{Rows().front()}) << key;
     }
+    // A second Down moves on to the second row.
+    QTest::keyClick(form->TrackList, Qt::Key_Down);
+    EXPECT_EQ(SelectedIds(), std::vector<int>{Rows().back()});
     // Once the list has the focus, the row commands have their shortcuts.
     QTest::keyClick(form->TrackList, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
@@ -160,6 +169,69 @@ TEST_F(FilterTest, KeysMoveBetweenTheFieldAndTheList)
     EXPECT_EQ(form->TrackFilter->text(), "");
     EXPECT_EQ(form->TrackListItems->rowCount(), kDemoTrackCount);
     EXPECT_EQ(SelectedIds(), (std::vector<int>{110, 111}));
+}
+
+// Takes the keys a text field keeps for editing under X11 (Ctrl+E end of line, Ctrl+D delete,
+// Ctrl+K delete to the end), as the field does there whatever platform the tests run on.
+class X11EditingKeys : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::ControlModifier
+                && (key->key() == Qt::Key_E || key->key() == Qt::Key_D || key->key() == Qt::Key_K)) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(FilterTest, CommandKeysRunTheirCommandsInTheFieldButSelectAll)
+{
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // The window's own filter stays the first to see the field's events.
+    X11EditingKeys x11;
+    form->TrackFilter->installEventFilter(&x11);
+    form->TrackFilter->removeEventFilter(form.get());
+    form->TrackFilter->installEventFilter(form.get());
+    EXPECT_TRUE(form->TrackFilter->toolTip().contains("Ctrl+K"));
+    EXPECT_EQ(form->ActionViewFilter->text(), "&Filter Tracks");
+    EXPECT_TRUE(form->MenuView->actions().contains(form->ActionViewFilter));
+
+    // Whether the field keeps the key for itself: only Ctrl+A among the command keys, and the
+    // keys of editing that belong to no command.
+    const auto fieldTakes = [&](const QKeySequence& keys) {
+        QKeyEvent override(QEvent::ShortcutOverride, keys[0].key(), keys[0].keyboardModifiers());
+        QApplication::sendEvent(form->TrackFilter, &override);
+        return override.isAccepted();
+    };
+    form->TrackFilter->setFocus();
+    for (const QAction* action : form->actions()) {
+        if (!action->shortcut().isEmpty()) {
+            EXPECT_EQ(fieldTakes(action->shortcut()), action == form->ActionEditAll) << action->objectName().toStdString();
+        }
+    }
+    for (const char* editing : {"Ctrl+C", "Ctrl+V", "Ctrl+Z", "Left", "Home"})
+        EXPECT_TRUE(fieldTakes(QKeySequence(editing))) << editing;
+
+    // Pressed for real: Ctrl+D clears the selection, Ctrl+E exports, Ctrl+K selects the typed text.
+    QTest::keyClicks(form->TrackFilter, "road");
+    SelectIds({110});
+    form->TrackFilter->setFocus();
+    form->TrackFilter->setCursorPosition(1);
+    QTest::keyClick(form->TrackFilter, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(selection().hasSelection());
+    EXPECT_EQ(form->TrackFilter->text(), "road");
+    dialogs.paths.push_back(QString());
+    QTest::keyClick(form->TrackFilter, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.dialogCaptions.last(), "Export Track List");
+    QTest::keyClick(form->TrackFilter, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(form->TrackFilter->selectedText(), "road");
+    EXPECT_TRUE(form->TrackFilter->hasFocus());
 }
 
 TEST_F(MainFormFixture, TheCountGroupsDigitsByTheUsersLocale)

@@ -3,6 +3,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QStandardPaths>
 
 #include <filesystem>
@@ -41,23 +45,27 @@ protected:
 
 TEST_F(PlaylistTest, SavesTheRowsShownAsAPlaylistOfTheirCopies)
 {
-    // Disabled with no database open, with a shortcut of its own.
-    EXPECT_FALSE(form->ActionFileSavePlaylist->isEnabled());
+    // With a shortcut of its own.
     for (const QAction* other : form->actions()) {
         if (other != form->ActionFileSavePlaylist && !other->shortcut().isEmpty()) {
             EXPECT_NE(other->shortcut(), form->ActionFileSavePlaylist->shortcut()) << other->objectName().toStdString();
         }
     }
     OpenLibrary();
-    ASSERT_TRUE(form->ActionFileSavePlaylist->isEnabled());
     QDir().mkpath(Lists());
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString startFolder = QDir(documents).exists() ? documents : QDir::homePath();
 
     // No extraction folder yet: the dialog opens in the documents folder, and the entries are
-    // the copies' names beside the playlist, by the extraction's naming rule.
+    // the copies' names beside the playlist, by the extraction's naming rule. There are no
+    // copies there yet, which is said first.
+    dialogs.answers.push_back(UserDialogs::Answer::Yes);
     Save(Lists() + "/first.m3u8");
     EXPECT_EQ(dialogs.dialogCaptions.value(1), "Save Playlist as M3U"); // after the open command's
-    EXPECT_EQ(dialogs.dialogStarts.value(1),
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Road_Trip.m3u8");
+    EXPECT_EQ(dialogs.dialogStarts.value(1), startFolder + "/Road_Trip.m3u8");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "3 of 3 tracks of this playlist have no copy in " + Lists() + " yet.");
+    EXPECT_EQ(dialogs.messages[0].buttons, UserDialogs::Buttons::SaveAnywayCancel);
     EXPECT_EQ(ReadText(Lists() + "/first.m3u8"), "#EXTM3U\n"
                                                  "#EXTINF:215,Artist - Intro\n1 - Intro - Artist.mp3\n"
                                                  "#EXTINF:215,Artist - Intro\n1 - Intro - Artist (2).mp3\n"
@@ -69,6 +77,7 @@ TEST_F(PlaylistTest, SavesTheRowsShownAsAPlaylistOfTheirCopies)
     QDir().mkpath(music);
     form->PreferencesForm->SetExtractPath(music.toStdString() + "/"); // as the export leaves it
     form->ActionSortTitle->trigger();
+    dialogs.answers.push_back(UserDialogs::Answer::Yes);
     Save(Lists() + "/second.m3u8");
     EXPECT_EQ(dialogs.dialogStarts.value(2), music + "/Road_Trip.m3u8");
     EXPECT_EQ(ReadText(Lists() + "/second.m3u8"), "#EXTM3U\n"
@@ -80,12 +89,54 @@ TEST_F(PlaylistTest, SavesTheRowsShownAsAPlaylistOfTheirCopies)
     // A folder that is gone counts as none; a cancelled dialog writes nothing.
     QDir(music).removeRecursively();
     Save(QString());
-    EXPECT_EQ(dialogs.dialogStarts.value(3),
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Road_Trip.m3u8");
+    EXPECT_EQ(dialogs.dialogStarts.value(3), startFolder + "/Road_Trip.m3u8");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Lists().toStdString()), {}), 2) << "nothing else written";
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.unexpected, 0);
 
+    // Never greyed out: with no rows shown, or no database, it says so.
+    form->TrackFilter->setText("nothing matches this");
+    form->ActionFileSavePlaylist->trigger();
     form->ActionFileClose->trigger();
-    EXPECT_FALSE(form->ActionFileSavePlaylist->isEnabled());
+    form->ActionFileSavePlaylist->trigger();
+    EXPECT_TRUE(form->ActionFileSavePlaylist->isEnabled());
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    for (std::size_t i = 2; i < 4; ++i) {
+        EXPECT_EQ(dialogs.messages[i].text, "There are no tracks to save.");
+        EXPECT_EQ(dialogs.messages[i].icon, UserDialogs::Icon::Error);
+    }
+    EXPECT_EQ(dialogs.dialogStarts.size(), 4) << "no file chooser without tracks";
+}
+
+TEST_F(DemoPlayerFixture, APlaylistPointsAtTheLastExtractionNotAtTheLastExport)
+{
+    const QString out = Folder.filePath("out1");
+    const QString exported = Folder.filePath("exp");
+    const QString lists = Folder.filePath("lists");
+    for (const QString& folder : {out, exported, lists})
+        QDir().mkpath(folder);
+    const QString playlist = lists + "/demo.m3u8";
+    form->TrackList->selectionModel()->select(
+        QItemSelection(form->TrackListItems->index(0, 0), form->TrackListItems->index(1, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    dialogs.paths.push_back(out);
+    form->ActionFileExtract->trigger();
+    dialogs.paths.push_back(exported + "/tracks.csv");
+    form->ActionFileExport->trigger();
+    ASSERT_EQ(form->PreferencesForm->GetExtractPath(), exported.toStdString() + "/");
+    ASSERT_TRUE(dialogs.messages.empty());
+
+    // Told which copies are missing, and Cancel writes nothing; Save Anyway writes every entry
+    // as leading into the extraction's folder.
+    for (const UserDialogs::Answer answer : {UserDialogs::Answer::No, UserDialogs::Answer::Yes}) {
+        dialogs.answers.push_back(answer);
+        dialogs.paths.push_back(playlist);
+        form->ActionFileSavePlaylist->trigger();
+        EXPECT_EQ(dialogs.messages.back().text,
+                  QString("14 of %1 tracks of this playlist have no copy in %2 yet.").arg(kDemoTrackCount).arg(out));
+        EXPECT_EQ(QFileInfo::exists(playlist), answer == UserDialogs::Answer::Yes);
+    }
+    const QString text = QString::fromStdString(ReadText(playlist));
+    EXPECT_EQ(text.count("\n../out1/"), kDemoTrackCount) << text.toStdString();
+    EXPECT_EQ(dialogs.unexpected, 0);
 }

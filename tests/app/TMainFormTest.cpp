@@ -1,6 +1,7 @@
 #include "TMainForm.h"
 
 #include "ElidedLabel.h"
+#include "FittingLabel.h"
 #include "ScriptedDialogs.h"
 #include "TAboutForm.h"
 #include "TPreferencesForm.h"
@@ -345,6 +346,14 @@ TEST_F(MainFormTest, StatusPanelFitsTheLongestStatusTextAtTheCurrentFont)
     };
     EXPECT_GE(form.StatusLine->width(), 200);
     EXPECT_TRUE(fits());
+    // A longer text (a rescue's summary) widens the panel only while it is shown.
+    const int usual = form.StatusLine->width();
+    const QString summary = "Rescued 10 track(s), 10 from the damaged database";
+    qobject_cast<FittingLabel*>(form.StatusLine)->FitAlso(summary);
+    form.SetStatusText(summary.toStdString());
+    EXPECT_GE(form.StatusLine->contentsRect().width(), form.StatusLine->fontMetrics().horizontalAdvance(summary));
+    form.SetStatusText(TMainForm::IdleStatusText());
+    EXPECT_EQ(form.StatusLine->width(), usual);
     QFont larger = form.font();
     larger.setPointSizeF(larger.pointSizeF() * 2);
     form.setFont(larger);
@@ -515,6 +524,7 @@ TEST_F(MainFormTest, CommandTable)
         {"ActionFileExport", "Export Track &List...", "Ctrl+E"},
         {"ActionFileExtract", "&Extract Selected Tracks...", "Ctrl+S"},
         {"ActionFileExtractTagged", "Extract Tracks with Ratings and Co&vers...", ""},
+        {"ActionFileSavePlaylist", "Save Playlist as &M3U...", "Ctrl+Shift+S"},
         {"ActionFileExit", "E&xit", ""},
         {"ActionEditAll", "Select &All", "Ctrl+A"},
         {"ActionEditNone", "Select &None", "Ctrl+D"},
@@ -523,6 +533,7 @@ TEST_F(MainFormTest, CommandTable)
         {"ActionViewMenuBar", "&Menu Bar", ""},
         {"ActionViewToolbar", "&Toolbar", ""},
         {"ActionViewStatusBar", "&Status Bar", ""},
+        {"ActionViewFilter", "&Filter Tracks", "Ctrl+K"},
         {"ActionSortTrackNumber", "Track &Number", ""},
         {"ActionSortTitle", "&Title", ""},
         {"ActionSortArtist", "&Artist", ""},
@@ -559,7 +570,7 @@ TEST_F(MainFormTest, CommandTable)
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));
     EXPECT_EQ(Layout(form.MenuView), QStringList({"MenuViewMenuBar", "MenuViewToolbar", "MenuViewStatusBar", "-",
-                                                  ">&Sort List By"}));
+                                                  "ActionViewFilter", ">&Sort List By"}));
     EXPECT_EQ(Layout(form.MenuViewSortBy),
               QStringList({"ActionSortTrackNumber", "ActionSortTitle", "ActionSortArtist", "ActionSortAlbum",
                            "ActionSortTrackType", "ActionSortEncoding", "MenuSortPlayTime", "ActionSortSampleRate",
@@ -605,7 +616,7 @@ TEST_F(MainFormTest, CommandsWithoutADatabaseDoNothingHarmful)
 TEST_F(MainFormTest, ListsAreLaidOutAsReports)
 {
     TMainForm form;
-    const int widths[] = {55, 130, 130, 130, 50, 80, 90, 70, 75};
+    const int widths[] = {55, 130, 130, 130, 50, 83, 95, 70, 75};
     QHeaderView* header = form.TrackList->header();
     ASSERT_EQ(header->count(), 9);
     for (int column = 0; column < 9; ++column)

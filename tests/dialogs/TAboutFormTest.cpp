@@ -104,3 +104,28 @@ TEST(TAboutForm, OkIsTheDefaultButton)
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }
+
+TEST(TAboutForm, TabsTurnWithTheKeysOfEveryTabWidget)
+{
+    TAboutForm about;
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    ASSERT_TRUE(about.BtnOK->hasFocus());
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int tab;
+    } presses[] = {
+        {Qt::Key_Tab, Qt::ControlModifier, 1},
+        {Qt::Key_Tab, Qt::ControlModifier, 0}, // round again
+        {Qt::Key_PageDown, Qt::ControlModifier, 1},
+        {Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {Qt::Key_PageUp, Qt::ControlModifier, 1},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+    };
+    for (const auto& press : presses) {
+        QTest::keyClick(about.BtnOK, press.key, press.modifiers);
+        EXPECT_EQ(about.PageControl1->currentIndex(), press.tab) << press.key;
+    }
+    EXPECT_TRUE(about.isVisible());
+}

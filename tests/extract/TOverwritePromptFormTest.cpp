@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -82,4 +83,31 @@ TEST(TOverwritePromptForm, ShowsTheWholePathShortenedInTheMiddle)
     EXPECT_TRUE(shown.contains(QChar(0x2026)));
     EXPECT_LE(prompt.FileNameLabel->fontMetrics().horizontalAdvance(shown), prompt.FileNameLabel->width());
     EXPECT_EQ(prompt.FileNameLabel->toolTip(), longPath);
+}
+
+TEST(TOverwritePromptForm, AltYThenEnterAnswersWithTheButtonThatHasTheFocus)
+{
+    // "&Yes" and "&Yes to All" share Alt+Y: each press moves the focus to one of them, a second
+    // press to the other, and Enter answers with the one it is on.
+    TOverwritePromptForm prompt;
+    for (const int presses : {1, 2, 3}) {
+        std::vector<QWidget*> focused;
+        const OverwriteAnswer answer = AskAndThen(prompt, "/x/a.mp3", [&] {
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&prompt));
+            for (int i = 0; i < presses; ++i) {
+                QTest::keyClick(&prompt, Qt::Key_Y, Qt::AltModifier);
+                focused.push_back(prompt.focusWidget());
+            }
+            QTest::keyClick(prompt.focusWidget(), Qt::Key_Return);
+            if (prompt.isVisible())
+                prompt.BtnNo->click();
+        });
+        for (std::size_t i = 0; i < focused.size(); ++i) {
+            EXPECT_TRUE(focused[i] == prompt.BtnYes || focused[i] == prompt.BtnYesAll) << presses;
+            if (i > 0) {
+                EXPECT_NE(focused[i], focused[i - 1]) << presses;
+            }
+        }
+        EXPECT_EQ(answer, focused.back() == prompt.BtnYes ? AnswerYes : AnswerYesToAll) << presses;
+    }
 }

@@ -194,10 +194,12 @@ TEST(SettingsStore, AwkwardTextsSurviveTheRoundTripAsText)
     Settings s;
     s.FileFormat = "%artist%, %album% ; #1 = 100% 'live' [2004]";
     s.ExtractPath = "@Variant(/mnt/Mus\xc3\xafk \xe2\x99\xab), \"quoted\" ~ \t tab \n  ";
+    s.LastExtractFolder = s.ExtractPath + "/last";
     SettingsStore::Save(s);
     store.ReopenFromCopy();
     const Settings back = SettingsStore::Load(Wide);
     EXPECT_EQ(back.FileFormat, s.FileFormat);
+    EXPECT_EQ(back.LastExtractFolder, s.LastExtractFolder);
     EXPECT_EQ(back.ExtractPath, s.ExtractPath);
 }
 
