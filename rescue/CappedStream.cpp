@@ -107,6 +107,22 @@ const unsigned char* CappedStream::Peek(std::int64_t offset, std::size_t n, std:
     return reinterpret_cast<const unsigned char*>(ahead.data()) + (offset - AheadStart);
 }
 
+std::size_t CappedStream::Preview(std::int64_t offset, unsigned char* to, std::size_t n)
+{
+    const bool inHole = offset >= HoleBegin && offset < HoleEnd;
+    if (Fd < 0 || offset < 0 || offset >= Size || inHole || !Count())
+        return 0;
+    std::size_t got = 0;
+    const unsigned char* bytes = Peek(offset, std::min(n, kReadAhead), got);
+    if (Bytes + got > kByteCap) {
+        Spent = true;
+        return 0;
+    }
+    std::memcpy(to, bytes, got);
+    Bytes += got;
+    return got;
+}
+
 void CappedStream::LimitAudioScan()
 {
     std::size_t got = 0;

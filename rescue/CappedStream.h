@@ -47,6 +47,11 @@ public:
     // leaves the bytes from kScanFront after the tag to kScanBack before the end unread.
     void LimitAudioScan();
 
+    // Copies up to `n` bytes (at most kReadAhead) at `offset` into `to`, through the read-ahead
+    // and counted against the caps as a read, but without a vector or a move of the position;
+    // how many it copied.
+    std::size_t Preview(std::int64_t offset, unsigned char* to, std::size_t n);
+
     bool Exhausted() const { return Spent; }
     // A tag was left out, or a block refused, for its size or its frames; or the caller
     // refused the file's structure (Refuse).

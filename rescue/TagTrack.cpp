@@ -30,7 +30,9 @@ std::unique_ptr<TagLib::File> OpenTagFile(MediaKind kind, CappedStream& stream)
         return std::make_unique<TagLib::MPEG::File>(&stream, TagLib::ID3v2::FrameFactory::instance(), true, kFast);
     case MediaKind::Mp4Audio:
     case MediaKind::Mp4Video:
-        if (!mp4scan::AtomsAreSafe(stream)) {
+        if (!mp4scan::AtomsAreSafe(static_cast<std::uint64_t>(stream.length()), [&](std::uint64_t at, unsigned char* to) {
+                return stream.Preview(static_cast<std::int64_t>(at), to, 16);
+            })) {
             stream.Refuse();
             return nullptr;
         }
