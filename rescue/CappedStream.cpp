@@ -45,6 +45,7 @@ CappedStream::CappedStream(const std::string& path) : Path(path)
         Error = errno;
     }
     Size = Fd >= 0 ? info.st_size : 0;
+    WholeSize = static_cast<std::uint64_t>(Size);
 }
 
 CappedStream::~CappedStream()

@@ -58,6 +58,8 @@ public:
     bool TagsRefused() const { return Refused; }
     void Refuse() { Refused = true; }
     std::uint64_t BytesRead() const { return Bytes; }
+    // The whole file's size, as it was when opened.
+    std::uint64_t FileSize() const { return WholeSize; }
     int OpenError() const { return Error; }
     int ReadError() const { return IoError; }
 
@@ -96,6 +98,7 @@ private:
     int IoError = 0;
     std::int64_t Start = 0; // where the view begins in the file
     std::int64_t Size = 0;  // of the view
+    std::uint64_t WholeSize = 0;
     std::int64_t Pos = 0;
     std::int64_t HoleBegin = 0; // the part of the view left unread
     std::int64_t HoleEnd = 0;

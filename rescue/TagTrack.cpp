@@ -308,7 +308,7 @@ bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, 
         return fail(stream.TagsRefused() ? tooLarge : "no audio found in it", false);
 
     TrackDetails details;
-    details.FileSize = file.Size;
+    details.FileSize = stream.FileSize();
     FillFromTags(*media, track, details);
     if (stream.Exhausted())
         return fail(tooLarge, false);
