@@ -231,7 +231,9 @@ MoreTags ReadMoreTags(TagLib::File& file)
         more = FromMp4(*mp4->tag());
     if (mpeg && mpeg->hasAPETag())
         Merge(more, FromApe(*mpeg->APETag()));
-    if (const TagLib::Tag* tag = file.tag()) {
+    // The common interface asks each of the file's tags in turn: only when no tag above had it.
+    const TagLib::Tag* tag = more.Track.first == 0 ? file.tag() : nullptr;
+    if (tag) {
         MoreTags common;
         common.Track.first = static_cast<std::int32_t>(tag->track());
         Merge(more, common);
@@ -303,8 +305,11 @@ bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, 
         return fail(stream.TagsRefused() ? tooLarge : "not a media file that can be read", false);
     // TagLib takes any bytes for an MPEG file, and a WAV or AIFF header for the whole file; one
     // without a moment of audio is no track.
+    // Each of these finds the file's kind of properties anew.
     const TagLib::AudioProperties* audio = media->audioProperties();
-    if (!audio || audio->sampleRate() <= 0 || audio->lengthInMilliseconds() <= 0)
+    const int length = audio ? audio->lengthInMilliseconds() : 0;
+    const int sampleRate = audio ? audio->sampleRate() : 0;
+    if (sampleRate <= 0 || length <= 0)
         return fail(stream.TagsRefused() ? tooLarge : "no audio found in it", false);
 
     TrackDetails details;
@@ -314,10 +319,10 @@ bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, 
         return fail(tooLarge, false);
     if (track.GetTitle().empty())
         track.SetTitle(WideFromNarrow(FileStem(file.Location)));
-    track.SetLength(static_cast<std::uint32_t>(audio->lengthInMilliseconds()));
+    track.SetLength(static_cast<std::uint32_t>(length));
     track.SetBitRate(std::max(0, audio->bitrate()));
     // The real rate, even where the player's 16-bit field could not hold it (96 kHz).
-    track.SetSampleRateHz(audio->sampleRate());
+    track.SetSampleRateHz(sampleRate);
     track.SetMediaType(kind == MediaKind::Mp4Video ? kMediaVideo : kMediaAudio);
     track.SetEncoding(EncodingText(kind, *media));
     std::string location = file.Location;
