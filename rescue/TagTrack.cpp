@@ -108,9 +108,14 @@ std::pair<std::int32_t, std::int32_t> NumberPair(const TagLib::String& text)
 // time through a lookup that builds its key.
 struct MoreTags {
     const TagLib::ID3v2::Tag* Id3 = nullptr;
-    TagLib::String Title; // these three only from an ID3v2 tag
+    // The file's common interface can add nothing (an MP4 file's items were all read).
+    bool Complete = false;
+    TagLib::String Title; // these five and the year only from an ID3v2 tag or MP4 items
     TagLib::String Artist;
     TagLib::String Album;
+    TagLib::String Genre;
+    TagLib::String Comment;
+    unsigned Year = 0;
     TagLib::String AlbumArtist;
     TagLib::String Composer;
     std::pair<std::int32_t, std::int32_t> Track{0, 0};
@@ -137,6 +142,9 @@ void ReadId3Frames(const TagLib::ID3v2::Tag& tag, MoreTags& more)
         }
     }
     more.Id3 = &tag;
+    more.Genre = tag.genre();
+    more.Comment = tag.comment();
+    more.Year = tag.year();
     more.Track = NumberPair(track);
     more.Disc = NumberPair(disc);
     more.Compilation = compilation == "1";
@@ -153,25 +161,56 @@ TagLib::String UserComment(const TagLib::ID3v2::Tag& tag)
     return fields.size() > 1 ? fields[1] : TagLib::String();
 }
 
+// The four Latin-1 characters of an MP4 item's name as one number; 0 for another name.
+constexpr std::uint32_t ItemName(const char (&name)[5])
+{
+    return std::uint32_t(static_cast<unsigned char>(name[0])) << 24 | std::uint32_t(static_cast<unsigned char>(name[1])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(name[2])) << 8 | static_cast<unsigned char>(name[3]);
+}
+
+std::uint32_t ItemId(const TagLib::String& name)
+{
+    std::uint32_t id = 0;
+    if (name.size() != 4)
+        return 0;
+    for (const wchar_t c : name) {
+        if (static_cast<std::uint32_t>(c) > 0xFF)
+            return 0;
+        id = id << 8 | static_cast<std::uint32_t>(c);
+    }
+    return id;
+}
+
+// Every item the track takes, in one pass over them: the common interface looks each one up twice
+// by a key it builds anew. Texts of several values are joined as the common interface joins them.
 MoreTags FromMp4(const TagLib::MP4::Tag& tag)
 {
     MoreTags more;
-    const auto text = [&](const char* key) {
-        const TagLib::StringList values = tag.item(TagLib::String(key, TagLib::String::UTF8)).toStringList();
-        return values.isEmpty() ? TagLib::String() : values.front();
-    };
-    // An item that is not there holds no value at all, so each is asked for only when present.
-    const auto pair = [&](const char* key) {
-        if (!tag.contains(key))
-            return std::pair<std::int32_t, std::int32_t>(0, 0);
-        const TagLib::MP4::Item::IntPair numbers = tag.item(key).toIntPair();
+    more.Complete = true;
+    const auto pair = [](const TagLib::MP4::Item& item) {
+        const TagLib::MP4::Item::IntPair numbers = item.toIntPair();
         return std::pair<std::int32_t, std::int32_t>(std::max(0, numbers.first), std::max(0, numbers.second));
     };
-    more.AlbumArtist = text("aART");
-    more.Composer = text("\xC2\xA9wrt");
-    more.Track = pair("trkn");
-    more.Disc = pair("disk");
-    more.Compilation = tag.contains("cpil") && tag.item("cpil").toBool();
+    const auto first = [](const TagLib::MP4::Item& item) {
+        const TagLib::StringList values = item.toStringList();
+        return values.isEmpty() ? TagLib::String() : values.front();
+    };
+    for (const auto& [name, item] : tag.itemMap()) {
+        switch (ItemId(name)) {
+        case ItemName("\251nam"): more.Title = item.toStringList().toString(", "); break;
+        case ItemName("\251ART"): more.Artist = item.toStringList().toString(", "); break;
+        case ItemName("\251alb"): more.Album = item.toStringList().toString(", "); break;
+        case ItemName("\251gen"): more.Genre = item.toStringList().toString(", "); break;
+        case ItemName("\251cmt"): more.Comment = item.toStringList().toString(", "); break;
+        case ItemName("\251day"): more.Year = static_cast<unsigned>(item.toStringList().toString().toInt()); break;
+        case ItemName("aART"): more.AlbumArtist = first(item); break;
+        case ItemName("\251wrt"): more.Composer = first(item); break;
+        case ItemName("trkn"): more.Track = pair(item); break;
+        case ItemName("disk"): more.Disc = pair(item); break;
+        case ItemName("cpil"): more.Compilation = item.toBool(); break;
+        default: break;
+        }
+    }
     return more;
 }
 
@@ -232,7 +271,7 @@ MoreTags ReadMoreTags(TagLib::File& file)
     if (mpeg && mpeg->hasAPETag())
         Merge(more, FromApe(*mpeg->APETag()));
     // The common interface asks each of the file's tags in turn: only when no tag above had it.
-    const TagLib::Tag* tag = more.Track.first == 0 ? file.tag() : nullptr;
+    const TagLib::Tag* tag = more.Track.first == 0 && !more.Complete ? file.tag() : nullptr;
     if (tag) {
         MoreTags common;
         common.Track.first = static_cast<std::int32_t>(tag->track());
@@ -254,24 +293,21 @@ std::string FileStem(const std::string& location)
 void FillFromTags(TagLib::File& file, OneTrack& track, TrackDetails& details)
 {
     const MoreTags more = ReadMoreTags(file);
-    if (const TagLib::Tag* tag = file.tag()) {
-        // The file's common interface puts its ID3v2 tag first: the ID3v2 field when it holds
-        // one, else whatever the file's other tags hold.
-        const auto field = [&](const TagLib::String& id3, TagLib::String (TagLib::Tag::*read)() const) {
-            return id3.isEmpty() ? (tag->*read)() : id3;
-        };
-        const TagLib::ID3v2::Tag* id3 = more.Id3;
-        track.SetTitle(Wide(field(more.Title, &TagLib::Tag::title)));
-        track.SetArtist(Wide(field(more.Artist, &TagLib::Tag::artist)));
-        track.SetAlbum(Wide(field(more.Album, &TagLib::Tag::album)));
-        track.SetGenre(Wide(field(id3 ? id3->genre() : TagLib::String(), &TagLib::Tag::genre)));
-        TagLib::String comment = field(id3 ? id3->comment() : TagLib::String(), &TagLib::Tag::comment);
-        if (comment.isEmpty() && id3)
-            comment = UserComment(*id3);
-        track.SetComment(Wide(comment));
-        const unsigned year = id3 ? id3->year() : 0;
-        details.Year = static_cast<std::int32_t>(year > 0 ? year : tag->year());
-    }
+    // The file's common interface puts its ID3v2 tag first: the field read above when it holds
+    // one, else whatever the file's other tags hold.
+    const TagLib::Tag* tag = more.Complete ? nullptr : file.tag();
+    const auto field = [&](const TagLib::String& read, TagLib::String (TagLib::Tag::*common)() const) {
+        return read.isEmpty() && tag ? (tag->*common)() : read;
+    };
+    track.SetTitle(Wide(field(more.Title, &TagLib::Tag::title)));
+    track.SetArtist(Wide(field(more.Artist, &TagLib::Tag::artist)));
+    track.SetAlbum(Wide(field(more.Album, &TagLib::Tag::album)));
+    track.SetGenre(Wide(field(more.Genre, &TagLib::Tag::genre)));
+    TagLib::String comment = field(more.Comment, &TagLib::Tag::comment);
+    if (comment.isEmpty() && more.Id3)
+        comment = UserComment(*more.Id3);
+    track.SetComment(Wide(comment));
+    details.Year = static_cast<std::int32_t>(more.Year > 0 || !tag ? more.Year : tag->year());
     track.SetAlbumArtist(Wide(more.AlbumArtist));
     track.SetComposer(Wide(more.Composer));
     track.SetTrackNumber(more.Track.first);

@@ -6,6 +6,7 @@
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
+#include <taglib/mp4file.h>
 
 #include <chrono>
 #include <filesystem>
@@ -147,6 +148,31 @@ TEST(TagTrack, TakesEachFieldFromTheFirstTagThatHoldsIt)
         EXPECT_EQ(Utf8(track.GetGenre()), c.Genre);
         EXPECT_EQ(track.GetDetails().Year, c.Year);
     }
+}
+
+// MP4 items of several values: the texts the player shows joined as TagLib's common interface
+// joins them, the composer's first value, the year from a full date.
+TEST(TagTrack, ReadsMp4ItemsOfSeveralValues)
+{
+    TempDir dir;
+    const std::string path = dir.Write("MANY.m4a", FileBytes(kMedia + "/aac.m4a"));
+    TagLib::StringList two;
+    two.append("Ana Ruiz");
+    two.append("Jo Park");
+    {
+        TagLib::MP4::File file(path.c_str());
+        for (const char* name : {"\251ART", "\251cmt", "\251wrt"})
+            file.tag()->setItem(name, two);
+        file.tag()->setItem("\251day", TagLib::StringList("2004-05-06T00:00:00Z"));
+        ASSERT_TRUE(file.save());
+    }
+    OneTrack track;
+    std::string reason;
+    ASSERT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\MANY.m4a"}, track, reason)) << reason;
+    EXPECT_EQ(Utf8(track.GetArtist()), "Ana Ruiz, Jo Park");
+    EXPECT_EQ(Utf8(track.GetComment()), "Ana Ruiz, Jo Park");
+    EXPECT_EQ(Utf8(track.GetComposer()), "Ana Ruiz");
+    EXPECT_EQ(track.GetDetails().Year, 2004);
 }
 
 TEST(TagTrack, RefusesFilesThatHoldNoMedia)
