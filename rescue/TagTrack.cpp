@@ -67,7 +67,14 @@ const char* EncodingText(MediaKind kind, const TagLib::File& file)
 // UTF-8 and back, which cost a tenth of a small file's time. An unpaired surrogate becomes U+FFFD.
 std::u16string Wide(const TagLib::String& text)
 {
+    const auto below = [](wchar_t c) { return static_cast<std::uint32_t>(c) < 0xD800; };
     std::u16string wide;
+    if (std::all_of(text.begin(), text.end(), below)) {
+        // No surrogates, nor characters beyond 16 bits: nearly all text, copied unit for unit.
+        wide.resize(text.size());
+        std::transform(text.begin(), text.end(), wide.begin(), [](wchar_t c) { return static_cast<char16_t>(c); });
+        return wide;
+    }
     wide.reserve(text.size());
     const auto isHigh = [](std::uint32_t c) { return c >= 0xD800 && c < 0xDC00; };
     const auto isLow = [](std::uint32_t c) { return c >= 0xDC00 && c < 0xE000; };
