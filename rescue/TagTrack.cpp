@@ -96,17 +96,16 @@ std::u16string Wide(const TagLib::String& text)
 // The numbers of "3/12" or "3": before the slash and after it (0 when absent or not a number).
 std::pair<std::int32_t, std::int32_t> NumberPair(const TagLib::String& text)
 {
-    const std::string s = text.to8Bit(true);
-    const std::size_t slash = s.find('/');
-    const auto number = [](const std::string& part) {
-        const TagLib::String value(part, TagLib::String::UTF8);
+    const auto number = [](const TagLib::String& part) {
         bool ok = false;
-        const int n = value.stripWhiteSpace().toInt(&ok);
+        const int n = part.stripWhiteSpace().toInt(&ok);
         return ok && n > 0 ? n : 0;
     };
-    if (slash == std::string::npos)
-        return {number(s), 0};
-    return {number(s.substr(0, slash)), number(s.substr(slash + 1))};
+    static const TagLib::String slash("/");
+    const int at = text.find(slash);
+    if (at < 0)
+        return {number(text), 0};
+    return {number(text.substr(0, static_cast<unsigned>(at))), number(text.substr(static_cast<unsigned>(at) + 1))};
 }
 
 // What the common tag interface does not carry, and for a file with an ID3v2 tag also what it
