@@ -6,6 +6,7 @@
 
 #include <taglib/aifffile.h>
 #include <taglib/apetag.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
@@ -114,6 +115,7 @@ std::pair<std::int32_t, std::int32_t> NumberPair(const TagLib::String& text)
 // time through a lookup that builds its key.
 struct MoreTags {
     const TagLib::ID3v2::Tag* Id3 = nullptr;
+    const TagLib::ID3v2::UserTextIdentificationFrame* UserComment = nullptr;
     // The file's common interface can add nothing (an MP4 file's items were all read).
     bool Complete = false;
     TagLib::String Title; // these five and the year only from an ID3v2 tag or MP4 items
@@ -137,30 +139,45 @@ void ReadId3Frames(const TagLib::ID3v2::Tag& tag, MoreTags& more)
         {"TIT2", &more.Title},    {"TPE1", &more.Artist}, {"TALB", &more.Album}, {"TPE2", &more.AlbumArtist},
         {"TCOM", &more.Composer}, {"TRCK", &track},       {"TPOS", &disc},       {"TCMP", &compilation}};
     bool seen[std::size(wanted)] = {};
+    // As the tag's own year() and comment() take them: the first date frame (a version 2.3 year
+    // frame reads as one); the first comment without a description, else the first comment.
+    const TagLib::ID3v2::Frame* date = nullptr;
+    const TagLib::ID3v2::Frame* comment = nullptr;
+    bool plainComment = false;
+    const auto is = [](const TagLib::ByteVector& id, const char* name) {
+        return id.size() == 4 && std::memcmp(id.data(), name, 4) == 0;
+    };
     for (const TagLib::ID3v2::Frame* frame : tag.frameList()) {
         const TagLib::ByteVector id = frame->frameID();
-        for (std::size_t i = 0; i < std::size(wanted); ++i) {
-            if (!seen[i] && id.size() == 4 && std::memcmp(id.data(), wanted[i].first, 4) == 0) {
-                seen[i] = true;
-                *wanted[i].second = frame->toString();
-                break;
-            }
+        const auto want = std::find_if(std::begin(wanted), std::end(wanted), [&](const auto& w) { return is(id, w.first); });
+        if (want != std::end(wanted) && !seen[want - std::begin(wanted)]) {
+            seen[want - std::begin(wanted)] = true;
+            *want->second = frame->toString();
+        } else if (is(id, "TDRC") && !date) {
+            date = frame;
+        } else if (is(id, "COMM") && !plainComment) {
+            const auto* frameComment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
+            plainComment = frameComment && frameComment->description().isEmpty();
+            comment = plainComment || !comment ? frame : comment;
+        } else if (is(id, "TXXX") && !more.UserComment) {
+            // A comment that a writer kept in a user text frame named "comment".
+            const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+            if (user && user->description() == "comment")
+                more.UserComment = user;
         }
     }
     more.Id3 = &tag;
     more.Genre = tag.genre();
-    more.Comment = tag.comment();
-    more.Year = tag.year();
+    more.Comment = comment ? comment->toString() : TagLib::String();
+    more.Year = date ? static_cast<unsigned>(date->toString().substr(0, 4).toInt()) : 0;
     more.Track = NumberPair(track);
     more.Disc = NumberPair(disc);
     more.Compilation = compilation == "1";
 }
 
-// A comment that a writer kept in a user text frame named "comment".
-TagLib::String UserComment(const TagLib::ID3v2::Tag& tag)
+// The text of a user text frame: its second field, after the description.
+TagLib::String UserText(const TagLib::ID3v2::UserTextIdentificationFrame* frame)
 {
-    // find() takes a tag it does not change.
-    const auto* frame = TagLib::ID3v2::UserTextIdentificationFrame::find(const_cast<TagLib::ID3v2::Tag*>(&tag), "comment");
     if (!frame)
         return {};
     const TagLib::StringList fields = frame->fieldList();
@@ -310,8 +327,8 @@ void FillFromTags(TagLib::File& file, OneTrack& track, TrackDetails& details)
     track.SetAlbum(Wide(field(more.Album, &TagLib::Tag::album)));
     track.SetGenre(Wide(field(more.Genre, &TagLib::Tag::genre)));
     TagLib::String comment = field(more.Comment, &TagLib::Tag::comment);
-    if (comment.isEmpty() && more.Id3)
-        comment = UserComment(*more.Id3);
+    if (comment.isEmpty())
+        comment = UserText(more.UserComment);
     track.SetComment(Wide(comment));
     details.Year = static_cast<std::int32_t>(more.Year > 0 || !tag ? more.Year : tag->year());
     track.SetAlbumArtist(Wide(more.AlbumArtist));

@@ -6,7 +6,10 @@
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
 
 #include <chrono>
 #include <filesystem>
@@ -173,6 +176,33 @@ TEST(TagTrack, ReadsMp4ItemsOfSeveralValues)
     EXPECT_EQ(Utf8(track.GetComment()), "Ana Ruiz, Jo Park");
     EXPECT_EQ(Utf8(track.GetComposer()), "Ana Ruiz");
     EXPECT_EQ(track.GetDetails().Year, 2004);
+}
+
+// An MP3's comment is its first comment frame without a description, else its first one, and its
+// year comes from a version 2.3 year frame too, as TagLib's own tag gives them.
+TEST(TagTrack, TakesTheCommentAndYearAsTheId3TagGivesThem)
+{
+    TempDir dir;
+    for (const bool plain : {true, false}) {
+        SCOPED_TRACE(plain);
+        const std::string path = dir.Write("NOTE.mp3", FileBytes(kMedia + "/notags.mp3"));
+        {
+            TagLib::MPEG::File file(path.c_str());
+            for (const char* text : {"First", "Plain"}) {
+                auto* comment = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+                comment->setDescription(plain && text[0] == 'P' ? "" : "iTunNORM");
+                comment->setText(text);
+                file.ID3v2Tag(true)->addFrame(comment);
+            }
+            file.ID3v2Tag()->setYear(1987);
+            ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3));
+        }
+        OneTrack track;
+        std::string reason;
+        ASSERT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\NOTE.mp3"}, track, reason)) << reason;
+        EXPECT_EQ(Utf8(track.GetComment()), plain ? "Plain" : "First");
+        EXPECT_EQ(track.GetDetails().Year, 1987);
+    }
 }
 
 TEST(TagTrack, RefusesFilesThatHoldNoMedia)
