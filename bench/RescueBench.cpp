@@ -200,7 +200,7 @@ void ReadHostileFiles(const fs::path& folder, const Bytes& audio)
     for (const Hostile& file : files) {
         const fs::path path = folder / file.Name;
         MakeFile(path, file.Bytes, file.Size);
-        const PlayerFile player{path.string(), std::string("\\iPod_Control\\Music\\F00\\") + file.Name, fs::file_size(path)};
+        const PlayerFile player{path.string(), std::string("\\iPod_Control\\Music\\F00\\") + file.Name};
         std::string reason;
         const Timing time = BestOfFive([&] {
             OneTrack track;
@@ -226,7 +226,7 @@ int main(int argc, char** argv)
         std::string reason;
         const std::string path = argv[2];
         if (!path.empty())
-            ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + fs::path(path).filename().string(), fs::file_size(path)}, track, reason);
+            ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + fs::path(path).filename().string()}, track, reason);
         std::printf("%ld\n", PeakKiB());
         return 0;
     }

@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* name = kNames[data[0] % 5];
     if (!StoreFuzzInput(data + 1, size - 1))
         return 0;
-    const PlayerFile file{FuzzInputPath(), std::string("\\iPod_Control\\Music\\F00\\") + name,
-                          size - 1};
+    const PlayerFile file{FuzzInputPath(), std::string("\\iPod_Control\\Music\\F00\\") + name};
     OneTrack track;
     std::string reason;
     volatile std::size_t sink = 0;

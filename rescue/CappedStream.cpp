@@ -45,6 +45,7 @@ CappedStream::CappedStream(const std::string& path) : Path(path)
         Error = errno;
     }
     Size = Fd >= 0 ? info.st_size : 0;
+    WholeSize = static_cast<std::uint64_t>(Size);
 }
 
 CappedStream::~CappedStream()
@@ -105,6 +106,22 @@ const unsigned char* CappedStream::Peek(std::int64_t offset, std::size_t n, std:
     // Read only: TagLib may still hold a piece of the block, which writing would copy.
     const TagLib::ByteVector& ahead = Ahead;
     return reinterpret_cast<const unsigned char*>(ahead.data()) + (offset - AheadStart);
+}
+
+std::size_t CappedStream::Preview(std::int64_t offset, unsigned char* to, std::size_t n)
+{
+    const bool inHole = offset >= HoleBegin && offset < HoleEnd;
+    if (Fd < 0 || offset < 0 || offset >= Size || inHole || !Count())
+        return 0;
+    std::size_t got = 0;
+    const unsigned char* bytes = Peek(offset, std::min(n, kReadAhead), got);
+    if (Bytes + got > kByteCap) {
+        Spent = true;
+        return 0;
+    }
+    std::memcpy(to, bytes, got);
+    Bytes += got;
+    return got;
 }
 
 void CappedStream::LimitAudioScan()

@@ -47,12 +47,19 @@ public:
     // leaves the bytes from kScanFront after the tag to kScanBack before the end unread.
     void LimitAudioScan();
 
+    // Copies up to `n` bytes (at most kReadAhead) at `offset` into `to`, through the read-ahead
+    // and counted against the caps as a read, but without a vector or a move of the position;
+    // how many it copied.
+    std::size_t Preview(std::int64_t offset, unsigned char* to, std::size_t n);
+
     bool Exhausted() const { return Spent; }
     // A tag was left out, or a block refused, for its size or its frames; or the caller
     // refused the file's structure (Refuse).
     bool TagsRefused() const { return Refused; }
     void Refuse() { Refused = true; }
     std::uint64_t BytesRead() const { return Bytes; }
+    // The whole file's size, as it was when opened.
+    std::uint64_t FileSize() const { return WholeSize; }
     int OpenError() const { return Error; }
     int ReadError() const { return IoError; }
 
@@ -91,6 +98,7 @@ private:
     int IoError = 0;
     std::int64_t Start = 0; // where the view begins in the file
     std::int64_t Size = 0;  // of the view
+    std::uint64_t WholeSize = 0;
     std::int64_t Pos = 0;
     std::int64_t HoleBegin = 0; // the part of the view left unread
     std::int64_t HoleEnd = 0;

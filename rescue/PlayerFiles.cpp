@@ -31,16 +31,22 @@ bool IsMusicFolderName(std::string_view name)
            && std::isdigit(static_cast<unsigned char>(name[2]));
 }
 
+struct Entry {
+    std::string Name;
+    unsigned char Type = DT_UNKNOWN; // as the listing tells it
+    bool operator<(const Entry& other) const { return Name < other.Name; }
+};
+
 // The entries of `folder` except "." and "..", sorted byte by byte; `error` is the errno of a
-// failed listing (0 when it worked), and the names then are those listed before it failed.
-std::vector<std::string> SortedEntries(const std::string& folder, int& error)
+// failed listing (0 when it worked), and the entries then are those listed before it failed.
+std::vector<Entry> SortedEntries(const std::string& folder, int& error)
 {
-    std::vector<std::string> names;
+    std::vector<Entry> entries;
     error = 0;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
         error = errno;
-        return names;
+        return entries;
     }
     for (;;) {
         errno = 0;
@@ -51,11 +57,11 @@ std::vector<std::string> SortedEntries(const std::string& folder, int& error)
         }
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..")
-            names.emplace_back(name);
+            entries.push_back({std::string(name), entry->d_type});
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 // The part of `path` below `root`, with a backslash before each component.
@@ -118,10 +124,11 @@ PlayerFileList ListPlayerFiles(const std::string& root)
         list.Skipped.push_back({path, std::strerror(error), true});
     };
     int error = 0;
-    const std::vector<std::string> folders = SortedEntries(*music, error);
+    const std::vector<Entry> folders = SortedEntries(*music, error);
     if (error != 0)
         unreadable(*music, error);
-    for (const std::string& folderName : folders) {
+    for (const Entry& folderEntry : folders) {
+        const std::string& folderName = folderEntry.Name;
         const std::string folder = *music + "/" + folderName;
         struct stat info {};
         if (!IsMusicFolderName(folderName))
@@ -132,26 +139,35 @@ PlayerFileList ListPlayerFiles(const std::string& root)
         }
         if (!S_ISDIR(info.st_mode))
             continue;
-        // Each file's status relative to its folder: the kernel need not walk the whole path again.
-        const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        const std::vector<std::string> names = SortedEntries(folder, error);
+        // A status only where the listing does not tell the kind, taken relative to the folder:
+        // the kernel need not walk the whole path again. A file that then cannot be opened is
+        // named by the reading.
+        const std::vector<Entry> entries = SortedEntries(folder, error);
         if (error != 0)
             unreadable(folder, error);
-        for (const std::string& name : names) {
+        const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (const Entry& entry : entries) {
+            const std::string& name = entry.Name;
             const std::string path = folder + "/" + name;
-            const int status = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW)
-                                             : ::lstat(path.c_str(), &info);
-            if (status != 0) {
-                unreadable(path, errno);
-            } else if (!S_ISREG(info.st_mode)) {
-                list.Skipped.push_back({path, S_ISDIR(info.st_mode) ? kFolderReason : "not a regular file"});
+            mode_t type = DTTOIF(entry.Type);
+            if (entry.Type == DT_UNKNOWN) {
+                const int status = folderFd >= 0 ? ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW)
+                                                 : ::lstat(path.c_str(), &info);
+                if (status != 0) {
+                    unreadable(path, errno);
+                    continue;
+                }
+                type = info.st_mode & S_IFMT;
+            }
+            if (!S_ISREG(type)) {
+                list.Skipped.push_back({path, S_ISDIR(type) ? kFolderReason : "not a regular file"});
             } else if (MediaKindOf(name) == MediaKind::None) {
                 list.Skipped.push_back({path, "not a media file"});
             } else if (name.find_first_of(":\\") != std::string::npos) {
                 // The player's locations use both as separators.
                 list.Skipped.push_back({path, "a name the player cannot hold"});
             } else {
-                list.Files.push_back({path, PlayerLocation(base, path), static_cast<std::uint64_t>(info.st_size)});
+                list.Files.push_back({path, PlayerLocation(base, path)});
             }
         }
         if (folderFd >= 0)

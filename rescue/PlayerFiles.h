@@ -9,7 +9,6 @@
 struct PlayerFile {
     std::string Path;     // on this system: the player's root joined to the names as found
     std::string Location; // as the player's database keeps it: "\iPod_Control\Music\F00\ABCD.mp3"
-    std::uint64_t Size = 0;
 };
 
 // The reason given for a sub-folder of a music folder.
@@ -31,7 +30,8 @@ struct PlayerFileList {
 // type the rescue reads (.DS_Store, artwork caches, ...) and anything that is not a regular file
 // are listed as skipped; sub-folders of the music folders are not entered. A folder that cannot
 // be listed and a file whose status cannot be read are skipped as unreadable, with the system's
-// reason ("Permission denied"). The result never
+// reason ("Permission denied"). The kind of each entry comes from the listing itself where the
+// file system tells it, and from the entry's status only where it does not. The result never
 // depends on the order in which the file system lists a folder.
 PlayerFileList ListPlayerFiles(const std::string& root);
 

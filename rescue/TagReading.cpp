@@ -19,9 +19,12 @@ std::vector<TagReading> ReadTagsInParallel(const std::vector<const PlayerFile*>&
 
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
+    // Counted without a lock: the calling thread looks every few tens of milliseconds and is
+    // woken only by the last file, rather than once per file (a switch of threads costs as much
+    // as reading a small file's tags).
+    std::atomic<int> done{0};
     std::mutex mutex;
-    std::condition_variable changed;
-    int done = 0; // guarded by mutex
+    std::condition_variable finished;
     const auto work = [&] {
         for (int i; !stop.load(std::memory_order_relaxed) && (i = next.fetch_add(1)) < total;) {
             TagReading& result = results[static_cast<std::size_t>(i)];
@@ -29,10 +32,11 @@ std::vector<TagReading> ReadTagsInParallel(const std::vector<const PlayerFile*>&
             result.Ok = ReadTagTrack(*files[static_cast<std::size_t>(i)], track, result.Reason, &result.Unreadable);
             if (result.Ok)
                 result.Track.emplace(std::move(track));
-            const std::lock_guard lock(mutex);
             result.Done = true;
-            ++done;
-            changed.notify_one();
+            if (done.fetch_add(1) + 1 == total) {
+                const std::lock_guard lock(mutex);
+                finished.notify_one();
+            }
         }
     };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -50,31 +54,25 @@ std::vector<TagReading> ReadTagsInParallel(const std::vector<const PlayerFile*>&
         work();
 
     int reported = 0;
-    std::unique_lock lock(mutex);
-    while (reported < total) {
-        // A file that takes long (up to a second) has the count told again, so that the caller's
-        // events keep running.
-        if (!changed.wait_for(lock, std::chrono::milliseconds(30), [&] { return done != reported; })) {
-            lock.unlock();
+    while (reported < total && !stop) {
+        {
+            // A file that takes long (up to a second) has the count told again, so that the
+            // caller's events keep running.
+            std::unique_lock lock(mutex);
+            finished.wait_for(lock, std::chrono::milliseconds(30), [&] { return done.load() == total; });
+        }
+        const int now = done.load();
+        if (now == reported) {
             stop = progress && !progress(reported, total);
-            lock.lock();
-            if (stop)
-                break;
             continue;
         }
-        const int now = done;
-        lock.unlock();
         // Each count in turn, as when the files were read one after another.
         while (reported < now && !stop) {
             ++reported;
             if (progress && !progress(reported, total) && reported < total)
                 stop = true;
         }
-        lock.lock();
-        if (stop)
-            break;
     }
-    lock.unlock();
     pool.clear(); // joins: each worker ends after its current file
     return results;
 }

@@ -6,6 +6,7 @@
 
 #include <taglib/aifffile.h>
 #include <taglib/apetag.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
@@ -30,7 +31,9 @@ std::unique_ptr<TagLib::File> OpenTagFile(MediaKind kind, CappedStream& stream)
         return std::make_unique<TagLib::MPEG::File>(&stream, TagLib::ID3v2::FrameFactory::instance(), true, kFast);
     case MediaKind::Mp4Audio:
     case MediaKind::Mp4Video:
-        if (!mp4scan::AtomsAreSafe(stream)) {
+        if (!mp4scan::AtomsAreSafe(static_cast<std::uint64_t>(stream.length()), [&](std::uint64_t at, unsigned char* to) {
+                return stream.Preview(static_cast<std::int64_t>(at), to, 16);
+            })) {
             stream.Refuse();
             return nullptr;
         }
@@ -65,7 +68,14 @@ const char* EncodingText(MediaKind kind, const TagLib::File& file)
 // UTF-8 and back, which cost a tenth of a small file's time. An unpaired surrogate becomes U+FFFD.
 std::u16string Wide(const TagLib::String& text)
 {
+    const auto below = [](wchar_t c) { return static_cast<std::uint32_t>(c) < 0xD800; };
     std::u16string wide;
+    if (std::all_of(text.begin(), text.end(), below)) {
+        // No surrogates, nor characters beyond 16 bits: nearly all text, copied unit for unit.
+        wide.resize(text.size());
+        std::transform(text.begin(), text.end(), wide.begin(), [](wchar_t c) { return static_cast<char16_t>(c); });
+        return wide;
+    }
     wide.reserve(text.size());
     const auto isHigh = [](std::uint32_t c) { return c >= 0xD800 && c < 0xDC00; };
     const auto isLow = [](std::uint32_t c) { return c >= 0xDC00 && c < 0xE000; };
@@ -87,17 +97,16 @@ std::u16string Wide(const TagLib::String& text)
 // The numbers of "3/12" or "3": before the slash and after it (0 when absent or not a number).
 std::pair<std::int32_t, std::int32_t> NumberPair(const TagLib::String& text)
 {
-    const std::string s = text.to8Bit(true);
-    const std::size_t slash = s.find('/');
-    const auto number = [](const std::string& part) {
-        const TagLib::String value(part, TagLib::String::UTF8);
+    const auto number = [](const TagLib::String& part) {
         bool ok = false;
-        const int n = value.stripWhiteSpace().toInt(&ok);
+        const int n = part.stripWhiteSpace().toInt(&ok);
         return ok && n > 0 ? n : 0;
     };
-    if (slash == std::string::npos)
-        return {number(s), 0};
-    return {number(s.substr(0, slash)), number(s.substr(slash + 1))};
+    static const TagLib::String slash("/");
+    const int at = text.find(slash);
+    if (at < 0)
+        return {number(text), 0};
+    return {number(text.substr(0, static_cast<unsigned>(at))), number(text.substr(static_cast<unsigned>(at) + 1))};
 }
 
 // What the common tag interface does not carry, and for a file with an ID3v2 tag also what it
@@ -106,9 +115,15 @@ std::pair<std::int32_t, std::int32_t> NumberPair(const TagLib::String& text)
 // time through a lookup that builds its key.
 struct MoreTags {
     const TagLib::ID3v2::Tag* Id3 = nullptr;
-    TagLib::String Title; // these three only from an ID3v2 tag
+    const TagLib::ID3v2::UserTextIdentificationFrame* UserComment = nullptr;
+    // The file's common interface can add nothing (an MP4 file's items were all read).
+    bool Complete = false;
+    TagLib::String Title; // these five and the year only from an ID3v2 tag or MP4 items
     TagLib::String Artist;
     TagLib::String Album;
+    TagLib::String Genre;
+    TagLib::String Comment;
+    unsigned Year = 0;
     TagLib::String AlbumArtist;
     TagLib::String Composer;
     std::pair<std::int32_t, std::int32_t> Track{0, 0};
@@ -124,52 +139,101 @@ void ReadId3Frames(const TagLib::ID3v2::Tag& tag, MoreTags& more)
         {"TIT2", &more.Title},    {"TPE1", &more.Artist}, {"TALB", &more.Album}, {"TPE2", &more.AlbumArtist},
         {"TCOM", &more.Composer}, {"TRCK", &track},       {"TPOS", &disc},       {"TCMP", &compilation}};
     bool seen[std::size(wanted)] = {};
+    // As the tag's own year() and comment() take them: the first date frame (a version 2.3 year
+    // frame reads as one); the first comment without a description, else the first comment.
+    const TagLib::ID3v2::Frame* date = nullptr;
+    const TagLib::ID3v2::Frame* comment = nullptr;
+    bool plainComment = false;
+    const auto is = [](const TagLib::ByteVector& id, const char* name) {
+        return id.size() == 4 && std::memcmp(id.data(), name, 4) == 0;
+    };
     for (const TagLib::ID3v2::Frame* frame : tag.frameList()) {
         const TagLib::ByteVector id = frame->frameID();
-        for (std::size_t i = 0; i < std::size(wanted); ++i) {
-            if (!seen[i] && id.size() == 4 && std::memcmp(id.data(), wanted[i].first, 4) == 0) {
-                seen[i] = true;
-                *wanted[i].second = frame->toString();
-                break;
-            }
+        const auto want = std::find_if(std::begin(wanted), std::end(wanted), [&](const auto& w) { return is(id, w.first); });
+        if (want != std::end(wanted) && !seen[want - std::begin(wanted)]) {
+            seen[want - std::begin(wanted)] = true;
+            *want->second = frame->toString();
+        } else if (is(id, "TDRC") && !date) {
+            date = frame;
+        } else if (is(id, "COMM") && !plainComment) {
+            const auto* frameComment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
+            plainComment = frameComment && frameComment->description().isEmpty();
+            comment = plainComment || !comment ? frame : comment;
+        } else if (is(id, "TXXX") && !more.UserComment) {
+            // A comment that a writer kept in a user text frame named "comment".
+            const auto* user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+            if (user && user->description() == "comment")
+                more.UserComment = user;
         }
     }
     more.Id3 = &tag;
+    more.Genre = tag.genre();
+    more.Comment = comment ? comment->toString() : TagLib::String();
+    more.Year = date ? static_cast<unsigned>(date->toString().substr(0, 4).toInt()) : 0;
     more.Track = NumberPair(track);
     more.Disc = NumberPair(disc);
     more.Compilation = compilation == "1";
 }
 
-// A comment that a writer kept in a user text frame named "comment".
-TagLib::String UserComment(const TagLib::ID3v2::Tag& tag)
+// The text of a user text frame: its second field, after the description.
+TagLib::String UserText(const TagLib::ID3v2::UserTextIdentificationFrame* frame)
 {
-    // find() takes a tag it does not change.
-    const auto* frame = TagLib::ID3v2::UserTextIdentificationFrame::find(const_cast<TagLib::ID3v2::Tag*>(&tag), "comment");
     if (!frame)
         return {};
     const TagLib::StringList fields = frame->fieldList();
     return fields.size() > 1 ? fields[1] : TagLib::String();
 }
 
+// The four Latin-1 characters of an MP4 item's name as one number; 0 for another name.
+constexpr std::uint32_t ItemName(const char (&name)[5])
+{
+    return std::uint32_t(static_cast<unsigned char>(name[0])) << 24 | std::uint32_t(static_cast<unsigned char>(name[1])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(name[2])) << 8 | static_cast<unsigned char>(name[3]);
+}
+
+std::uint32_t ItemId(const TagLib::String& name)
+{
+    std::uint32_t id = 0;
+    if (name.size() != 4)
+        return 0;
+    for (const wchar_t c : name) {
+        if (static_cast<std::uint32_t>(c) > 0xFF)
+            return 0;
+        id = id << 8 | static_cast<std::uint32_t>(c);
+    }
+    return id;
+}
+
+// Every item the track takes, in one pass over them: the common interface looks each one up twice
+// by a key it builds anew. Texts of several values are joined as the common interface joins them.
 MoreTags FromMp4(const TagLib::MP4::Tag& tag)
 {
     MoreTags more;
-    const auto text = [&](const char* key) {
-        const TagLib::StringList values = tag.item(TagLib::String(key, TagLib::String::UTF8)).toStringList();
-        return values.isEmpty() ? TagLib::String() : values.front();
-    };
-    // An item that is not there holds no value at all, so each is asked for only when present.
-    const auto pair = [&](const char* key) {
-        if (!tag.contains(key))
-            return std::pair<std::int32_t, std::int32_t>(0, 0);
-        const TagLib::MP4::Item::IntPair numbers = tag.item(key).toIntPair();
+    more.Complete = true;
+    const auto pair = [](const TagLib::MP4::Item& item) {
+        const TagLib::MP4::Item::IntPair numbers = item.toIntPair();
         return std::pair<std::int32_t, std::int32_t>(std::max(0, numbers.first), std::max(0, numbers.second));
     };
-    more.AlbumArtist = text("aART");
-    more.Composer = text("\xC2\xA9wrt");
-    more.Track = pair("trkn");
-    more.Disc = pair("disk");
-    more.Compilation = tag.contains("cpil") && tag.item("cpil").toBool();
+    const auto first = [](const TagLib::MP4::Item& item) {
+        const TagLib::StringList values = item.toStringList();
+        return values.isEmpty() ? TagLib::String() : values.front();
+    };
+    for (const auto& [name, item] : tag.itemMap()) {
+        switch (ItemId(name)) {
+        case ItemName("\251nam"): more.Title = item.toStringList().toString(", "); break;
+        case ItemName("\251ART"): more.Artist = item.toStringList().toString(", "); break;
+        case ItemName("\251alb"): more.Album = item.toStringList().toString(", "); break;
+        case ItemName("\251gen"): more.Genre = item.toStringList().toString(", "); break;
+        case ItemName("\251cmt"): more.Comment = item.toStringList().toString(", "); break;
+        case ItemName("\251day"): more.Year = static_cast<unsigned>(item.toStringList().toString().toInt()); break;
+        case ItemName("aART"): more.AlbumArtist = first(item); break;
+        case ItemName("\251wrt"): more.Composer = first(item); break;
+        case ItemName("trkn"): more.Track = pair(item); break;
+        case ItemName("disk"): more.Disc = pair(item); break;
+        case ItemName("cpil"): more.Compilation = item.toBool(); break;
+        default: break;
+        }
+    }
     return more;
 }
 
@@ -229,7 +293,9 @@ MoreTags ReadMoreTags(TagLib::File& file)
         more = FromMp4(*mp4->tag());
     if (mpeg && mpeg->hasAPETag())
         Merge(more, FromApe(*mpeg->APETag()));
-    if (const TagLib::Tag* tag = file.tag()) {
+    // The common interface asks each of the file's tags in turn: only when no tag above had it.
+    const TagLib::Tag* tag = more.Track.first == 0 && !more.Complete ? file.tag() : nullptr;
+    if (tag) {
         MoreTags common;
         common.Track.first = static_cast<std::int32_t>(tag->track());
         Merge(more, common);
@@ -250,24 +316,21 @@ std::string FileStem(const std::string& location)
 void FillFromTags(TagLib::File& file, OneTrack& track, TrackDetails& details)
 {
     const MoreTags more = ReadMoreTags(file);
-    if (const TagLib::Tag* tag = file.tag()) {
-        // The file's common interface puts its ID3v2 tag first: the ID3v2 field when it holds
-        // one, else whatever the file's other tags hold.
-        const auto field = [&](const TagLib::String& id3, TagLib::String (TagLib::Tag::*read)() const) {
-            return id3.isEmpty() ? (tag->*read)() : id3;
-        };
-        const TagLib::ID3v2::Tag* id3 = more.Id3;
-        track.SetTitle(Wide(field(more.Title, &TagLib::Tag::title)));
-        track.SetArtist(Wide(field(more.Artist, &TagLib::Tag::artist)));
-        track.SetAlbum(Wide(field(more.Album, &TagLib::Tag::album)));
-        track.SetGenre(Wide(field(id3 ? id3->genre() : TagLib::String(), &TagLib::Tag::genre)));
-        TagLib::String comment = field(id3 ? id3->comment() : TagLib::String(), &TagLib::Tag::comment);
-        if (comment.isEmpty() && id3)
-            comment = UserComment(*id3);
-        track.SetComment(Wide(comment));
-        const unsigned year = id3 ? id3->year() : 0;
-        details.Year = static_cast<std::int32_t>(year > 0 ? year : tag->year());
-    }
+    // The file's common interface puts its ID3v2 tag first: the field read above when it holds
+    // one, else whatever the file's other tags hold.
+    const TagLib::Tag* tag = more.Complete ? nullptr : file.tag();
+    const auto field = [&](const TagLib::String& read, TagLib::String (TagLib::Tag::*common)() const) {
+        return read.isEmpty() && tag ? (tag->*common)() : read;
+    };
+    track.SetTitle(Wide(field(more.Title, &TagLib::Tag::title)));
+    track.SetArtist(Wide(field(more.Artist, &TagLib::Tag::artist)));
+    track.SetAlbum(Wide(field(more.Album, &TagLib::Tag::album)));
+    track.SetGenre(Wide(field(more.Genre, &TagLib::Tag::genre)));
+    TagLib::String comment = field(more.Comment, &TagLib::Tag::comment);
+    if (comment.isEmpty())
+        comment = UserText(more.UserComment);
+    track.SetComment(Wide(comment));
+    details.Year = static_cast<std::int32_t>(more.Year > 0 || !tag ? more.Year : tag->year());
     track.SetAlbumArtist(Wide(more.AlbumArtist));
     track.SetComposer(Wide(more.Composer));
     track.SetTrackNumber(more.Track.first);
@@ -301,21 +364,24 @@ bool ReadTagTrack(const PlayerFile& file, OneTrack& track, std::string& reason, 
         return fail(stream.TagsRefused() ? tooLarge : "not a media file that can be read", false);
     // TagLib takes any bytes for an MPEG file, and a WAV or AIFF header for the whole file; one
     // without a moment of audio is no track.
+    // Each of these finds the file's kind of properties anew.
     const TagLib::AudioProperties* audio = media->audioProperties();
-    if (!audio || audio->sampleRate() <= 0 || audio->lengthInMilliseconds() <= 0)
+    const int length = audio ? audio->lengthInMilliseconds() : 0;
+    const int sampleRate = audio ? audio->sampleRate() : 0;
+    if (sampleRate <= 0 || length <= 0)
         return fail(stream.TagsRefused() ? tooLarge : "no audio found in it", false);
 
     TrackDetails details;
-    details.FileSize = file.Size;
+    details.FileSize = stream.FileSize();
     FillFromTags(*media, track, details);
     if (stream.Exhausted())
         return fail(tooLarge, false);
     if (track.GetTitle().empty())
         track.SetTitle(WideFromNarrow(FileStem(file.Location)));
-    track.SetLength(static_cast<std::uint32_t>(audio->lengthInMilliseconds()));
+    track.SetLength(static_cast<std::uint32_t>(length));
     track.SetBitRate(std::max(0, audio->bitrate()));
     // The real rate, even where the player's 16-bit field could not hold it (96 kHz).
-    track.SetSampleRateHz(audio->sampleRate());
+    track.SetSampleRateHz(sampleRate);
     track.SetMediaType(kind == MediaKind::Mp4Video ? kMediaVideo : kMediaAudio);
     track.SetEncoding(EncodingText(kind, *media));
     std::string location = file.Location;

@@ -6,6 +6,10 @@
 #include "TextConvert.h"
 
 #include <gtest/gtest.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
 
 #include <chrono>
 #include <filesystem>
@@ -21,7 +25,7 @@ const std::string kMedia = VARNEL_RESCUE_MEDIA;
 PlayerFile Fixture(const std::string& name)
 {
     const std::string path = kMedia + "/" + name;
-    return {path, "\\iPod_Control\\Music\\F07\\" + name, std::filesystem::file_size(path)};
+    return {path, "\\iPod_Control\\Music\\F07\\" + name};
 }
 
 std::string Utf8(std::u16string_view text) { return NarrowFromWide(text); }
@@ -67,7 +71,7 @@ TEST(TagTrack, ReadsEveryFieldOfEachKindOfFile)
         EXPECT_EQ(details.DiscNumber, c.Tagged ? 1 : 0);
         EXPECT_EQ(details.DiscCount, c.Tagged ? 2 : 0);
         EXPECT_EQ(details.Year, c.Tagged ? 2004 : 0);
-        EXPECT_EQ(details.FileSize, file.Size);
+        EXPECT_EQ(details.FileSize, std::filesystem::file_size(file.Path));
         EXPECT_EQ(track.GetLengthSeconds(), c.Seconds);
         EXPECT_GT(track.GetBitRate(), 0);
         EXPECT_EQ(track.GetSampleRate(), c.SampleRate);
@@ -139,7 +143,7 @@ TEST(TagTrack, TakesEachFieldFromTheFirstTagThatHoldsIt)
         const std::string path = dir.Write(c.Name, bytes);
         OneTrack track;
         std::string reason;
-        ASSERT_TRUE(ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name, bytes.size()}, track, reason))
+        ASSERT_TRUE(ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name}, track, reason))
             << reason;
         EXPECT_EQ(Utf8(track.GetTitle()), c.Title);
         EXPECT_EQ(Utf8(track.GetArtist()), c.Artist);
@@ -149,11 +153,63 @@ TEST(TagTrack, TakesEachFieldFromTheFirstTagThatHoldsIt)
     }
 }
 
+// MP4 items of several values: the texts the player shows joined as TagLib's common interface
+// joins them, the composer's first value, the year from a full date.
+TEST(TagTrack, ReadsMp4ItemsOfSeveralValues)
+{
+    TempDir dir;
+    const std::string path = dir.Write("MANY.m4a", FileBytes(kMedia + "/aac.m4a"));
+    TagLib::StringList two;
+    two.append("Ana Ruiz");
+    two.append("Jo Park");
+    {
+        TagLib::MP4::File file(path.c_str());
+        for (const char* name : {"\251ART", "\251cmt", "\251wrt"})
+            file.tag()->setItem(name, two);
+        file.tag()->setItem("\251day", TagLib::StringList("2004-05-06T00:00:00Z"));
+        ASSERT_TRUE(file.save());
+    }
+    OneTrack track;
+    std::string reason;
+    ASSERT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\MANY.m4a"}, track, reason)) << reason;
+    EXPECT_EQ(Utf8(track.GetArtist()), "Ana Ruiz, Jo Park");
+    EXPECT_EQ(Utf8(track.GetComment()), "Ana Ruiz, Jo Park");
+    EXPECT_EQ(Utf8(track.GetComposer()), "Ana Ruiz");
+    EXPECT_EQ(track.GetDetails().Year, 2004);
+}
+
+// An MP3's comment is its first comment frame without a description, else its first one, and its
+// year comes from a version 2.3 year frame too, as TagLib's own tag gives them.
+TEST(TagTrack, TakesTheCommentAndYearAsTheId3TagGivesThem)
+{
+    TempDir dir;
+    for (const bool plain : {true, false}) {
+        SCOPED_TRACE(plain);
+        const std::string path = dir.Write("NOTE.mp3", FileBytes(kMedia + "/notags.mp3"));
+        {
+            TagLib::MPEG::File file(path.c_str());
+            for (const char* text : {"First", "Plain"}) {
+                auto* comment = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+                comment->setDescription(plain && text[0] == 'P' ? "" : "iTunNORM");
+                comment->setText(text);
+                file.ID3v2Tag(true)->addFrame(comment);
+            }
+            file.ID3v2Tag()->setYear(1987);
+            ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3));
+        }
+        OneTrack track;
+        std::string reason;
+        ASSERT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\NOTE.mp3"}, track, reason)) << reason;
+        EXPECT_EQ(Utf8(track.GetComment()), plain ? "Plain" : "First");
+        EXPECT_EQ(track.GetDetails().Year, 1987);
+    }
+}
+
 TEST(TagTrack, RefusesFilesThatHoldNoMedia)
 {
     TempDir dir;
     const std::string missing = dir.File("GONE.mp3");
-    std::vector<PlayerFile> files = {Fixture("text.mp3"), {missing, "\\iPod_Control\\Music\\F00\\GONE.mp3", 0}};
+    std::vector<PlayerFile> files = {Fixture("text.mp3"), {missing, "\\iPod_Control\\Music\\F00\\GONE.mp3"}};
     // Zero-length, text, random and header-only files under every media name.
     const std::string text = "just some words, no audio at all\n";
     hostile::Bytes random(3000);
@@ -167,7 +223,7 @@ TEST(TagTrack, RefusesFilesThatHoldNoMedia)
         {"HEAD.wav", hostile::Wav(44100, 0)}, {"HEAD.aiff", aiff}, {"RAND.aiff", random}, {"TEXT.aif", {text.begin(), text.end()}},
     };
     for (const auto& [name, bytes] : made)
-        files.push_back({dir.Write(name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + name, bytes.size()});
+        files.push_back({dir.Write(name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + name});
     for (const PlayerFile& file : files) {
         SCOPED_TRACE(file.Path);
         OneTrack track;
@@ -213,7 +269,7 @@ TEST(TagTrack, TakesNumbersAndNamesFromApeAndId3v1Tags)
         Append(bytes, c.After);
         OneTrack track;
         std::string reason;
-        ASSERT_TRUE(ReadTagTrack({dir.Write(c.Name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + c.Name, bytes.size()},
+        ASSERT_TRUE(ReadTagTrack({dir.Write(c.Name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + c.Name},
                                  track, reason))
             << reason;
         EXPECT_EQ(Utf8(track.GetTitle()), c.Title);
@@ -275,7 +331,7 @@ TEST(TagTrack, HostileFilesReadWithinBoundsOrAreSkippedWithAReason)
         const auto start = std::chrono::steady_clock::now();
         OneTrack track;
         std::string reason;
-        const bool read = ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name, 0}, track, reason);
+        const bool read = ReadTagTrack({path, std::string("\\iPod_Control\\Music\\F00\\") + c.Name}, track, reason);
         // Under a second here; the bound leaves room for a loaded machine and sanitizer builds.
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_EQ(read, c.Title != nullptr) << reason;
@@ -365,7 +421,6 @@ TEST(PlayerFiles, WalksTheMusicFoldersInAnyLetterCase)
         locations.push_back(file.Location);
     EXPECT_EQ(locations, (std::vector<std::string>{"\\IPOD_CONTROL\\music\\F00\\A.m4v", "\\IPOD_CONTROL\\music\\F00\\Z.M4A",
                                                    "\\IPOD_CONTROL\\music\\f01\\B.mp3"}));
-    EXPECT_EQ(list.Files[0].Size, 1u);
     std::vector<std::string> skipped;
     for (const SkippedFile& file : list.Skipped)
         skipped.push_back(std::filesystem::path(file.Path).filename().string() + ": " + file.Reason);
@@ -403,7 +458,7 @@ TEST(TagTrack, FuzzFindingsReadCleanly)
         const std::string path = dir.Write(name, itdbwriter::Bytes(bytes.begin() + 1, bytes.end()));
         OneTrack track;
         std::string reason;
-        EXPECT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + name, bytes.size() - 1}, track, reason) ||
+        EXPECT_TRUE(ReadTagTrack({path, "\\iPod_Control\\Music\\F00\\" + name}, track, reason) ||
                     !reason.empty());
         ++read;
     }
