@@ -380,8 +380,11 @@ std::vector<CopyResult> CopyGroup::Commit()
             // may give a file away, and vfat and FUSE file systems make owners and modes up.
             if (S_ISREG(existing.st_mode)) {
                 const int fd = copy.Temporary.Fd();
-                if (::fchown(fd, existing.st_uid, existing.st_gid) != 0)
-                    (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+                // Where the owner cannot be given, the group alone may be; where neither, the
+                // copy keeps the process's own.
+                if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+                    ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+                }
                 (void)::fchmod(fd, existing.st_mode & 07777);
             }
         }
