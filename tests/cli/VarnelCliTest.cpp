@@ -1099,7 +1099,12 @@ TEST_F(VarnelCliTest, AVanishedDestinationNoProcOrAFullFatDiskEndTheRunWithTheRi
     ::umount2(usb.c_str(), MNT_DETACH);
 
     run = extract(Temp.File("noproc"), {"XDG_CONFIG_HOME=" + Config.string()}, "mount -t tmpfs none /proc");
+#if defined(__SANITIZE_ADDRESS__)
+    // LeakSanitizer needs /proc for its check at exit and fails the program there, after the run.
+    EXPECT_NE(run.Err.find("varnel-cli: 3 of 3 tracks copied\n"), std::string::npos) << run.Err;
+#else
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
+#endif
     EXPECT_EQ(FilesBelow(Temp.File("noproc")).size(), 3u);
 
     FatMount fat(Temp.File(""));
