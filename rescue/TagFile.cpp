@@ -16,7 +16,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -374,39 +376,67 @@ std::uint64_t BigEndian(const TagLib::ByteVector& bytes, unsigned at, unsigned s
     return n;
 }
 
-// The movie's own length from its header (moov/mvhd), for a video without a sound track, whose
-// length TagLib does not read. Looks at no more than 64 atoms on each of the two levels.
-std::uint32_t MovieLengthMs(CappedStream& stream)
+// The first box on `path` below the file's top level ({"moov", "mvhd"}): where its body starts
+// and where the box ends; none when it is not there. Looks at no more than 64 boxes on a level.
+std::optional<std::pair<std::int64_t, std::int64_t>> FindBox(CappedStream& stream, std::initializer_list<const char*> path)
 {
     std::int64_t at = 0;
     std::int64_t end = stream.length();
-    for (int level = 0, looked = 0; looked < 128; ++looked) {
+    auto name = path.begin();
+    for (int looked = 0; looked < 64 && name != path.end(); ++looked) {
         stream.seek(at);
         const TagLib::ByteVector header = stream.readBlock(8);
-        if (header.size() < 8)
-            return 0;
-        auto size = static_cast<std::int64_t>(BigEndian(header, 0, 4));
-        if (size < 8 || size > end - at)
-            return 0;
-        const TagLib::ByteVector name = header.mid(4, 4);
-        if (level == 0 && name == "moov") {
-            level = 1;
+        const auto size = static_cast<std::int64_t>(BigEndian(header, 0, 4));
+        if (header.size() < 8 || size < 8 || size > end - at)
+            return std::nullopt;
+        if (header.containsAt(*name, 4)) {
+            if (++name == path.end())
+                return std::pair(at + 8, at + size);
             end = at + size;
             at += 8;
+            looked = 0;
             continue;
-        }
-        if (level == 1 && name == "mvhd") {
-            const TagLib::ByteVector box = stream.readBlock(32);
-            const bool wide = !box.isEmpty() && box[0] == 1; // version 1: 64-bit times
-            const std::uint64_t scale = BigEndian(box, wide ? 20 : 12, 4);
-            const std::uint64_t duration = BigEndian(box, wide ? 24 : 16, wide ? 8 : 4);
-            if (scale == 0 || duration / scale > UINT32_MAX / 1000)
-                return 0;
-            return static_cast<std::uint32_t>(duration * 1000 / scale);
         }
         at += size;
     }
-    return 0;
+    return std::nullopt;
+}
+
+// The bytes of the box's body from `offset` on, at most `n`.
+TagLib::ByteVector BoxBytes(CappedStream& stream, const std::pair<std::int64_t, std::int64_t>& box, std::int64_t offset,
+                            unsigned n)
+{
+    if (box.second - box.first < offset)
+        return {};
+    stream.seek(box.first + offset);
+    return stream.readBlock(static_cast<unsigned long>(std::min<std::int64_t>(n, box.second - box.first - offset)));
+}
+
+// The movie's own length from its header, for a video without a sound track, whose length
+// TagLib does not read.
+std::uint32_t MovieLengthMs(CappedStream& stream)
+{
+    const auto header = FindBox(stream, {"moov", "mvhd"});
+    if (!header)
+        return 0;
+    const TagLib::ByteVector box = BoxBytes(stream, *header, 0, 32);
+    const bool wide = !box.isEmpty() && box[0] == 1; // version 1: 64-bit times
+    const std::uint64_t scale = BigEndian(box, wide ? 20 : 12, 4);
+    const std::uint64_t duration = BigEndian(box, wide ? 24 : 16, wide ? 8 : 4);
+    if (scale == 0 || duration / scale > UINT32_MAX / 1000)
+        return 0;
+    return static_cast<std::uint32_t>(duration * 1000 / scale);
+}
+
+// The sample rate of a protected AAC file's first sample entry, which TagLib leaves unread: the
+// entry is laid out as an AAC one, the rate a 16.16 number 32 bytes in.
+int ProtectedSampleRate(CappedStream& stream)
+{
+    const auto table = FindBox(stream, {"moov", "trak", "mdia", "minf", "stbl", "stsd"});
+    if (!table)
+        return 0;
+    const TagLib::ByteVector entry = BoxBytes(stream, *table, 8, 36);
+    return entry.size() == 36 && entry.containsAt("drms", 4) ? static_cast<int>(BigEndian(entry, 32, 2)) : 0;
 }
 
 } // namespace
@@ -425,9 +455,12 @@ TagResult ReadTagFile(int fd, MediaKind kind)
     const TagLib::AudioProperties* audio = media && media->isValid() ? media->audioProperties() : nullptr;
     // Each of these finds the file's kind of properties anew.
     int length = audio ? audio->lengthInMilliseconds() : 0;
-    const int sampleRate = audio ? audio->sampleRate() : 0;
+    int sampleRate = audio ? audio->sampleRate() : 0;
     if (mp4 && media && media->isValid() && length <= 0)
         length = static_cast<int>(std::min<std::uint32_t>(MovieLengthMs(stream), INT_MAX));
+    const auto* mp4Audio = dynamic_cast<const TagLib::MP4::Properties*>(audio);
+    if (mp4Audio && mp4Audio->isEncrypted() && sampleRate <= 0)
+        sampleRate = ProtectedSampleRate(stream);
     // TagLib takes any bytes for an MPEG file, and a WAV or AIFF header for the whole file; one
     // without a moment of audio is no track. An MP4 file plays for as long as its movie.
     const bool playable = length > 0 && (mp4 || sampleRate > 0);

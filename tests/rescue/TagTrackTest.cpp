@@ -89,6 +89,42 @@ TEST(TagTrack, ReadsEveryFieldOfEachKindOfFile)
     }
 }
 
+// Tags in a WAV file's RIFF INFO list; a protected AAC file and a video without sound, listed
+// with their tags and length (the video without a sample rate).
+TEST(TagTrack, ReadsRiffInfoProtectedAacAndSilentVideo)
+{
+    struct Kind {
+        const char* File;
+        const char* Title;
+        int Milliseconds;
+        int SampleRate;
+        const char* Encoding;
+        bool Full; // album artist, composer and disc numbers too (RIFF INFO has none)
+    };
+    const Kind kinds[] = {
+        {"info.wav", "Quay Bell", 250, 8000, "WAV audio file", false},
+        {"protected.m4p", "Salt Road", 2000, 22050, "Protected AAC audio file", true},
+        {"silent.m4v", "Still Harbour", 2000, 0, "MPEG-4 video file", true},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.File);
+        OneTrack track;
+        std::string reason;
+        ASSERT_TRUE(ReadTagTrack(Fixture(k.File), track, reason)) << reason;
+        EXPECT_EQ(Utf8(track.GetTitle()), k.Title);
+        EXPECT_EQ(Utf8(track.GetArtist()) + "|" + Utf8(track.GetAlbum()) + "|" + Utf8(track.GetGenre()) + "|" +
+                      Utf8(track.GetComment()),
+                  "Ana Ruiz|Harbour Lights|Folk|Kept");
+        EXPECT_EQ(Utf8(track.GetAlbumArtist()) + "|" + Utf8(track.GetComposer()), k.Full ? "Various Artists|Jo Park" : "|");
+        const TrackDetails& details = track.GetDetails();
+        EXPECT_EQ(std::vector<int>({track.GetTrackNumber(), details.TrackCount, details.DiscNumber, details.Year}),
+                  std::vector<int>({3, 12, k.Full ? 1 : 0, 2004}));
+        EXPECT_NEAR(static_cast<int>(track.GetLengthMilliseconds()), k.Milliseconds, 50); // AAC starts with a priming frame
+        EXPECT_EQ(track.GetSampleRate(), k.SampleRate);
+        EXPECT_EQ(track.GetEncoding(), k.Encoding);
+    }
+}
+
 itdbwriter::Bytes FileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -241,7 +277,9 @@ TEST(TagTrack, RefusesFilesThatHoldNoMedia)
 }
 
 // A file whose tags fail to hold a field takes it from the next tag that holds it: ID3v2, then
-// APEv2, then ID3v1. A lone UTF-16 surrogate in a title becomes U+FFFD.
+// APEv2, then ID3v1; an APEv2 tag is read where it lies, however large the tag and the file.
+// A lone UTF-16 surrogate in a title becomes U+FFFD. A number that is negative or larger than
+// the player keeps is no number; a year frame of version 2.3 gives the year in a 2.4 tag too.
 TEST(TagTrack, TakesNumbersAndNamesFromApeAndId3v1Tags)
 {
     using namespace hostile;
@@ -249,26 +287,38 @@ TEST(TagTrack, TakesNumbersAndNamesFromApeAndId3v1Tags)
         const char* Name;
         Bytes Before;
         Bytes After;
-        const char* Title;
+        std::u16string Title;
         const char* AlbumArtist;
         const char* Composer;
         int Track, TrackCount, Disc, DiscCount;
         bool Compilation;
+        int Year;
     };
     const Bytes ape = ApeTag({{"Title", "Ape Song"}, {"Album Artist", "Ape Crew"}, {"Composer", "Ape Writer"},
                               {"Track", "5/9"}, {"Disc", "2/3"}, {"Compilation", "1"}});
     const Bytes titleOnly = Id3v2(3, {Frame(3, "TIT2", Text(0, "V2 Title"))});
     const Bytes surrogate = Id3v2(4, {Frame(4, "TIT2", Text(1, std::string("\xFF\xFE" "A\0\x00\xD8" "B\0", 8)))});
+    const itdbwriter::Bytes audio = FileBytes(kMedia + "/notags.mp3");
+    // 1.6 MB of audio frames, then an APEv2 tag of 200 KiB.
+    Bytes longAudio;
+    for (int i = 0; i < 400; ++i)
+        longAudio.insert(longAudio.end(), audio.begin(), audio.end());
+    const Bytes bigApe = ApeTag({{"Composer", "Ape Writer"}, {"Track", "5/9"}, {"Lyrics", std::string(200 << 10, 'x')}});
+    const auto numbers = [](const char* track, const char* year) {
+        return Id3v2(4, {Frame(4, "TIT2", Text(0, "Numbers")), Frame(4, "TRCK", Text(0, track)), Frame(4, "TYER", Text(0, year))});
+    };
     const Case cases[] = {
-        {"V1ONLY.mp3", {}, hostile::Id3v1("V1 Title", 7), "V1 Title", "", "", 7, 0, 0, 0, false},
-        {"V2V1.mp3", titleOnly, hostile::Id3v1("V1 Title", 7), "V2 Title", "", "", 7, 0, 0, 0, false},
-        {"APEONLY.mp3", {}, ape, "Ape Song", "Ape Crew", "Ape Writer", 5, 9, 2, 3, true},
-        {"APEV1.mp3", titleOnly, [&] { Bytes b = ape; Append(b, hostile::Id3v1("V1 Title", 7)); return b; }(), "V2 Title",
-         "Ape Crew", "Ape Writer", 5, 9, 2, 3, true},
-        {"LONE.mp3", surrogate, {}, "A\xEF\xBF\xBD" "B", "", "", 0, 0, 0, 0, false},
+        {"V1ONLY.mp3", {}, hostile::Id3v1("V1 Title", 7), u"V1 Title", "", "", 7, 0, 0, 0, false, 1999},
+        {"V2V1.mp3", titleOnly, hostile::Id3v1("V1 Title", 7), u"V2 Title", "", "", 7, 0, 0, 0, false, 1999},
+        {"APEONLY.mp3", {}, ape, u"Ape Song", "Ape Crew", "Ape Writer", 5, 9, 2, 3, true, 0},
+        {"APEV1.mp3", titleOnly, [&] { Bytes b = ape; Append(b, hostile::Id3v1("V1 Title", 7)); return b; }(), u"V2 Title",
+         "Ape Crew", "Ape Writer", 5, 9, 2, 3, true, 1999},
+        {"APEBIG.mp3", longAudio, bigApe, u"APEBIG", "", "Ape Writer", 5, 9, 0, 0, false, 0},
+        {"LONE.mp3", surrogate, {}, u"A\uFFFDB", "", "", 0, 0, 0, 0, false, 0},
+        {"NEGATIVE.mp3", numbers("-3", "1987"), {}, u"Numbers", "", "", 0, 0, 0, 0, false, 1987},
+        {"HUGE.mp3", numbers("99999999999/12", "0"), {}, u"Numbers", "", "", 0, 12, 0, 0, false, 0},
     };
     TempDir dir;
-    const itdbwriter::Bytes audio = FileBytes(kMedia + "/notags.mp3");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Bytes bytes = c.Before;
@@ -279,13 +329,14 @@ TEST(TagTrack, TakesNumbersAndNamesFromApeAndId3v1Tags)
         ASSERT_TRUE(ReadTagTrack({dir.Write(c.Name, bytes), std::string("\\iPod_Control\\Music\\F00\\") + c.Name},
                                  track, reason))
             << reason;
-        EXPECT_EQ(Utf8(track.GetTitle()), c.Title);
+        // Unit for unit: a surrogate kept whole would also read as itself once made UTF-8.
+        EXPECT_EQ(track.GetTitle(), c.Title);
         EXPECT_EQ(Utf8(track.GetAlbumArtist()), c.AlbumArtist);
         EXPECT_EQ(Utf8(track.GetComposer()), c.Composer);
         EXPECT_EQ(track.GetTrackNumber(), c.Track);
         const TrackDetails& details = track.GetDetails();
-        EXPECT_EQ(std::vector<int>({details.TrackCount, details.DiscNumber, details.DiscCount}),
-                  std::vector<int>({c.TrackCount, c.Disc, c.DiscCount}));
+        EXPECT_EQ(std::vector<int>({details.TrackCount, details.DiscNumber, details.DiscCount, details.Year}),
+                  std::vector<int>({c.TrackCount, c.Disc, c.DiscCount, c.Year}));
         EXPECT_EQ(details.Compilation, c.Compilation);
     }
 }
