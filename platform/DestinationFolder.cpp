@@ -1,6 +1,9 @@
 #include "DestinationFolder.h"
 
+#include "PlayerDestination.h"
+
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +19,10 @@ std::string WithoutTrailingSlashes(std::string path)
 
 } // namespace
 
-DestinationFolder::DestinationFolder(const std::string& path) : Root(WithoutTrailingSlashes(path))
+DestinationFolder::DestinationFolder(const std::string& path, const WriteGate* gate)
+    : Root(WithoutTrailingSlashes(path)), Gate(gate)
 {
-    Folder = ::open(Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Folder = Judged(::open(Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
     if (Folder < 0 || ::fstat(Folder, &st) != 0) {
         OpenError = errno;
@@ -99,6 +103,20 @@ bool DestinationFolder::Holds(const std::string& path) const
     if (!below || Folder < 0)
         return ::lstat(path.c_str(), &st) == 0;
     return ::fstatat(Folder, below->empty() ? "." : below->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+int DestinationFolder::Judged(int fd) const
+{
+    if (fd < 0 || !Gate || !Gate->RefusesOpenedFolder(fd))
+        return fd;
+    ::close(fd);
+    errno = kOnPlayerError;
+    return -1;
+}
+
+std::string DestinationErrorText(int error)
+{
+    return error == kOnPlayerError ? kCopyOnPlayerMessage : std::strerror(error);
 }
 
 bool DestinationGoneError(int error)

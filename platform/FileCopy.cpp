@@ -19,7 +19,8 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
     return group.Commit().front();
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)())
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)(), const WriteGate*,
+                                const char*)
 {
     const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)

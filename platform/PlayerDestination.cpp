@@ -106,6 +106,16 @@ bool WriteGate::RefusesFolder(const std::string& folder) const
     return inside;
 }
 
+bool WriteGate::RefusesOpenedFolder(int) const
+{
+    return false;
+}
+
+bool WriteGate::RefusesOpenedFile(int) const
+{
+    return false;
+}
+
 bool WriteGate::RefusesFile(const std::string& path) const
 {
     std::unordered_map<std::string, bool> folders;
