@@ -130,6 +130,8 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
 // replaced within that folder: a link put there meanwhile is replaced, never followed.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)() = nullptr,
                                 const WriteGate* gate = nullptr, const char* refusal = nullptr);
+// The same, for the file `name` in the folder `folder` that the caller opened (and judged).
+std::string WriteFileInFolder(int folder, const std::string& name, std::string_view bytes, bool (*stop)() = nullptr);
 
 // transferred × 100 / total, truncated, within 0 to 100; an empty file counts as complete.
 int CopyPercent(std::uint64_t total, std::uint64_t transferred);

@@ -70,7 +70,9 @@ public:
 
 private:
     bool RefusesFile(const std::string& path, std::unordered_map<std::string, bool>& folders) const;
-    bool MountHoldsPlayer(int fd, std::uint64_t mount) const;
+    // Notes in PlayerMounts whether `mount`, which holds the open folder `fd`, lies inside a
+    // player; false when the mount table cannot tell.
+    bool JudgeMount(int fd, std::uint64_t mount) const;
     bool BelowPlayerByCase(int fd) const;
 
     bool Player = false;
