@@ -12,7 +12,7 @@ enum class CopyStep {
     ContentsCopied, // every byte is in the temporary; the source is still open
     PuttingInPlace, // the group is flushed; this copy is about to take its name
     GatePassed,     // a command's files passed the gate by path; nothing of it is written yet
-    MakingFolder,   // a folder below the destination is about to be made (its path below it)
+    MakingFolder,   // a folder below the destination is made next, unless it exists (its path below it)
     NamingFile,     // a playlist or export is written and flushed; it is about to take its name
 };
 
