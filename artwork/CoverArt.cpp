@@ -17,6 +17,7 @@ namespace {
 // 720 × 480 RGB565 under 700 kB.
 constexpr std::size_t kDatabaseLimit = 256u * 1024 * 1024;
 constexpr std::uint32_t kThumbnailLimit = 16u * 1024 * 1024;
+constexpr const char* kNoCovers = "; the copies have no covers from it.";
 
 std::string Lower(std::string text)
 {
@@ -27,7 +28,8 @@ std::string Lower(std::string text)
 
 } // namespace
 
-CoverArt::CoverArt(std::string artworkDatabase) : DatabasePath(std::move(artworkDatabase))
+CoverArt::CoverArt(std::string artworkDatabase, std::size_t cacheBytes)
+    : DatabasePath(std::move(artworkDatabase)), CacheBytes(cacheBytes)
 {
     const std::size_t slash = DatabasePath.find_last_of('/');
     Folder = slash == std::string::npos ? "." : DatabasePath.substr(0, slash);
@@ -49,12 +51,13 @@ void CoverArt::Load()
     std::vector<unsigned char> bytes;
     std::string problem;
     if (!ReadSmallFile(DatabasePath, kDatabaseLimit, bytes, problem)) {
-        Why = DatabasePath + ": " + problem;
+        Told.push_back(problem == kLinkLeadsOut ? LeftOutWarning(DatabasePath, "", problem)
+                                                : DatabasePath + ": " + problem + kNoCovers);
         return;
     }
     std::optional<std::vector<ArtworkImage>> images = ReadArtworkDB(bytes);
     if (!images) {
-        Why = DatabasePath + ": not an artwork database, or a damaged one";
+        Told.push_back(DatabasePath + ": not an artwork database, or a damaged one" + kNoCovers);
         return;
     }
     Images = std::move(*images);
@@ -81,20 +84,15 @@ const ArtworkImage* CoverArt::ImageFor(const TrackDetails& details) const
     return it == ByTrack.end() ? nullptr : &Images[it->second];
 }
 
-std::span<const unsigned char> CoverArt::CoverFor(const TrackDetails& details)
+CoverJpegBytes CoverArt::CoverFor(const TrackDetails& details)
 {
     if (!Loaded)
         Load();
     const ArtworkImage* image = ImageFor(details);
-    if (!image)
-        return {};
-    auto it = Jpegs.find(image->Id);
-    if (it == Jpegs.end())
-        it = Jpegs.emplace(image->Id, Encode(*image)).first;
-    return it->second;
+    return image ? Encode(*image) : nullptr;
 }
 
-std::vector<unsigned char> CoverArt::Encode(const ArtworkImage& image)
+CoverJpegBytes CoverArt::Encode(const ArtworkImage& image)
 {
     std::vector<const Thumbnail*> largestFirst;
     for (const Thumbnail& thumbnail : image.Thumbnails) {
@@ -104,34 +102,76 @@ std::vector<unsigned char> CoverArt::Encode(const ArtworkImage& image)
     std::stable_sort(largestFirst.begin(), largestFirst.end(), [](const Thumbnail* a, const Thumbnail* b) {
         return std::int64_t(a->Width) * a->Height > std::int64_t(b->Width) * b->Height;
     });
-    std::vector<unsigned char> bytes;
     for (const Thumbnail* thumbnail : largestFirst) {
-        if (!ReadPixels(*thumbnail, bytes))
+        const PictureKey key{FileNameOf(thumbnail->FileName), thumbnail->Offset, thumbnail->Size, thumbnail->Height,
+                             thumbnail->Width, thumbnail->VerticalPadding, thumbnail->HorizontalPadding};
+        if (Undecodable.contains(key))
             continue;
-        if (const std::optional<RgbImage> decoded = DecodeThumbnail(*thumbnail, bytes))
-            return EncodeJpeg(*decoded, 90);
+        if (const auto it = ByPicture.find(key); it != ByPicture.end()) {
+            Recent.splice(Recent.begin(), Recent, it->second);
+            return it->second->Jpeg;
+        }
+        std::optional<RgbImage> decoded;
+        {
+            std::vector<unsigned char> bytes;
+            if (ReadPixels(*thumbnail, bytes))
+                decoded = DecodeThumbnail(*thumbnail, bytes);
+        }
+        std::vector<unsigned char> jpeg;
+        if (decoded) {
+            ++EncodingCount;
+            jpeg = EncodeJpeg(*decoded, 90);
+        }
+        if (jpeg.empty()) {
+            Undecodable.insert(key);
+            continue;
+        }
+        auto shared = std::make_shared<const std::vector<unsigned char>>(std::move(jpeg));
+        Keep(key, shared);
+        return shared;
     }
-    return {};
+    return nullptr;
 }
 
-int CoverArt::OpenThumbnailFile(const std::string& storedName)
+void CoverArt::Keep(const PictureKey& key, const CoverJpegBytes& jpeg)
 {
-    if (const auto it = OpenFiles.find(storedName); it != OpenFiles.end())
+    Recent.push_front({key, jpeg});
+    ByPicture[key] = Recent.begin();
+    CachedBytes += jpeg->size();
+    while (CachedBytes > CacheBytes && !Recent.empty()) {
+        CachedBytes -= Recent.back().Jpeg->size();
+        ByPicture.erase(Recent.back().Key);
+        Recent.pop_back();
+    }
+}
+
+std::string CoverArt::FileNameOf(const std::string& storedName)
+{
+    // ":F1060_1.ithmb": the name after the last colon.
+    return Lower(storedName.substr(storedName.find_last_of(':') + 1));
+}
+
+int CoverArt::OpenThumbnailFile(const std::string& name)
+{
+    if (const auto it = OpenFiles.find(name); it != OpenFiles.end())
         return it->second;
-    // ":F1060_1.ithmb": the name after the last colon, which must be a plain file name of the
-    // artwork folder, so that a crafted database reaches no other file.
-    const std::string name = storedName.substr(storedName.find_last_of(':') + 1);
+    // A plain file name of the artwork folder, so that a crafted database reaches no other file.
     int fd = -1;
     if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos) {
-        if (const auto found = FolderNames.find(Lower(name)); found != FolderNames.end())
-            fd = ::open((Folder + "/" + found->second).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+        if (const auto found = FolderNames.find(name); found != FolderNames.end()) {
+            const std::string path = Folder + "/" + found->second;
+            std::string problem;
+            fd = OpenPlayerFile(path, problem);
+            if (problem == kLinkLeadsOut)
+                Told.push_back(LeftOutWarning(path, "", problem));
+        }
     }
     struct stat info {};
     if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
         ::close(fd);
         fd = -1;
     }
-    OpenFiles.emplace(storedName, fd);
+    OpenFiles.emplace(name, fd);
     return fd;
 }
 
@@ -139,7 +179,7 @@ bool CoverArt::ReadPixels(const Thumbnail& thumbnail, std::vector<unsigned char>
 {
     if (thumbnail.Size == 0 || thumbnail.Size > kThumbnailLimit)
         return false;
-    const int fd = OpenThumbnailFile(thumbnail.FileName);
+    const int fd = OpenThumbnailFile(FileNameOf(thumbnail.FileName));
     if (fd < 0)
         return false;
     bytes.resize(thumbnail.Size);

@@ -123,12 +123,12 @@ void TagId3(TagLib::ID3v2::Tag& tag, const TrackTags& tags)
     if (tags.PlayCount > 0)
         SetUserText(tag, "FMPS_PlayCount", TagLib::String(std::to_string(tags.PlayCount)));
 
-    if (!tags.CoverJpeg.empty() && tag.frameList("APIC").isEmpty()) {
+    if (tags.CoverJpeg && !tags.CoverJpeg->empty() && tag.frameList("APIC").isEmpty()) {
         auto* picture = new TagLib::ID3v2::AttachedPictureFrame();
         picture->setMimeType("image/jpeg");
         picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        picture->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(tags.CoverJpeg.data()),
-                                               static_cast<unsigned int>(tags.CoverJpeg.size())));
+        picture->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(tags.CoverJpeg->data()),
+                                               static_cast<unsigned int>(tags.CoverJpeg->size())));
         tag.addFrame(picture);
     }
 }
@@ -153,9 +153,9 @@ void TagMp4(TagLib::MP4::Tag& tag, const TrackTags& tags)
     if (tags.PlayCount > 0)
         tag.setItem("----:com.apple.iTunes:FMPS_PlayCount",
                     TagLib::StringList(TagLib::String(std::to_string(tags.PlayCount))));
-    if (!tags.CoverJpeg.empty() && lacks("covr")) {
-        const TagLib::ByteVector jpeg(reinterpret_cast<const char*>(tags.CoverJpeg.data()),
-                                      static_cast<unsigned int>(tags.CoverJpeg.size()));
+    if (tags.CoverJpeg && !tags.CoverJpeg->empty() && lacks("covr")) {
+        const TagLib::ByteVector jpeg(reinterpret_cast<const char*>(tags.CoverJpeg->data()),
+                                      static_cast<unsigned int>(tags.CoverJpeg->size()));
         tag.setItem("covr", TagLib::MP4::CoverArtList().append(TagLib::MP4::CoverArt(TagLib::MP4::CoverArt::JPEG, jpeg)));
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "CoverArt.h"
+
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,7 @@ struct TrackTags {
     bool Compilation = false;
     std::int32_t Rating = 0; // 0 to 100
     std::int32_t PlayCount = 0;
-    std::span<const unsigned char> CoverJpeg; // empty: no cover
+    CoverJpegBytes CoverJpeg; // null or empty: no cover
 };
 
 // The track's values, zero units dropped; the cover is left to the caller.

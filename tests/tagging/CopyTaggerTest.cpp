@@ -81,7 +81,7 @@ TrackTags DatabaseTags(std::int32_t rating, std::int32_t plays)
     tags.Compilation = true;
     tags.Rating = rating;
     tags.PlayCount = plays;
-    tags.CoverJpeg = {reinterpret_cast<const unsigned char*>(kJpeg.data()), kJpeg.size()};
+    tags.CoverJpeg = std::make_shared<const std::vector<unsigned char>>(kJpeg.begin(), kJpeg.end());
     return tags;
 }
 
@@ -164,7 +164,7 @@ TEST_F(CopyTagger, WhatIsNotKnownOrCannotBeTaggedIsLeftAlone)
 {
     // Never rated nor played: no rating or play count of any form.
     TrackTags unknown = DatabaseTags(0, 0);
-    unknown.CoverJpeg = {};
+    unknown.CoverJpeg = nullptr;
     TagLib::MPEG::File mp3(Tagged("notags.mp3", TagKind::Mpeg, unknown).c_str());
     for (const char* id : {"POPM", "TXXX", "APIC"})
         EXPECT_TRUE(mp3.ID3v2Tag()->frameList(id).isEmpty()) << id;
