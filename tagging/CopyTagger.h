@@ -33,11 +33,13 @@ TagKind TagKindOf(std::string_view extension, bool video);
 
 // Tags the copy open read-write at `fd` with TagLib through a stream over the descriptor:
 // - rating and play count in the forms desktop music programs read (for MP3, in ID3v2.4, a POPM
-//   frame with an empty e-mail field, TXXX:FMPS_Rating and TXXX:FMPS_PlayCount; for MP4, the
-//   freeform items ----:com.apple.iTunes:FMPS_Rating and FMPS_PlayCount), none of them for a
-//   track that was never rated nor played;
+//   frame with an empty e-mail field, replacing any such frame while those of other e-mails stay,
+//   TXXX:FMPS_Rating and TXXX:FMPS_PlayCount; for MP4, the freeform items
+//   ----:com.apple.iTunes:FMPS_Rating and FMPS_PlayCount), none of them for a track that was
+//   never rated nor played;
 // - the cover as a JPEG front cover, only where the file holds no picture of its own;
-// - the basic tags, each only where the file lacks it.
+// - the basic tags, each only where the file's ID3v2 tag or MP4 items lack it; an MP3's APEv2
+//   tag, then its ID3v1 tag, give such a value before the player does.
 // Other tags are kept. Only the tag region changes; the audio data stays as it was.
 //
 // Returns true when the copy was tagged. False, with the reason, when it could not be (a damaged
