@@ -138,7 +138,9 @@ void CoverArt::Keep(const PictureKey& key, const CoverJpegBytes& jpeg)
     Recent.push_front({key, jpeg});
     ByPicture[key] = Recent.begin();
     CachedBytes += jpeg->size();
-    while (CachedBytes > CacheBytes && !Recent.empty()) {
+    // The most recent stays even when it alone is larger than the bound: the next track most
+    // likely shares it.
+    while (CachedBytes > CacheBytes && Recent.size() > 1) {
         CachedBytes -= Recent.back().Jpeg->size();
         ByPicture.erase(Recent.back().Key);
         Recent.pop_back();

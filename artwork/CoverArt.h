@@ -25,8 +25,9 @@ using CoverJpegBytes = std::shared_ptr<const std::vector<unsigned char>>;
 // (older headers, or an id of 0) through the track's database id, which the item of older players
 // names. Its cover is the largest RGB565 thumbnail of the item that decodes, cropped to the
 // picture and encoded at JPEG quality 90. Encoded covers are kept by the thumbnail they come
-// from (its file, offset and size), the most recent first, up to a few MiB in all: many items
-// that share one picture cost one encoding while it is recent, and memory stays bounded.
+// from (its file, offset and size), the most recent first, up to a few MiB in all (the most
+// recent one is kept even when larger): many items that share one picture cost one encoding
+// while it is recent, and memory stays bounded.
 class CoverArt {
 public:
     // `artworkDatabase` is the path of the ArtworkDB file; empty when the player has none. The
