@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <limits>
 #include <map>
@@ -143,18 +144,13 @@ PlayerNoteFiles FindPlayerNoteFiles(const std::string& databasePath)
 
 std::string PlayerFolderOf(const std::string& path)
 {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    const std::string folder = path.substr(0, slash);
-    const std::size_t up = folder.find_last_of('/');
-    const std::string above = up == std::string::npos ? std::string(".") : folder.substr(0, up);
-    const std::size_t upAgain = above.find_last_of('/');
-    if (Lower(above.substr(upAgain == std::string::npos ? 0 : upAgain + 1)) != "ipod_control")
-        return folder.empty() ? "/" : folder;
-    if (upAgain == std::string::npos)
-        return ".";
-    return upAgain == 0 ? "/" : above.substr(0, upAgain);
+    // Made whole from the current folder first, so that a relative path names its folders too.
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(path, error).lexically_normal();
+    const std::filesystem::path folder = (error ? std::filesystem::path(path) : whole).parent_path();
+    if (Lower(folder.parent_path().filename().string()) == "ipod_control")
+        return folder.parent_path().parent_path().string();
+    return folder.empty() ? "." : folder.string();
 }
 
 int OpenPlayerFile(const std::string& path, std::string& problem)

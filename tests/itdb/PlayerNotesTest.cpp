@@ -1,4 +1,5 @@
 #include "ITDBParser.h"
+#include "PlayerNotes.h"
 #include "TempDir.h"
 #include "ZoneForTest.h"
 
@@ -171,4 +172,18 @@ TEST_F(PlayerNotes, NotesThatAreLinksOutOfThePlayersFolderAreLeftOut)
     std::filesystem::create_symlink(otg, Temp.File("OTGPlaylistInfo"));
     EXPECT_EQ(Playlists().size(), 1u);
     EXPECT_EQ(Parse()->GetWarnings(), std::vector<std::string>{Temp.File("OTGPlaylistInfo") + ": left out: it is a link that leads out of the player's folder"});
+}
+
+TEST(PlayerFolder, IsTheRootAboveIPodControlOrElseTheFilesFolder)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/media/ipod/iPod_Control/iTunes/Play Counts", "/media/ipod"},
+        {"/media/ipod/IPOD_CONTROL/Artwork/F1060_1.ithmb", "/media/ipod"},
+        {"/iPod_Control/iTunes/iTunesDB", "/"},
+        {"/home/ana/backup/iTunesDB", "/home/ana/backup"},
+        {"/home/ana/iPod_Control/../backup/iTunesDB", "/home/ana/backup"},
+    };
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(PlayerFolderOf(path), folder) << path;
+    EXPECT_EQ(PlayerFolderOf("iPod_Control/iTunes/iTunesDB"), std::filesystem::current_path().string());
 }
