@@ -5,7 +5,6 @@
 #include "Thumbnails.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +16,8 @@ namespace {
 // 720 × 480 RGB565 under 700 kB.
 constexpr std::size_t kDatabaseLimit = 256u * 1024 * 1024;
 constexpr std::uint32_t kThumbnailLimit = 16u * 1024 * 1024;
+// An image item of a player holds a few thumbnails in well under a kilobyte.
+constexpr std::uint32_t kItemLimit = 1024 * 1024;
 constexpr const char* kNoCovers = "; the copies have no covers from it.";
 
 std::string Lower(std::string text)
@@ -37,6 +38,8 @@ CoverArt::CoverArt(std::string artworkDatabase, std::size_t cacheBytes)
 
 CoverArt::~CoverArt()
 {
+    if (DatabaseFd >= 0)
+        ::close(DatabaseFd);
     for (const auto& [name, fd] : OpenFiles) {
         if (fd >= 0)
             ::close(fd);
@@ -48,23 +51,31 @@ void CoverArt::Load()
     Loaded = true;
     if (DatabasePath.empty())
         return;
-    std::vector<unsigned char> bytes;
     std::string problem;
-    if (!ReadSmallFile(DatabasePath, kDatabaseLimit, bytes, problem)) {
+    DatabaseFd = OpenPlayerFile(DatabasePath, problem);
+    struct stat info {};
+    if (DatabaseFd >= 0 && (::fstat(DatabaseFd, &info) != 0 || !S_ISREG(info.st_mode)))
+        problem = "not a regular file";
+    else if (DatabaseFd >= 0 && std::uint64_t(info.st_size) > kDatabaseLimit)
+        problem = "too large";
+    if (!problem.empty()) {
         Told.push_back(problem == kLinkLeadsOut ? LeftOutWarning(DatabasePath, "", problem)
                                                 : DatabasePath + ": " + problem + kNoCovers);
         return;
     }
-    std::optional<std::vector<ArtworkImage>> images = ReadArtworkDB(bytes);
-    if (!images) {
+    std::optional<std::vector<ImageItemPlace>> items = IndexArtworkDB(DatabaseFd, std::uint64_t(info.st_size));
+    if (!items) {
         Told.push_back(DatabasePath + ": not an artwork database, or a damaged one" + kNoCovers);
         return;
     }
-    Images = std::move(*images);
-    for (std::size_t i = 0; i < Images.size(); ++i) {
-        ById.emplace(Images[i].Id, i);
-        ByTrack.emplace(Images[i].TrackDatabaseId, i);
-    }
+    Items = std::move(*items);
+    for (std::uint32_t i = 0; i < Items.size(); ++i)
+        ById.push_back(i);
+    ByTrack = ById;
+    std::stable_sort(ById.begin(), ById.end(), [this](std::uint32_t a, std::uint32_t b) { return Items[a].Id < Items[b].Id; });
+    std::stable_sort(ByTrack.begin(), ByTrack.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return Items[a].TrackDatabaseId < Items[b].TrackDatabaseId;
+    });
     if (DIR* dir = ::opendir(Folder.c_str())) {
         while (const dirent* entry = ::readdir(dir))
             FolderNames.emplace(Lower(entry->d_name), entry->d_name);
@@ -72,23 +83,28 @@ void CoverArt::Load()
     }
 }
 
-const ArtworkImage* CoverArt::ImageFor(const TrackDetails& details) const
+std::optional<ArtworkImage> CoverArt::ImageFor(const TrackDetails& details)
 {
-    if (details.ArtworkId && *details.ArtworkId != 0) {
-        const auto it = ById.find(*details.ArtworkId);
-        return it == ById.end() ? nullptr : &Images[it->second];
-    }
-    if (details.DatabaseId == 0)
-        return nullptr;
-    const auto it = ByTrack.find(details.DatabaseId);
-    return it == ByTrack.end() ? nullptr : &Images[it->second];
+    const bool byId = details.ArtworkId && *details.ArtworkId != 0;
+    if (!byId && details.DatabaseId == 0)
+        return std::nullopt;
+    const std::uint64_t key = byId ? *details.ArtworkId : details.DatabaseId;
+    const auto keyOf = [this, byId](std::uint32_t i) { return byId ? Items[i].Id : Items[i].TrackDatabaseId; };
+    const std::vector<std::uint32_t>& order = byId ? ById : ByTrack;
+    const auto it = std::partition_point(order.begin(), order.end(), [&](std::uint32_t i) { return keyOf(i) < key; });
+    if (it == order.end() || keyOf(*it) != key || Items[*it].Length > kItemLimit)
+        return std::nullopt;
+    std::vector<unsigned char> bytes(Items[*it].Length);
+    if (!ReadAt(DatabaseFd, Items[*it].Offset, bytes))
+        return std::nullopt;
+    return ReadImageItem(bytes);
 }
 
 CoverJpegBytes CoverArt::CoverFor(const TrackDetails& details)
 {
     if (!Loaded)
         Load();
-    const ArtworkImage* image = ImageFor(details);
+    const std::optional<ArtworkImage> image = ImageFor(details);
     return image ? Encode(*image) : nullptr;
 }
 
@@ -185,14 +201,5 @@ bool CoverArt::ReadPixels(const Thumbnail& thumbnail, std::vector<unsigned char>
     if (fd < 0)
         return false;
     bytes.resize(thumbnail.Size);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, off_t(thumbnail.Offset) + off_t(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
+    return ReadAt(fd, thumbnail.Offset, bytes);
 }

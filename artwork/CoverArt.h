@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArtworkDB.h"
+#include "ArtworkIndex.h"
 
 #include <cstdint>
 #include <list>
@@ -23,7 +24,8 @@ using CoverJpegBytes = std::shared_ptr<const std::vector<unsigned char>>;
 //
 // A track finds its image item through the item id that newer track headers carry, and otherwise
 // (older headers, or an id of 0) through the track's database id, which the item of older players
-// names. Its cover is the largest RGB565 thumbnail of the item that decodes, cropped to the
+// names; the first such item in the file. Only an index of the items is kept (see ArtworkIndex.h),
+// and an item is read from the file when a track asks for it. Its cover is the largest RGB565 thumbnail of the item that decodes, cropped to the
 // picture and encoded at JPEG quality 90. Encoded covers are kept by the thumbnail they come
 // from (its file, offset and size), the most recent first, up to a few MiB in all (the most
 // recent one is kept even when larger): many items that share one picture cost one encoding
@@ -60,7 +62,8 @@ private:
     };
 
     void Load();
-    const ArtworkImage* ImageFor(const TrackDetails& details) const;
+    // The track's image item, read from the database; nullopt when it has none that reads whole.
+    std::optional<ArtworkImage> ImageFor(const TrackDetails& details);
     CoverJpegBytes Encode(const ArtworkImage& image);
     void Keep(const PictureKey& key, const CoverJpegBytes& jpeg);
     // The pixels of one thumbnail, read from its file; false when they cannot be read.
@@ -73,9 +76,10 @@ private:
     std::size_t CacheBytes;
     bool Loaded = false;
     std::vector<std::string> Told;
-    std::vector<ArtworkImage> Images;
-    std::map<std::uint32_t, std::size_t> ById;
-    std::map<std::uint64_t, std::size_t> ByTrack;
+    int DatabaseFd = -1;
+    std::vector<ImageItemPlace> Items;
+    // Positions in Items ordered by item id and by track, each equal key in file order.
+    std::vector<std::uint32_t> ById, ByTrack;
     std::list<Cached> Recent; // most recent first
     std::map<PictureKey, std::list<Cached>::iterator> ByPicture;
     std::set<PictureKey> Undecodable;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 #include <filesystem>
 
 #include <cstdio>
@@ -178,6 +180,15 @@ TEST_F(CoverArtPlayer, ADamagedOrMissingDatabaseGivesNoCovers)
     itdbwriter::PutInt32(cut, 132 + 96 + 92 + 152 + 8, 1 << 20); // the second item's total length, past the file
     EXPECT_EQ(ReadArtworkDB(whole)->size(), 2u);
     EXPECT_EQ(ReadArtworkDB(cut)->size(), 1u);
+    // So does the index that a player's covers are found through.
+    const auto indexed = [this](const Bytes& bytes) {
+        const int fd = ::open(Temp.Write("Indexed", bytes).c_str(), O_RDONLY | O_CLOEXEC);
+        const auto places = IndexArtworkDB(fd, bytes.size());
+        ::close(fd);
+        return places ? places->size() : 99;
+    };
+    EXPECT_EQ(indexed(whole), 2u);
+    EXPECT_EQ(indexed(cut), 1u);
 }
 
 TEST_F(CoverArtPlayer, ItemsSharingAPictureAreEncodedOnceWhileItIsRecent)
