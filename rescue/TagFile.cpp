@@ -1,6 +1,7 @@
 #include "TagFile.h"
 
 #include "CappedStream.h"
+#include "Mp4Boxes.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apetag.h>
@@ -16,9 +17,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <initializer_list>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -366,77 +365,6 @@ void FillFromTags(TagLib::File& file, TagFields& fields)
     fields.DiscNumber = more.Disc.first;
     fields.DiscCount = more.Disc.second;
     fields.Compilation = more.Compilation;
-}
-
-std::uint64_t BigEndian(const TagLib::ByteVector& bytes, unsigned at, unsigned size)
-{
-    std::uint64_t n = 0;
-    for (unsigned i = 0; i < size && at + i < bytes.size(); ++i)
-        n = n << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return n;
-}
-
-// The first box on `path` below the file's top level ({"moov", "mvhd"}): where its body starts
-// and where the box ends; none when it is not there. Looks at no more than 64 boxes on a level.
-std::optional<std::pair<std::int64_t, std::int64_t>> FindBox(CappedStream& stream, std::initializer_list<const char*> path)
-{
-    std::int64_t at = 0;
-    std::int64_t end = stream.length();
-    auto name = path.begin();
-    for (int looked = 0; looked < 64 && name != path.end(); ++looked) {
-        stream.seek(at);
-        const TagLib::ByteVector header = stream.readBlock(8);
-        const auto size = static_cast<std::int64_t>(BigEndian(header, 0, 4));
-        if (header.size() < 8 || size < 8 || size > end - at)
-            return std::nullopt;
-        if (header.containsAt(*name, 4)) {
-            if (++name == path.end())
-                return std::pair(at + 8, at + size);
-            end = at + size;
-            at += 8;
-            looked = 0;
-            continue;
-        }
-        at += size;
-    }
-    return std::nullopt;
-}
-
-// The bytes of the box's body from `offset` on, at most `n`.
-TagLib::ByteVector BoxBytes(CappedStream& stream, const std::pair<std::int64_t, std::int64_t>& box, std::int64_t offset,
-                            unsigned n)
-{
-    if (box.second - box.first < offset)
-        return {};
-    stream.seek(box.first + offset);
-    return stream.readBlock(static_cast<unsigned long>(std::min<std::int64_t>(n, box.second - box.first - offset)));
-}
-
-// The movie's own length from its header, for a video without a sound track, whose length
-// TagLib does not read.
-std::uint32_t MovieLengthMs(CappedStream& stream)
-{
-    const auto header = FindBox(stream, {"moov", "mvhd"});
-    if (!header)
-        return 0;
-    const TagLib::ByteVector box = BoxBytes(stream, *header, 0, 32);
-    const bool wide = !box.isEmpty() && box[0] == 1; // version 1: 64-bit times
-    const std::uint64_t scale = BigEndian(box, wide ? 20 : 12, 4);
-    const std::uint64_t duration = BigEndian(box, wide ? 24 : 16, wide ? 8 : 4);
-    if (scale == 0 || duration / scale > UINT32_MAX / 1000)
-        return 0;
-    return static_cast<std::uint32_t>(duration * 1000 / scale);
-}
-
-// The sample rate of a protected AAC file's first sample entry, which TagLib leaves unread: the
-// entry is laid out as an AAC one, the rate a 16.16 number 32 bytes in.
-int ProtectedSampleRate(CappedStream& stream)
-{
-    const auto table = FindBox(stream, {"moov", "trak", "mdia", "minf", "stbl", "stsd"});
-    if (!table)
-        return 0;
-    const TagLib::ByteVector entry = BoxBytes(stream, *table, 8, 36);
-    return entry.size() == 36 && entry.containsAt("drms", 4) ? static_cast<int>(BigEndian(entry, 32, 2)) : 0;
 }
 
 } // namespace
