@@ -2,6 +2,7 @@
 
 #include "CliError.h"
 #include "CommandTemplate.h"
+#include "DestinationFolder.h"
 #include "ExtractCopier.h"
 #include "ExtractRun.h"
 #include "ExtractProgress.h"
@@ -160,7 +161,7 @@ int RunExtract(const ExtractOptions& options)
 
     CatchInterrupts();
     if (const int error = run.Open(); error != 0)
-        throw CliError(options.Destination + ": " + std::strerror(error));
+        throw CliError(options.Destination + ": " + DestinationErrorText(error));
     copier.Show(run);
     const RunCounts counts = run.CopyTracks();
     progress.Finish();

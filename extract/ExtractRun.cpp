@@ -115,7 +115,7 @@ std::optional<std::string> ExtractRun::FirstOnPlayer()
 
 int ExtractRun::Open()
 {
-    Folder = std::make_unique<DestinationFolder>(Setup.Destination);
+    Folder = std::make_unique<DestinationFolder>(Setup.Destination, &Gate);
     if (Folder->Error() != 0)
         return Folder->Error();
     CopyOptions options;
@@ -234,7 +234,7 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
     Outcome outcome{&item, replace, false, {}};
     const std::string& destination = item.Plan.Destination;
     if (const int error = Folder->MakeFolders(FolderBelow(destination), waiting.MadeFolders); error != 0)
-        outcome.Result = {error, std::strerror(error), CopySide::Folder};
+        outcome.Result = {error, DestinationErrorText(error), CopySide::Folder};
     if (outcome.Result && item.Bytes) {
         outcome.Result = Group->AddBytes(item.Bytes(), destination, replace);
     } else if (outcome.Result) {
