@@ -199,12 +199,9 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
     if (!Options.SourceRoot.empty() && RootFd < 0)
         return Failure(RootError, CopySide::Source);
     CopyResult refused;
-    const Descriptor looked(OpenSourceFile(RootFd, Options.SourceRoot, source, true, refused));
     struct stat st {};
-    if (looked.Fd < 0)
+    if (const Descriptor looked(OpenSourceFile(RootFd, Options.SourceRoot, source, true, refused, &st)); looked.Fd < 0)
         return refused;
-    if (::fstat(looked.Fd, &st) != 0)
-        return Failure(errno, CopySide::Source);
     return Add(source, LookOf(st), destination, replace, progress, finish);
 }
 
@@ -214,12 +211,10 @@ CopyResult CopyGroup::Add(const std::string& source, const SourceLook& look, con
     if (!Options.SourceRoot.empty() && RootFd < 0)
         return Failure(RootError, CopySide::Source);
     CopyResult refused;
-    const Descriptor in(OpenSourceFile(RootFd, Options.SourceRoot, source, false, refused));
+    struct stat st {};
+    const Descriptor in(OpenSourceFile(RootFd, Options.SourceRoot, source, false, refused, &st));
     if (in.Fd < 0)
         return refused;
-    struct stat st {};
-    if (::fstat(in.Fd, &st) != 0)
-        return Failure(errno, CopySide::Source);
     if (!SameFile(st, look))
         return {ESTALE, kSourceChangedMessage, CopySide::Source};
     ::fcntl(in.Fd, F_SETFL, ::fcntl(in.Fd, F_GETFL) & ~O_NONBLOCK);

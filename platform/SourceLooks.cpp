@@ -46,7 +46,8 @@ SourceLook LookOf(const struct stat& st)
     return {st.st_dev, st.st_ino, static_cast<std::uint64_t>(st.st_size), st.st_mtim};
 }
 
-int OpenSourceFile(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure)
+int OpenSourceFile(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure,
+                   struct stat* seen)
 {
     int fd = -1;
     if (root.empty()) {
@@ -73,6 +74,8 @@ int OpenSourceFile(int rootFd, const std::string& root, const std::string& sourc
         ::close(fd);
         return -1;
     }
+    if (seen)
+        *seen = st;
     return fd;
 }
 
@@ -149,14 +152,9 @@ CopyResult SourceLooks::Look(const std::string& source, SourceLook& look)
     }
     // A link, a folder that leads out, or a name that is not there: looked at the long way,
     // which tells each of them apart.
-    const int fd = OpenSourceFile(RootFd, Root, source, true, failure);
+    const int fd = OpenSourceFile(RootFd, Root, source, true, failure, &st);
     if (fd < 0)
         return failure;
-    if (::fstat(fd, &st) != 0) {
-        failure = Failure(errno);
-        ::close(fd);
-        return failure;
-    }
     ::close(fd);
     look = LookOf(st);
     return {};

@@ -34,8 +34,9 @@ private:
 
 // Opens `source`, beneath `rootFd` (the folder `root`) when `root` is set, without following a
 // link out of it; with `lookOnly` only located (O_PATH). Anything but a regular file is refused.
-// A descriptor, or -1 with the refusal in `failure`.
-int OpenSourceFile(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure);
+// A descriptor (its status in `seen` when given), or -1 with the refusal in `failure`.
+int OpenSourceFile(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure,
+                   struct stat* seen = nullptr);
 
 // What `st` shows of a source, as a look.
 SourceLook LookOf(const struct stat& st);
