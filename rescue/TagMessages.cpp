@@ -8,6 +8,9 @@ namespace {
 constexpr std::uint8_t kHello = 'H';
 constexpr std::uint8_t kRequest = 'B';
 constexpr std::uint8_t kReply = 'R';
+constexpr std::uint8_t kCopyTags = 'W';
+constexpr std::uint8_t kCopyTagged = 'T';
+constexpr std::size_t kMaxReason = 200;
 constexpr std::size_t kMaxEncoding = 64;
 
 class Writer {
@@ -244,6 +247,70 @@ std::optional<Reply> DecodeReply(const std::uint8_t* data, std::size_t size)
     if (!in.Ok())
         return std::nullopt;
     return reply;
+}
+
+Bytes Encode(const CopyTags& tags)
+{
+    Bytes bytes;
+    Writer out(bytes);
+    out.U8(kCopyTags);
+    out.U32(tags.Seq);
+    out.U8(tags.Kind);
+    out.Text(tags.Name, kMaxName);
+    for (const std::u16string& text : tags.Texts)
+        out.Text(text);
+    for (const std::int32_t n : tags.Numbers)
+        out.U32(static_cast<std::uint32_t>(n));
+    out.U8(static_cast<std::uint8_t>((tags.Compilation ? 1 : 0) | (tags.Cover ? 2 : 0)));
+    return bytes;
+}
+
+Bytes Encode(const CopyTagged& tagged)
+{
+    Bytes bytes;
+    Writer out(bytes);
+    out.U8(kCopyTagged);
+    out.U32(tagged.Seq);
+    out.U8(static_cast<std::uint8_t>((tagged.Tagged ? 1 : 0) | (tagged.Changed ? 2 : 0)));
+    out.U32(static_cast<std::uint32_t>(tagged.Error));
+    out.Text(tagged.Reason, kMaxReason);
+    return bytes;
+}
+
+std::optional<CopyTags> DecodeCopyTags(const std::uint8_t* data, std::size_t size)
+{
+    Reader in(data, size);
+    CopyTags tags;
+    const bool tagged = in.U8() == kCopyTags;
+    tags.Seq = in.U32();
+    tags.Kind = in.U8();
+    tags.Name = in.Text(kMaxName);
+    for (std::u16string& text : tags.Texts)
+        text = in.Wide();
+    for (std::int32_t& n : tags.Numbers)
+        n = static_cast<std::int32_t>(in.U32());
+    const std::uint8_t flags = in.U8();
+    tags.Compilation = (flags & 1) != 0;
+    tags.Cover = (flags & 2) != 0;
+    if (!tagged || !in.AtEnd())
+        return std::nullopt;
+    return tags;
+}
+
+std::optional<CopyTagged> DecodeCopyTagged(const std::uint8_t* data, std::size_t size)
+{
+    Reader in(data, size);
+    CopyTagged result;
+    const bool tagged = in.U8() == kCopyTagged;
+    result.Seq = in.U32();
+    const std::uint8_t flags = in.U8();
+    result.Tagged = (flags & 1) != 0;
+    result.Changed = (flags & 2) != 0;
+    result.Error = static_cast<std::int32_t>(in.U32());
+    result.Reason = in.Text(kMaxReason);
+    if (!tagged || !in.AtEnd())
+        return std::nullopt;
+    return result;
 }
 
 } // namespace tagwire

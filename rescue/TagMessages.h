@@ -46,6 +46,33 @@ struct Reply {
     std::vector<std::pair<std::uint8_t, TagResult>> Results;
 };
 
+// A copy to tag (CopyTagger.h), its descriptor beside the message, open for reading and
+// writing, and after it a sealed memory file of the cover's JPEG bytes when Cover is set.
+struct CopyTags {
+    std::uint32_t Seq = 0;
+    std::uint8_t Kind = 0;   // TagKind
+    std::string Name;        // the track's file name on the player (for the test hook)
+    std::u16string Texts[6]; // title, artist, album, album artist, genre, composer
+    std::int32_t Numbers[7] = {}; // year, track, track count, disc, disc count, rating, plays
+    bool Compilation = false;
+    bool Cover = false;
+};
+
+// How tagging a copy ended: tagged, or not with the reason, whether the copy was changed, and
+// the errno of a failed read or write of it.
+struct CopyTagged {
+    std::uint32_t Seq = 0;
+    bool Tagged = false;
+    bool Changed = false;
+    std::int32_t Error = 0;
+    std::string Reason;
+};
+
+Bytes Encode(const CopyTags& tags);
+Bytes Encode(const CopyTagged& tagged);
+std::optional<CopyTags> DecodeCopyTags(const std::uint8_t* data, std::size_t size);
+std::optional<CopyTagged> DecodeCopyTagged(const std::uint8_t* data, std::size_t size);
+
 Bytes Encode(const Hello& hello);
 Bytes Encode(const Request& request);
 // The reply with `result` added, or none when it would pass kMaxMessage (send the reply first).

@@ -53,7 +53,7 @@ TagWorker::~TagWorker()
     Stop();
 }
 
-int TagWorker::Start(const std::string& program)
+int TagWorker::Start(const std::string& program, bool writes)
 {
     Stop();
     Broken = false;
@@ -88,7 +88,8 @@ int TagWorker::Start(const std::string& program)
     ::posix_spawnattr_setsigmask(&attributes, &none);
     ::posix_spawnattr_setsigdefault(&attributes, &all);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char* const argv[] = {const_cast<char*>("varnel-tags"), const_cast<char*>("--serve"), nullptr};
+    char* const argv[] = {const_cast<char*>("varnel-tags"), const_cast<char*>(writes ? "--serve-writes" : "--serve"),
+                          nullptr};
     if (!error)
         error = ::posix_spawn(&Pid, program.c_str(), &actions, &attributes, argv, environ);
     if (error)
@@ -121,7 +122,38 @@ int TagWorker::Start(const std::string& program)
 
 bool TagWorker::Send(const tagwire::Request& request, const std::vector<int>& fds)
 {
-    const tagwire::Bytes bytes = tagwire::Encode(request);
+    return Send(tagwire::Encode(request), fds);
+}
+
+bool TagWorker::Wait(int ms, tagwire::Bytes& message)
+{
+    if (Broken || Sock < 0)
+        return false;
+    pollfd wait{Sock, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&wait, 1, ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0)
+        return false;
+    iovec io{Buffer.data(), Buffer.size()};
+    msghdr header{};
+    header.msg_iov = &io;
+    header.msg_iovlen = 1;
+    ssize_t got;
+    do {
+        got = ::recvmsg(Sock, &header, MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0 || (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
+        Broken = true;
+        return false;
+    }
+    message.assign(Buffer.begin(), Buffer.begin() + got);
+    return true;
+}
+
+bool TagWorker::Send(const tagwire::Bytes& bytes, const std::vector<int>& fds)
+{
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * tagwire::kMaxBatch)] = {};
     iovec io{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     msghdr message{};
@@ -147,21 +179,10 @@ bool TagWorker::Send(const tagwire::Request& request, const std::vector<int>& fd
 
 std::optional<tagwire::Reply> TagWorker::Receive()
 {
-    if (Broken || Sock < 0)
+    tagwire::Bytes message;
+    if (!Wait(0, message))
         return std::nullopt;
-    iovec io{Buffer.data(), Buffer.size()};
-    msghdr message{};
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    ssize_t got;
-    do {
-        got = ::recvmsg(Sock, &message, MSG_DONTWAIT);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-        return std::nullopt;
-    std::optional<tagwire::Reply> reply;
-    if (got > 0 && (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0)
-        reply = tagwire::DecodeReply(Buffer.data(), static_cast<std::size_t>(got));
+    std::optional<tagwire::Reply> reply = tagwire::DecodeReply(message.data(), message.size());
     Broken = !reply;
     return reply;
 }

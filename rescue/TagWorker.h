@@ -20,14 +20,19 @@ public:
     TagWorker& operator=(const TagWorker&) = delete;
 
     // Starts the reader at `program` and waits for its greeting; the errno of a failure (0 when
-    // it runs).
-    int Start(const std::string& program);
+    // it runs). A writer (`writes`) tags copies instead, and may write the copies it is given.
+    int Start(const std::string& program, bool writes = false);
     bool Running() const { return Pid > 0; }
     int Socket() const { return Sock; }
     const tagwire::Hello& Greeting() const { return Hello; }
 
     // Sends a batch with the files' descriptors (open for reading) in the order of its files.
     bool Send(const tagwire::Request& request, const std::vector<int>& fds);
+    // Sends a message with the descriptors given.
+    bool Send(const tagwire::Bytes& message, const std::vector<int>& fds);
+    // Waits up to `ms` for one message (copied to `message`): false when none came in time or
+    // the reader ended (Ended() then tells).
+    bool Wait(int ms, tagwire::Bytes& message);
     // Receives one reply without waiting; none when there is none yet or the reader ended
     // (Ended() then tells) or broke the message format.
     std::optional<tagwire::Reply> Receive();

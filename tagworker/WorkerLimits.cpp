@@ -92,7 +92,8 @@ bool Confine(bool writing)
           SCMP_SYS(tgkill), SCMP_SYS(getrandom), SCMP_SYS(sched_yield)})
         allow(call);
     if (writing) {
-        for (const int call : {SCMP_SYS(pwrite64), SCMP_SYS(ftruncate), SCMP_SYS(fdatasync), SCMP_SYS(fsync)})
+        for (const int call : {SCMP_SYS(pwrite64), SCMP_SYS(ftruncate), SCMP_SYS(fdatasync), SCMP_SYS(fsync),
+                               SCMP_SYS(copy_file_range)})
             allow(call);
     }
     // A status only of a descriptor (fstat in glibc), memory never executable, no file opened.

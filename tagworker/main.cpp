@@ -12,6 +12,8 @@
 #include "TagMessages.h"
 #include "TagWorkerPage.h"
 #include "WorkerLimits.h"
+#include "WorkerSocket.h"
+#include "CopyWriting.h"
 
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -25,55 +27,17 @@
 
 namespace {
 
-constexpr int kSocket = 3;
 constexpr int kPage = 4;
 // What a file's reading may take beyond the reader's size at its start.
 constexpr unsigned long long kMemoryBudget = 256ull << 20;
 constexpr int kCpuSeconds = 1;
 
-bool Send(const tagwire::Bytes& message)
-{
-    for (;;) {
-        const ssize_t sent = ::send(kSocket, message.data(), message.size(), MSG_NOSIGNAL);
-        if (sent >= 0 || errno != EINTR)
-            return sent == static_cast<ssize_t>(message.size());
-    }
-}
-
-// Receives one request and its descriptors into `fds`; the message's length, or -1.
-ssize_t Receive(std::vector<std::uint8_t>& buffer, std::vector<int>& fds)
-{
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * tagwire::kMaxBatch)];
-    iovec io{buffer.data(), buffer.size()};
-    msghdr message{};
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got;
-    do {
-        got = ::recvmsg(kSocket, &message, MSG_CMSG_CLOEXEC);
-    } while (got < 0 && errno == EINTR);
-    fds.clear();
-    for (cmsghdr* c = got > 0 ? CMSG_FIRSTHDR(&message) : nullptr; c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
-            continue;
-        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int fd;
-            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            fds.push_back(fd);
-        }
-    }
-    if (got > 0 && (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0)
-        return -1;
-    return got;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--serve-writes") == 0)
+        return ServeWrites(kMemoryBudget, kCpuSeconds);
     if (argc != 2 || std::strcmp(argv[1], "--serve") != 0) {
         std::fprintf(stderr, "varnel-tags: the tag reader of varnel and varnel-cli, started by them; "
                              "it is not run by hand\n");
@@ -91,16 +55,12 @@ int main(int argc, char** argv)
     ::close(kPage);
     auto* page = static_cast<TagWorkerPage*>(mapped);
 
-    tagwire::Hello hello;
-    hello.AddressLimit = workerlimits::LimitResources(kMemoryBudget);
-    if (!workerlimits::MakeCpuTimer())
-        return 3;
+    // Everything that allocates for good does so before the limits.
     std::vector<std::uint8_t> buffer(tagwire::kMaxMessage);
     tagwire::Bytes reply;
     reply.reserve(tagwire::kMaxMessage);
     std::vector<int> fds;
-    hello.Confined = workerlimits::Confine(false);
-    if (!Send(tagwire::Encode(hello)))
+    if (!StartServing(false, kMemoryBudget))
         return 3;
 
     for (;;) {
