@@ -43,6 +43,10 @@ void DecodeMessage(const std::uint8_t* data, std::size_t size)
     if (const auto request = tagwire::DecodeRequest(data, size); request && request->Files.size() > tagwire::kMaxBatch)
         Broken("a request holds at most a batch");
     tagwire::DecodeHello(data, size);
+    if (const auto tags = tagwire::DecodeCopyTags(data, size); tags && tags->Name.size() > tagwire::kMaxName)
+        Broken("a copy's name is bounded");
+    if (const auto tagged = tagwire::DecodeCopyTagged(data, size); tagged && tagged->Reason.size() > 200)
+        Broken("a reason is bounded");
 }
 
 } // namespace
