@@ -196,10 +196,12 @@ TEST(TagWall, AReaderThatDiesOrStallsCostsOneFile)
 // Without a reader every file says why.
 TEST(TagWall, TheReaderRunsUnderItsLimitsOrEveryFileSaysWhy)
 {
-    TagWorker worker;
-    ASSERT_EQ(worker.Start(TagWorkerProgram()), 0);
-    EXPECT_EQ(worker.Greeting().AddressLimit, VARNEL_WORKER_CONFINED != 0);
-    EXPECT_EQ(worker.Greeting().Confined, VARNEL_WORKER_CONFINED != 0);
+    for (const bool writes : {false, true}) {
+        TagWorker worker;
+        ASSERT_EQ(worker.Start(TagWorkerProgram(), writes), 0);
+        EXPECT_EQ(worker.Greeting().AddressLimit, VARNEL_WORKER_CONFINED != 0);
+        EXPECT_EQ(worker.Greeting().Confined, VARNEL_WORKER_CONFINED != 0);
+    }
 
     WallPlayer player(3);
     const Environment missing("VARNEL_TAGS_WORKER", "/nonexistent/varnel-tags");
