@@ -3,6 +3,8 @@
 #include "FdStream.h"
 #include "OneTrack.h"
 
+#include <cerrno>
+
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
@@ -16,7 +18,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <memory>
 
 namespace {
