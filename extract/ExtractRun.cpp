@@ -63,11 +63,14 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
     TrackItems.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
         RunItem& item = TrackItems.emplace_back();
-        item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names);
-        item.Track = track;
         // Looked at as the copy will open it, so that a dry run promises no copy of a device, a
-        // pipe, a folder or a file reached by a link out of the player.
-        if (item.Plan.Refusal.empty()) {
+        // pipe, a folder or a file reached by a link out of the player. The location as the
+        // database spells it is looked at first: the player's own spelling needs no search.
+        bool looked = false;
+        const auto look = [&](const std::string& path) { return looked = static_cast<bool>(looks.Look(path, item.Look)); };
+        item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names, look);
+        item.Track = track;
+        if (item.Plan.Refusal.empty() && !looked) {
             if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
                 item.SourceProblem = source.Message;
         }
