@@ -21,11 +21,6 @@ constexpr std::size_t kDatabaseLimit = 256u * 1024 * 1024;
 constexpr std::uint32_t kStoredSizeLimit = 16u * 1024 * 1024;
 constexpr std::size_t kSysInfoLimit = 1024 * 1024;
 
-std::int64_t PictureArea(const Thumbnail& t)
-{
-    return std::int64_t(std::max(0, t.Width - t.HorizontalPadding)) * std::max(0, t.Height - t.VerticalPadding);
-}
-
 PhotoPlayer ReadModel(const std::string& root)
 {
     for (const char* name : {"iPod_Control/Device/SysInfo", "iPod_Control/Device/SysInfoExtended"}) {
@@ -85,14 +80,18 @@ const ArtworkImage* PhotoLibrary::PhotoById(std::uint32_t id) const
 
 std::vector<const Thumbnail*> PhotoLibrary::Sizes(const ArtworkImage& photo) const
 {
-    std::vector<const Thumbnail*> sizes;
+    // By the slot's size, which the format decides, rather than by the recorded dimensions,
+    // which a damaged record may get wrong.
+    std::vector<std::pair<std::int64_t, const Thumbnail*>> sizes;
     for (const Thumbnail& thumbnail : photo.Thumbnails) {
-        if (SlotFor(Model, thumbnail))
-            sizes.push_back(&thumbnail);
+        if (const std::optional<PhotoSlot> slot = SlotFor(Model, thumbnail))
+            sizes.emplace_back(std::int64_t(slot->Width) * slot->Height, &thumbnail);
     }
-    std::stable_sort(sizes.begin(), sizes.end(),
-                     [](const Thumbnail* a, const Thumbnail* b) { return PictureArea(*a) > PictureArea(*b); });
-    return sizes;
+    std::stable_sort(sizes.begin(), sizes.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<const Thumbnail*> largestFirst;
+    for (const auto& [area, thumbnail] : sizes)
+        largestFirst.push_back(thumbnail);
+    return largestFirst;
 }
 
 // ":Thumbs:F1067_1.ithmb" names Photos/Thumbs/F1067_1.ithmb. A name with a slash or backslash,

@@ -30,8 +30,7 @@ public:
     const std::vector<ArtworkImage>& Photos() const { return Database.Photos; }
     const ArtworkImage* PhotoById(std::uint32_t id) const;
 
-    // The stored sizes whose layout this player's model (or their bytes) tells, largest picture
-    // first.
+    // The stored sizes whose layout this player's model (or their bytes) tells, largest first.
     std::vector<const Thumbnail*> Sizes(const ArtworkImage& photo) const;
     // The full path of the photo's original, when the database names one and it is there.
     std::optional<std::string> OriginalPath(const ArtworkImage& photo) const;

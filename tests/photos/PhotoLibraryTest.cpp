@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -138,4 +139,90 @@ TEST_F(PhotoPlayers, TheLibraryGivesAlbumsDatesOriginalsAndTheLargestSizeAsJpeg)
     EXPECT_EQ(why, "");
     EXPECT_NEAR(jpeg.Height, 480, 1); // the TV-out size, not the screen's
     EXPECT_NEAR(jpeg.Width, 300 * 480 / 640, 1);
+}
+
+namespace {
+
+// Where the n-th record with the tag starts.
+std::size_t Nth(const std::vector<unsigned char>& bytes, const char* tag, int n)
+{
+    for (std::size_t at = 0; at + 4 <= bytes.size(); ++at) {
+        if (std::equal(tag, tag + 4, bytes.begin() + std::ptrdiff_t(at)) && n-- == 0)
+            return at;
+    }
+    throw std::runtime_error(std::string("no such record: ") + tag);
+}
+
+void Put32(std::vector<unsigned char>& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.at(at + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void Put16(std::vector<unsigned char>& bytes, std::size_t at, std::uint16_t value)
+{
+    bytes.at(at) = static_cast<unsigned char>(value);
+    bytes.at(at + 1) = static_cast<unsigned char>(value >> 8);
+}
+
+} // namespace
+
+TEST_F(PhotoPlayers, DamagedDatabasesGiveWhatReadsWholeAndSaySo)
+{
+    using Damage = std::function<void(std::vector<unsigned char>&)>;
+    struct Row {
+        const char* What;
+        Damage Apply;
+        std::size_t Photos;
+        std::size_t Albums;
+    };
+    const Row rows[] = {
+        {"cut inside the second photo", [](auto& b) { b.resize(Nth(b, "mhii", 1) + 60); }, 1, 0},
+        {"cut before the albums", [](auto& b) { b.resize(Nth(b, "mhla", 0)); }, 3, 0},
+        {"a photo count past the list", [](auto& b) { Put32(b, Nth(b, "mhli", 0) + 8, 1000); }, 3, 3},
+        {"an album count past the list", [](auto& b) { Put32(b, Nth(b, "mhla", 0) + 8, 0xFFFFFFFF); }, 3, 3},
+        {"a photo longer than its section", [](auto& b) { Put32(b, Nth(b, "mhii", 1) + 8, 0x7FFFFFFF); }, 1, 3},
+        {"a stored size longer than its photo", [](auto& b) { Put32(b, Nth(b, "mhod", 0) + 8, 100000); }, 0, 3},
+        {"a section header past the section", [](auto& b) { Put32(b, Nth(b, "mhsd", 1) + 4, 0x10000); }, 3, 0},
+        {"an album member that is not a record", [](auto& b) { b.at(Nth(b, "mhia", 4)) = 'X'; }, 3, 1},
+    };
+    const std::vector<unsigned char> good = FileBytes(DatabasePath("MB029"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.What);
+        std::vector<unsigned char> bytes = good;
+        row.Apply(bytes);
+        const std::optional<PhotoDatabase> db = ReadPhotoDB(bytes);
+        ASSERT_TRUE(db);
+        EXPECT_TRUE(db->Damaged);
+        EXPECT_EQ(db->Photos.size(), row.Photos);
+        EXPECT_EQ(db->Albums.size(), row.Albums);
+    }
+    EXPECT_FALSE(ReadPhotoDB(std::vector<unsigned char>(good.begin() + 4, good.end())));
+}
+
+TEST_F(PhotoPlayers, AStoredSizeThatDoesNotFitGivesWayOrIsTrimmedWithinItsPadding)
+{
+    TempDir folder;
+    const std::string root = folder.File("player");
+    std::filesystem::copy(Root("MB029"), root, std::filesystem::copy_options::recursive);
+    std::vector<unsigned char> bytes = FileBytes(DatabasePath("MB029"));
+    // The wide photo's largest size claims 65535 × 65535; the tall one's lies past its file.
+    const std::size_t wide = Nth(bytes, "mhni", 2);
+    ASSERT_EQ(bytes[wide + 16] | (bytes[wide + 17] << 8), 1067);
+    Put16(bytes, wide + 32, 0xFFFF);
+    Put16(bytes, wide + 34, 0xFFFF);
+    const std::size_t tall = Nth(bytes, "mhni", 5);
+    Put32(bytes, tall + 20, 0xFFFFFF00);
+    std::ofstream(root + "/Photos/Photo Database", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+    PhotoLibrary library(root);
+    ASSERT_EQ(library.Photos().size(), 3u);
+    std::string why;
+    const Picture trimmed = DecodedJpeg(library.Jpeg(library.Photos()[0], why));
+    EXPECT_EQ(trimmed.Width, 720);
+    EXPECT_NEAR(trimmed.Height, 338, 1);
+    EXPECT_LT(MeanDifference({trimmed.Width, trimmed.Height, trimmed.Rgb}, Sources()[0]), 8.0);
+    const Picture smaller = DecodedJpeg(library.Jpeg(library.Photos()[1], why));
+    EXPECT_NEAR(smaller.Height, 240, 1);
 }
