@@ -6,6 +6,7 @@
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
 #include "ListCommands.h"
+#include "PhotoCommands.h"
 #include "PlayerDatabase.h"
 #include "PlayerFilesSource.h"
 #include "TerminalText.h"
@@ -204,6 +205,13 @@ int main(int argc, char** argv)
     exportList->add_option("FILE", options.File, "the file to write (replaced when it exists)")->required();
     const CLI::Option* exportPlaylist = AddRowOptions(*exportList, options);
 
+    CLI::App* photos = app.add_subcommand("photos", "list the albums of the player's photos with their photo counts "
+                                                    "and whether the originals are kept");
+    photos->add_option("PLAYER", options.Path, "the player's mount point")->required();
+    photos->add_option("--format", options.Format, "table (default) or json (every photo with its date, sizes and original)")
+        ->check(CLI::IsMember({"table", "json"}))
+        ->type_name("FORMAT");
+
     std::vector<std::string> commands;
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->footer(HelpFooter(command->get_name()));
@@ -253,6 +261,8 @@ int main(int argc, char** argv)
             run.FromFiles = options.FromFiles;
             run.WriteTags = options.WriteTags;
             code = RunExtract(run);
+        } else if (photos->parsed()) {
+            code = RunPhotos(std::cout, options.Path, FormatNamed(options.Format));
         } else if (exportList->parsed()) {
             code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks,
                               options.File, options.FromFiles});

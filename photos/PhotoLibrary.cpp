@@ -58,6 +58,7 @@ PhotoLibrary::PhotoLibrary(const std::string& root)
         return;
     }
     Database = std::move(*read);
+    WasRead = true;
     if (Database.Damaged)
         Why = *database + ": damaged; only the photos and albums before the damage are read";
     for (std::size_t i = 0; i < Database.Photos.size(); ++i)
@@ -103,6 +104,13 @@ std::optional<std::string> PhotoLibrary::StoredPath(const std::string& storedNam
     std::string relative = storedName;
     std::replace(relative.begin(), relative.end(), ':', '/');
     return FindPathNoCase(PhotosFolder, relative);
+}
+
+std::string PhotoLibrary::PathBelowRoot(const std::string& storedName)
+{
+    std::string path = "Photos/" + storedName.substr(std::min(storedName.find_first_not_of(':'), storedName.size()));
+    std::replace(path.begin(), path.end(), ':', '/');
+    return path;
 }
 
 std::optional<std::string> PhotoLibrary::OriginalPath(const ArtworkImage& photo) const

@@ -23,6 +23,9 @@ public:
     PhotoLibrary(const PhotoLibrary&) = delete;
     PhotoLibrary& operator=(const PhotoLibrary&) = delete;
 
+    // Whether the player has a Photo Database, and whether it was read (perhaps damaged).
+    bool Found() const { return !PhotosFolder.empty(); }
+    bool Read() const { return WasRead; }
     // Why the photos are missing or incomplete, once for the whole database; empty when none are.
     const std::string& Problem() const { return Why; }
     PhotoPlayer Player() const { return Model; }
@@ -34,6 +37,9 @@ public:
     std::vector<const Thumbnail*> Sizes(const ArtworkImage& photo) const;
     // The full path of the photo's original, when the database names one and it is there.
     std::optional<std::string> OriginalPath(const ArtworkImage& photo) const;
+    // A stored name as a path below the player's root: ":Full Resolution:2007:IMG_0012.jpg"
+    // as "Photos/Full Resolution/2007/IMG_0012.jpg".
+    static std::string PathBelowRoot(const std::string& storedName);
     // The largest stored size that decodes, as JPEG of quality 95. Empty, with the reason in
     // `why`, when no size can be read or decoded.
     std::vector<unsigned char> Jpeg(const ArtworkImage& photo, std::string& why);
@@ -45,6 +51,7 @@ private:
 
     std::string PhotosFolder;
     std::string Why;
+    bool WasRead = false;
     PhotoPlayer Model = PhotoPlayer::Unknown;
     PhotoDatabase Database;
     std::map<std::uint32_t, std::size_t> ById;

@@ -226,3 +226,61 @@ TEST_F(PhotoPlayers, AStoredSizeThatDoesNotFitGivesWayOrIsTrimmedWithinItsPaddin
     const Picture smaller = DecodedJpeg(library.Jpeg(library.Photos()[1], why));
     EXPECT_NEAR(smaller.Height, 240, 1);
 }
+
+namespace {
+
+// Puts a container of type 5 naming `name` (UTF-8) into the first photo, as iTunes records the
+// original it kept, and makes the records around it longer by as much.
+void AddOriginal(std::vector<unsigned char>& bytes, const std::string& name)
+{
+    std::vector<unsigned char> text(36, 0);
+    text.insert(text.end(), name.begin(), name.end());
+    std::copy_n("mhod", 4, text.begin());
+    Put32(text, 4, 24);
+    Put32(text, 8, std::uint32_t(text.size()));
+    Put16(text, 12, 3);
+    Put32(text, 24, std::uint32_t(name.size()));
+    text[28] = 1;
+    std::vector<unsigned char> record(24 + 76, 0);
+    std::copy_n("mhod", 4, record.begin());
+    Put32(record, 4, 24);
+    Put32(record, 8, std::uint32_t(record.size() + text.size()));
+    Put16(record, 12, 5);
+    std::copy_n("mhni", 4, record.begin() + 24);
+    Put32(record, 28, 76);
+    Put32(record, 32, std::uint32_t(76 + text.size()));
+    record.insert(record.end(), text.begin(), text.end());
+
+    const std::size_t photo = Nth(bytes, "mhii", 0);
+    for (const std::size_t total : {std::size_t(8), Nth(bytes, "mhsd", 0) + 8, photo + 8})
+        Put32(bytes, total, std::uint32_t(bytes[total] | bytes[total + 1] << 8 | bytes[total + 2] << 16) + record.size());
+    const std::size_t at = photo + (bytes[photo + 4] | bytes[photo + 5] << 8);
+    bytes.insert(bytes.begin() + std::ptrdiff_t(at), record.begin(), record.end());
+}
+
+} // namespace
+
+TEST_F(PhotoPlayers, AnOriginalIsFoundWhereTheDatabaseNamesIt)
+{
+    TempDir folder;
+    const std::string root = folder.File("player");
+    std::filesystem::copy(Root("MA477"), root, std::filesystem::copy_options::recursive);
+    std::vector<unsigned char> bytes = FileBytes(DatabasePath("MA477"));
+    AddOriginal(bytes, ":Full Resolution:2007:06:03:IMG_0012.jpg");
+    std::ofstream(root + "/Photos/Photo Database", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+    const PhotoLibrary before(root);
+    ASSERT_EQ(before.Problem(), "");
+    ASSERT_EQ(before.Photos().size(), 3u);
+    EXPECT_EQ(before.Photos()[0].OriginalName, ":Full Resolution:2007:06:03:IMG_0012.jpg");
+    EXPECT_EQ(before.Photos()[0].Thumbnails.size(), 2u);
+    EXPECT_FALSE(before.OriginalPath(before.Photos()[0])); // not on the player
+
+    std::filesystem::create_directories(root + "/Photos/FULL RESOLUTION/2007/06/03");
+    std::ofstream(root + "/Photos/FULL RESOLUTION/2007/06/03/IMG_0012.jpg") << "original";
+    const PhotoLibrary after(root);
+    EXPECT_EQ(after.OriginalPath(after.Photos()[0]), root + "/Photos/FULL RESOLUTION/2007/06/03/IMG_0012.jpg");
+    EXPECT_FALSE(after.OriginalPath(after.Photos()[1]));
+    EXPECT_EQ(PhotoLibrary::PathBelowRoot(after.Photos()[0].OriginalName), "Photos/Full Resolution/2007/06/03/IMG_0012.jpg");
+}
