@@ -59,6 +59,7 @@ RgbImage DecodeJpeg(std::span<const unsigned char> jpeg)
 
 TEST(Thumbnails, Rgb565PicturesAreCroppedFromTheirRows)
 {
+    // The stored height and width count the padding before the picture.
     const struct {
         const char* what;
         int rowPixels, rows, left, top, width, height;
@@ -67,15 +68,18 @@ TEST(Thumbnails, Rgb565PicturesAreCroppedFromTheirRows)
         {"square, no padding", 16, 16, 0, 0, 16, 16, true},
         {"wide, centred", 16, 16, 0, 2, 16, 12, true},
         {"odd height, one more row below", 16, 16, 0, 2, 16, 11, true},
-        {"rows longer than width and padding", 20, 16, 2, 0, 15, 16, true},
+        {"tall, centred", 16, 16, 3, 0, 10, 16, true},
+        {"a real player's letterboxed 200 x 200", 200, 200, 0, 9, 200, 182, true},
+        {"rows longer than the picture and its padding", 20, 16, 2, 0, 15, 16, true},
         {"picture past its rows", 16, 16, 4, 0, 16, 16, false},
+        {"padding but no picture", 16, 16, 0, 16, 16, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const Bytes slot = Rgb565Slot(c.rowPixels, c.rows, std::min(c.left, c.rowPixels - c.width), c.top, c.width,
                                       c.height, Pattern);
-        Thumbnail thumbnail{1060, ":F1060_1.ithmb", 0, static_cast<std::uint32_t>(slot.size()), c.height, c.width, c.top,
-                            c.left};
+        Thumbnail thumbnail{1060, ":F1060_1.ithmb", 0, static_cast<std::uint32_t>(slot.size()), c.top + c.height,
+                            c.left + c.width, c.top, c.left};
         const std::optional<RgbImage> image = DecodeThumbnail(thumbnail, slot);
         ASSERT_EQ(image.has_value(), c.decodes);
         if (image)
@@ -100,7 +104,7 @@ protected:
         Bytes smallFile = small;
         smallFile.insert(smallFile.end(), small.begin(), small.end());
         ImageSpec first{100, 0x1111, {{1055, u":F1055_1.ithmb", 0, 128, 8, 8, 0, 0},
-                                      {1060, u":F1060_1.ithmb", 512, 512, 12, 16, 2, 0}}};
+                                      {1060, u":F1060_1.ithmb", 512, 512, 14, 16, 2, 0}}};
         ImageSpec second{101, 0x2222, {{1060, u":f1060_1.ithmb", 0, 512, 16, 16, 0, 0},
                                        {1055, u":F1055_1.ithmb", 128, 128, 8, 8, 0, 0}}};
         ImageSpec crafted{102, 0x3333, {{1060, u":..:..:iTunes:iTunesDB", 0, 512, 16, 16, 0, 0}}};
