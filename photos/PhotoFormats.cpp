@@ -1,5 +1,7 @@
 #include "PhotoFormats.h"
 
+#include "Thumbnails.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -114,16 +116,14 @@ std::optional<PhotoSlot> SlotFor(PhotoPlayer player, const Thumbnail& thumbnail)
             return format.Player == player && format.Id == thumbnail.Format;
         }))
         return std::nullopt; // the model's format, but too few bytes for it
-    // Another id: RGB565 little-endian (the common layout) in a slot whose width is the stored
-    // width with the same padding after the picture as before it, give or take the one column
-    // that centring leaves over.
-    const std::int64_t left = thumbnail.HorizontalPadding;
-    if (thumbnail.Width <= 0 || thumbnail.Height <= 0 || left < 0)
+    // Another id: RGB565 little-endian, the common layout, with the picture placed by the
+    // covers' rule, which takes the row length from the byte size.
+    const std::optional<PictureInSlot> picture = LocatePicture(thumbnail);
+    if (!picture)
         return std::nullopt;
-    for (const std::int64_t width : {std::int64_t(thumbnail.Width) + left, std::int64_t(thumbnail.Width) + left + 1}) {
-        const std::int64_t rows = width > 0 ? std::int64_t(thumbnail.Size) / (2 * width) : 0;
-        if (width > 0 && thumbnail.Size % (2 * width) == 0 && rows >= thumbnail.Height && width <= 0x7FFF && rows <= 0x7FFF)
-            return PhotoSlot{PixelLayout::Rgb565Little, static_cast<int>(width), static_cast<int>(rows)};
-    }
-    return std::nullopt;
+    const std::int64_t width = picture->RowBytes / 2;
+    const std::int64_t rows = std::int64_t(thumbnail.Size) / picture->RowBytes;
+    if (width > 0x7FFF || rows > 0x7FFF)
+        return std::nullopt;
+    return PhotoSlot{PixelLayout::Rgb565Little, static_cast<int>(width), static_cast<int>(rows)};
 }

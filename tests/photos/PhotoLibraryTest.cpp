@@ -101,11 +101,16 @@ TEST_F(PhotoPlayers, EveryStoredSizeDecodesToTheScaledSource)
             ASSERT_NE(stored, db->Photos[i].Thumbnails.end());
             ASSERT_LE(stored->Size, file.size() - stored->Offset);
             const std::span<const unsigned char> bytes(file.data() + stored->Offset, stored->Size);
-            // The model's table and, for a player of unknown model, the id and sizes alone.
-            for (const PhotoPlayer player : {row.Player, PhotoPlayer::Unknown}) {
-                const std::optional<PhotoSlot> slot = SlotFor(player, *stored);
+            // The model's table; for a player of unknown model the id; for an unknown id of the
+            // common layout the sizes alone.
+            Thumbnail renamed = *stored;
+            renamed.Format = 4999;
+            const bool common = SlotFor(row.Player, *stored)->Layout == PixelLayout::Rgb565Little;
+            for (const auto& [player, thumbnail] : {std::pair{row.Player, *stored}, std::pair{PhotoPlayer::Unknown, *stored},
+                                                     std::pair{PhotoPlayer::Unknown, common ? renamed : *stored}}) {
+                const std::optional<PhotoSlot> slot = SlotFor(player, thumbnail);
                 ASSERT_TRUE(slot);
-                const std::optional<RgbImage> decoded = DecodePhoto(*stored, *slot, bytes);
+                const std::optional<RgbImage> decoded = DecodePhoto(thumbnail, *slot, bytes);
                 ASSERT_TRUE(decoded);
                 // The picture fills the slot one way and keeps its aspect the other.
                 const double scale = std::min(double(row.SlotWidth) / source.Width, double(row.SlotHeight) / source.Height);
