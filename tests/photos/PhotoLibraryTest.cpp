@@ -3,6 +3,7 @@
 #include "PhotoFixtures.h"
 #include "PhotoFormats.h"
 #include "PhotoLibrary.h"
+#include "PhotoPlan.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -288,4 +289,60 @@ TEST_F(PhotoPlayers, AnOriginalIsFoundWhereTheDatabaseNamesIt)
     EXPECT_EQ(after.OriginalPath(after.Photos()[0]), root + "/Photos/FULL RESOLUTION/2007/06/03/IMG_0012.jpg");
     EXPECT_FALSE(after.OriginalPath(after.Photos()[1]));
     EXPECT_EQ(PhotoLibrary::PathBelowRoot(after.Photos()[0].OriginalName), "Photos/Full Resolution/2007/06/03/IMG_0012.jpg");
+}
+
+TEST_F(PhotoPlayers, PhotosAreNamedByDateOrPlaceWithinOneFolderPerAlbum)
+{
+    TempDir folder;
+    const std::string root = folder.File("player");
+    std::filesystem::copy(Root("MB029"), root, std::filesystem::copy_options::recursive);
+    std::filesystem::create_directories(root + "/Photos/Full Resolution/2007");
+    std::ofstream(root + "/Photos/Full Resolution/2007/IMG_0012.JPG") << "original";
+    constexpr std::uint32_t k2007 = 3'263'725'325u; // 2007-06-03 14:22:05 on the player's clock
+
+    // The wide photo is in the master album only, the tall one also in "Trip" and "Ünïcode",
+    // the square one also in "Trip".
+    struct Row {
+        const char* What;
+        std::function<void(std::vector<unsigned char>&)> Change;
+        std::optional<std::string> Album;
+        std::vector<std::string> Paths;
+        std::string Problem;
+    };
+    const auto dates = [&](std::vector<unsigned char>& b) {
+        Put32(b, Nth(b, "mhii", 0) + 40, 0);
+        Put32(b, Nth(b, "mhii", 1) + 40, k2007);
+        Put32(b, Nth(b, "mhii", 2) + 40, k2007);
+    };
+    const Row rows[] = {
+        {"by date, by place and twins", dates, std::nullopt,
+         {"Photo Library/Photo 0001.jpg", "Trip/2007-06-03 14.22.05.jpg", "Trip/2007-06-03 14.22.05 (2).jpg",
+          "Ünïcode/2007-06-03 14.22.05.jpg"},
+         ""},
+        {"one album, its name's letter case aside", dates, "trip",
+         {"Trip/2007-06-03 14.22.05.jpg", "Trip/2007-06-03 14.22.05 (2).jpg"},
+         ""},
+        {"an album that is not there", dates, "Beach", {},
+         "no album is named \"Beach\"; the albums are \"Photo Library\", \"Trip\", \"Ünïcode\""},
+        {"an original under its own name",
+         [](auto& b) { AddOriginal(b, ":Full Resolution:2007:IMG_0012.JPG"); }, "Photo Library",
+         {"Photo Library/IMG_0012.JPG"},
+         ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.What);
+        std::vector<unsigned char> bytes = FileBytes(DatabasePath("MB029"));
+        row.Change(bytes);
+        std::ofstream(root + "/Photos/Photo Database", std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        const PhotoLibrary library(root);
+        const PhotoPlan plan = PlanPhotoCopies(library, row.Album, false);
+        EXPECT_EQ(plan.Problem, row.Problem);
+        std::vector<std::string> paths;
+        for (const PhotoCopy& copy : plan.Copies) {
+            paths.push_back(copy.RelativePath);
+            EXPECT_EQ(copy.Original.empty(), copy.RelativePath.find("IMG") == std::string::npos);
+        }
+        EXPECT_EQ(paths, row.Paths);
+    }
 }
