@@ -63,14 +63,18 @@ _varnel_cli()
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help --version" -- "$cur")
         else
-            mapfile -t COMPREPLY < <(compgen -W "tracks playlists extract export" -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W "tracks playlists extract export photos" -- "$cur")
         fi
         return
     fi
 
     case $prev in
         --format)
-            mapfile -t COMPREPLY < <(compgen -W "table csv json" -- "$cur")
+            if [[ $command == photos ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "table json" -- "$cur")
+            else
+                mapfile -t COMPREPLY < <(compgen -W "table csv json" -- "$cur")
+            fi
             return ;;
         --overwrite)
             mapfile -t COMPREPLY < <(compgen -W "always never ask" -- "$cur")
@@ -101,6 +105,7 @@ _varnel_cli()
             playlists) options="--format --from-files --help" ;;
             extract) options="$picking --template --overwrite --playlists --write-tags --dry-run --quiet -q" ;;
             export) options=$picking ;;
+            photos) options="--format --help" ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
