@@ -279,3 +279,11 @@ std::optional<PhotoDatabase> ReadPhotoDB(std::span<const unsigned char> bytes)
         db.Albums.front().Master = true;
     return db;
 }
+
+std::optional<ArtworkImage> ReadImageItem(std::span<const unsigned char> bytes)
+{
+    const std::optional<Record> item = ReadRecord(bytes, "mhii", 28);
+    if (!item || item->Whole.size() != bytes.size())
+        return std::nullopt;
+    return ReadImage(*item);
+}

@@ -67,3 +67,7 @@ struct PhotoDatabase {
 // nullopt when the bytes do not start with an "mhfd" header. A file cut short or otherwise
 // damaged gives the photos and albums that read whole, with Damaged set.
 std::optional<PhotoDatabase> ReadPhotoDB(std::span<const unsigned char> bytes);
+
+// One image item ("mhii") whose record is exactly `bytes`, read as ReadArtworkDB reads each; nullopt
+// when it does not read whole.
+std::optional<ArtworkImage> ReadImageItem(std::span<const unsigned char> bytes);

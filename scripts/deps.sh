@@ -12,7 +12,7 @@ packages=(
   fusefat dosfstools
   desktop-file-utils appstream dpkg-dev man-db groff-base lintian
   fonts-liberation2
-  # Only the tests and the photo benchmark: an independent writer of photo fixtures.
+  # Tests and benchmarks only: an independent writer of the artwork and Photo Databases.
   libgpod-dev libgdk-pixbuf-2.0-dev
 )
 if [ "${1:-}" = "--with-display" ]; then
