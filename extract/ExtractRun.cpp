@@ -59,15 +59,46 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
     Names = std::make_unique<TrackNames>(database, rule, [this] { Tick(); });
     if (Host.StopRequested())
         return false;
-    SourceLooks looks(Setup.PlayerRoot);
     TrackItems.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
         RunItem& item = TrackItems.emplace_back();
         item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names);
         item.Track = track;
+    }
+    if (!LookAtSources())
+        return false;
+    if (!playlists)
+        return true;
+    Lists = PlaylistFilesOf(database, rule.IgnoreCaseIn("Playlists/"));
+    for (std::size_t i = 0; i < Lists.size(); ++i) {
+        RunItem& item = PlaylistItems.emplace_back();
+        item.What = RunItem::Kind::Playlist;
+        item.Plan.Destination = JoinPath(Setup.Destination, Lists[i].RelativePath);
+        // Made when its turn comes, from the copies in place then.
+        item.Bytes = [this, i](std::string&) {
+            const auto copied = [this](const std::string& relative) {
+                struct stat st {};
+                return ::fstatat(Folder->Fd(), relative.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode);
+            };
+            return M3uText(PlaylistEntries(*Database, *Lists[i].Playlist, *Names, copied));
+        };
+    }
+    return true;
+}
+
+bool ExtractRun::PlanItems(std::vector<RunItem> items)
+{
+    TrackItems = std::move(items);
+    return LookAtSources();
+}
+
+bool ExtractRun::LookAtSources()
+{
+    SourceLooks looks(Setup.PlayerRoot);
+    for (RunItem& item : TrackItems) {
         // Looked at as the copy will open it, so that a dry run promises no copy of a device, a
         // pipe, a folder or a file reached by a link out of the player.
-        if (item.Plan.Refusal.empty()) {
+        if (item.Plan.Refusal.empty() && !item.Bytes) {
             if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
                 item.SourceProblem = source.Message;
         }
@@ -77,22 +108,6 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
             return false;
     }
     Now.Items = TrackItems.size();
-    if (!playlists)
-        return true;
-    Lists = PlaylistFilesOf(database, rule.IgnoreCaseIn("Playlists/"));
-    for (std::size_t i = 0; i < Lists.size(); ++i) {
-        RunItem& item = PlaylistItems.emplace_back();
-        item.What = RunItem::Kind::Playlist;
-        item.Plan.Destination = JoinPath(Setup.Destination, Lists[i].RelativePath);
-        // Made when its turn comes, from the copies in place then.
-        item.Bytes = [this, i] {
-            const auto copied = [this](const std::string& relative) {
-                struct stat st {};
-                return ::fstatat(Folder->Fd(), relative.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode);
-            };
-            return M3uText(PlaylistEntries(*Database, *Lists[i].Playlist, *Names, copied));
-        };
-    }
     return true;
 }
 
@@ -236,7 +251,9 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
     if (const int error = Folder->MakeFolders(FolderBelow(destination), waiting.MadeFolders); error != 0)
         outcome.Result = {error, DestinationErrorText(error), CopySide::Folder};
     if (outcome.Result && item.Bytes) {
-        outcome.Result = Group->AddBytes(item.Bytes(), destination, replace);
+        std::string why;
+        const std::string bytes = item.Bytes(why);
+        outcome.Result = why.empty() ? Group->AddBytes(bytes, destination, replace) : CopyResult{EIO, why, CopySide::Source};
     } else if (outcome.Result) {
         const CopyProgress progress = [this](std::uint64_t, std::uint64_t done) {
             Now.CurrentDone = done;

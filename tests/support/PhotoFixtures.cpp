@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 namespace photofixtures {
 
@@ -112,6 +114,67 @@ std::string WritePhotoPlayer(const std::string& root, const std::string& model, 
     g_clear_error(&error);
     itdb_photodb_free(db);
     return problem;
+}
+
+std::vector<unsigned char> FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Where the n-th record with the tag starts.
+std::size_t Nth(const std::vector<unsigned char>& bytes, const char* tag, int n)
+{
+    for (std::size_t at = 0; at + 4 <= bytes.size(); ++at) {
+        if (std::equal(tag, tag + 4, bytes.begin() + std::ptrdiff_t(at)) && n-- == 0)
+            return at;
+    }
+    throw std::runtime_error(std::string("no such record: ") + tag);
+}
+
+void Put32(std::vector<unsigned char>& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.at(at + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+
+void Put16(std::vector<unsigned char>& bytes, std::size_t at, std::uint16_t value)
+{
+    bytes.at(at) = static_cast<unsigned char>(value);
+    bytes.at(at + 1) = static_cast<unsigned char>(value >> 8);
+}
+
+void AddOriginal(std::vector<unsigned char>& bytes, const std::string& name)
+{
+    std::vector<unsigned char> text(36, 0);
+    text.insert(text.end(), name.begin(), name.end());
+    std::copy_n("mhod", 4, text.begin());
+    Put32(text, 4, 24);
+    Put32(text, 8, std::uint32_t(text.size()));
+    Put16(text, 12, 3);
+    Put32(text, 24, std::uint32_t(name.size()));
+    text[28] = 1;
+    std::vector<unsigned char> record(24 + 76, 0);
+    std::copy_n("mhod", 4, record.begin());
+    Put32(record, 4, 24);
+    Put32(record, 8, std::uint32_t(record.size() + text.size()));
+    Put16(record, 12, 5);
+    std::copy_n("mhni", 4, record.begin() + 24);
+    Put32(record, 28, 76);
+    Put32(record, 32, std::uint32_t(76 + text.size()));
+    record.insert(record.end(), text.begin(), text.end());
+
+    const std::size_t photo = Nth(bytes, "mhii", 0);
+    for (const std::size_t total : {std::size_t(8), Nth(bytes, "mhsd", 0) + 8, photo + 8})
+        Put32(bytes, total, std::uint32_t(bytes[total] | bytes[total + 1] << 8 | bytes[total + 2] << 16) + record.size());
+    const std::size_t at = photo + (bytes[photo + 4] | bytes[photo + 5] << 8);
+    bytes.insert(bytes.begin() + std::ptrdiff_t(at), record.begin(), record.end());
+}
+
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 } // namespace photofixtures

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,5 +34,16 @@ struct Album {
 };
 std::string WritePhotoPlayer(const std::string& root, const std::string& model, const std::vector<Picture>& pictures,
                              const std::vector<Album>& albums = {});
+
+// Byte work on written databases, for damaged and crafted cases: a file's bytes, where the
+// n-th record with a tag starts (throws when there is none), little-endian numbers put in.
+std::vector<unsigned char> FileBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+std::size_t Nth(const std::vector<unsigned char>& bytes, const char* tag, int n);
+void Put32(std::vector<unsigned char>& bytes, std::size_t at, std::uint32_t value);
+void Put16(std::vector<unsigned char>& bytes, std::size_t at, std::uint16_t value);
+// Puts a container of type 5 naming `name` (UTF-8) into the first photo, as iTunes records the
+// original it kept, and makes the records around it longer by as much.
+void AddOriginal(std::vector<unsigned char>& bytes, const std::string& name);
 
 } // namespace photofixtures
