@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes to the player";
-
 // The template and the overwrite policy: as given, or as the window saved them.
 std::pair<std::string, OverwriteMode> NamingAndPolicy(const ExtractOptions& options)
 {
@@ -65,14 +63,7 @@ int RunExtract(const ExtractOptions& options)
     ExtractProgress progress;
     ExtractCopier copier(progress);
     ExtractRun run({db.PlayerRoot, options.Destination, mode, tagging.get(), options.DryRun}, copier);
-    if (run.DestinationOnPlayer())
-        throw CliError(options.Destination + kOnPlayer);
-    if (!destinationThere && !options.DryRun) {
-        std::error_code error;
-        std::filesystem::create_directories(options.Destination, error);
-        if (error)
-            throw CliError(options.Destination + ": " + error.message());
-    }
+    PrepareDestination(run, options.Destination, destinationThere, options.DryRun);
     run.Plan(*db.Parser, EachTrackOnce(rows), {fileFormat, true}, options.Playlists);
     // Template folders can lead back into the player when the destination lies above it, and
     // links anywhere: the run writes nothing when one file would land on the player.
@@ -89,12 +80,7 @@ int RunExtract(const ExtractOptions& options)
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
     }
 
-    CatchInterrupts();
-    if (const int error = run.Open(); error != 0)
-        throw CliError(options.Destination + ": " + DestinationErrorText(error));
-    copier.Show(run);
-    const RunCounts counts = run.CopyTracks();
-    progress.Finish();
+    const RunCounts counts = WritePlanned(run, copier, progress, options.Destination);
     if (tagging) {
         for (const std::string& warning : tagging->Warnings())
             std::cerr << "varnel-cli: warning: " << warning << '\n';

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes to the player";
-
 std::vector<RunItem> PhotoItems(PhotoLibrary& library, const PhotoPlan& plan, const std::string& destination)
 {
     std::vector<RunItem> items;
@@ -70,14 +68,7 @@ int RunExtractPhotos(const ExtractPhotosOptions& options)
     ExtractProgress progress;
     ExtractCopier copier(progress);
     ExtractRun run({options.Player, options.Destination, mode, nullptr, options.DryRun}, copier);
-    if (run.DestinationOnPlayer())
-        throw CliError(options.Destination + kOnPlayer);
-    if (!destinationThere && !options.DryRun) {
-        std::error_code error;
-        std::filesystem::create_directories(options.Destination, error);
-        if (error)
-            throw CliError(options.Destination + ": " + error.message());
-    }
+    PrepareDestination(run, options.Destination, destinationThere, options.DryRun);
     const PhotoPlan plan =
         PlanPhotoCopies(library, options.Album, FileSystemIgnoresCase(options.Destination, !options.DryRun));
     if (!plan.Problem.empty())
@@ -93,12 +84,7 @@ int RunExtractPhotos(const ExtractPhotosOptions& options)
     if (mode == AlwaysPrompt && ::isatty(STDIN_FILENO) != 1 && SomeDestinationTaken(run.Tracks()))
         throw CliError("--overwrite ask needs a terminal to ask on; give --overwrite always or never");
 
-    CatchInterrupts();
-    if (const int error = run.Open(); error != 0)
-        throw CliError(options.Destination + ": " + DestinationErrorText(error));
-    copier.Show(run);
-    const RunCounts counts = run.CopyTracks();
-    progress.Finish();
+    const RunCounts counts = WritePlanned(run, copier, progress, options.Destination);
     PrintRunSummary(counts, run.Tracks().size(), keptUnasked, kPhotoNouns);
     EndIfInterrupted();
     if (!counts.StopReason.empty())

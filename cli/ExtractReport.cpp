@@ -1,11 +1,14 @@
 #include "ExtractReport.h"
 
 #include "CliError.h"
+#include "DestinationFolder.h"
 #include "ExtractCopier.h"
 #include "ExtractProgress.h"
 #include "FileCopy.h"
+#include "Interrupt.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <unistd.h>
 
@@ -77,4 +80,27 @@ void PrintRunSummary(const RunCounts& counts, std::size_t total, bool keptUnaske
     else if (left > 0)
         std::cerr << ", " << left << " left when the run was " << (counts.Cancelled ? "cancelled" : "interrupted");
     std::cerr << '\n';
+}
+
+void PrepareDestination(const ExtractRun& run, const std::string& destination, bool there, bool dryRun)
+{
+    if (run.DestinationOnPlayer())
+        throw CliError(destination + kOnPlayer);
+    if (there || dryRun)
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(destination, error);
+    if (error)
+        throw CliError(destination + ": " + error.message());
+}
+
+RunCounts WritePlanned(ExtractRun& run, ExtractCopier& copier, ExtractProgress& progress, const std::string& destination)
+{
+    CatchInterrupts();
+    if (const int error = run.Open(); error != 0)
+        throw CliError(destination + ": " + DestinationErrorText(error));
+    copier.Show(run);
+    const RunCounts counts = run.CopyTracks();
+    progress.Finish();
+    return counts;
 }

@@ -4,7 +4,14 @@
 #include "Settings.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
+
+class ExtractCopier;
+class ExtractProgress;
+
+// After a path that a run would write onto the player.
+inline constexpr const char* kOnPlayer = ": lies on the player; varnel-cli never writes to the player";
 
 // What the lines about a run call its files, what became of them and what its bytes are: the
 // tracks are copied, the photos written from what the player keeps of them.
@@ -36,3 +43,11 @@ bool KeepUnasked(OverwriteMode& mode, bool given);
 // "stopped; N finished copies were put in place first" when the run was stopped. `keptUnasked`:
 // see KeepUnasked, said once here.
 void PrintRunSummary(const RunCounts& counts, std::size_t total, bool keptUnasked, const RunNouns& nouns);
+
+// Makes the destination folder when it is not there (and the run is not a dry run), after
+// checking that it does not lie on the player. Throws CliError otherwise.
+void PrepareDestination(const ExtractRun& run, const std::string& destination, bool there, bool dryRun);
+
+// Opens the destination and writes the planned files, showing their progress, with Ctrl+C as the
+// stop request. Throws CliError when the folder cannot be opened.
+RunCounts WritePlanned(ExtractRun& run, ExtractCopier& copier, ExtractProgress& progress, const std::string& destination);
