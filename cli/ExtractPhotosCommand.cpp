@@ -1,7 +1,6 @@
 #include "ExtractPhotosCommand.h"
 
 #include "CliError.h"
-#include "DestinationFolder.h"
 #include "ExtractCopier.h"
 #include "ExtractProgress.h"
 #include "ExtractReport.h"
@@ -13,38 +12,9 @@
 #include "SavedSettings.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-std::vector<RunItem> PhotoItems(PhotoLibrary& library, const PhotoPlan& plan, const std::string& destination)
-{
-    std::vector<RunItem> items;
-    items.reserve(plan.Copies.size());
-    for (const PhotoCopy& copy : plan.Copies) {
-        RunItem& item = items.emplace_back();
-        item.What = RunItem::Kind::Photo;
-        item.Plan.Destination = JoinPath(destination, copy.RelativePath);
-        if (!copy.Original.empty()) {
-            item.Plan.Source = copy.Original;
-            continue;
-        }
-        // Decoded and encoded when its turn comes, so that one photo at a time is in memory.
-        item.Plan.Source = "photo " + std::to_string(copy.Photo->Id);
-        const std::vector<const Thumbnail*> sizes = library.Sizes(*copy.Photo);
-        item.Look.Size = sizes.empty() ? 0 : sizes.front()->Size;
-        item.Bytes = [&library, photo = copy.Photo](std::string& why) {
-            const std::vector<unsigned char> jpeg = library.Jpeg(*photo, why);
-            return std::string(jpeg.begin(), jpeg.end());
-        };
-    }
-    return items;
-}
-
-} // namespace
 
 int RunExtractPhotos(const ExtractPhotosOptions& options)
 {
@@ -75,7 +45,7 @@ int RunExtractPhotos(const ExtractPhotosOptions& options)
         throw CliError(plan.Problem);
     if (plan.Copies.empty() && library.Problem().empty())
         std::cerr << "varnel-cli: " << options.Player << ": this player holds no photos\n";
-    run.PlanItems(PhotoItems(library, plan, options.Destination));
+    run.PlanItems(PhotoRunItems(library, plan, options.Destination));
     if (const std::optional<std::string> refused = run.FirstOnPlayer())
         throw CliError(*refused + kOnPlayer);
     const int damaged = library.Problem().empty() ? ExitDone : ExitSomeFailed;

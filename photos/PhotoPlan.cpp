@@ -1,5 +1,6 @@
 #include "PhotoPlan.h"
 
+#include "ExtractRun.h"
 #include "FileNameTemplate.h"
 #include "PhotoLibrary.h"
 #include "TextConvert.h"
@@ -119,4 +120,28 @@ PhotoPlan PlanPhotoCopies(const PhotoLibrary& library, const std::optional<std::
         }
     }
     return plan;
+}
+
+std::vector<RunItem> PhotoRunItems(PhotoLibrary& library, const PhotoPlan& plan, const std::string& destination)
+{
+    std::vector<RunItem> items;
+    items.reserve(plan.Copies.size());
+    for (const PhotoCopy& copy : plan.Copies) {
+        RunItem& item = items.emplace_back();
+        item.What = RunItem::Kind::Photo;
+        item.Plan.Destination = JoinPath(destination, copy.RelativePath);
+        if (!copy.Original.empty()) {
+            item.Plan.Source = copy.Original;
+            continue;
+        }
+        // Decoded and encoded when its turn comes, so that one photo at a time is in memory.
+        item.Plan.Source = "photo " + std::to_string(copy.Photo->Id);
+        const std::vector<const Thumbnail*> sizes = library.Sizes(*copy.Photo);
+        item.Look.Size = sizes.empty() ? 0 : sizes.front()->Size;
+        item.Bytes = [&library, photo = copy.Photo](std::string& why) {
+            const std::vector<unsigned char> jpeg = library.Jpeg(*photo, why);
+            return std::string(jpeg.begin(), jpeg.end());
+        };
+    }
+    return items;
 }

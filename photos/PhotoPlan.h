@@ -7,6 +7,7 @@
 #include <vector>
 
 class PhotoLibrary;
+struct RunItem;
 
 // One file that taking the photos off writes.
 struct PhotoCopy {
@@ -32,3 +33,8 @@ struct PhotoPlan {
 // without regard to letter case when `ignoreCase`. With `album`, only that album: named exactly,
 // or else the only one whose name differs from it in letter case alone.
 PhotoPlan PlanPhotoCopies(const PhotoLibrary& library, const std::optional<std::string>& album, bool ignoreCase);
+
+// The extraction run's items for the plan, DESTINATION joined to each path: originals copied off
+// the player, the other photos encoded as JPEG when their turn comes, one at a time (from
+// `library`, which must outlive the items).
+std::vector<RunItem> PhotoRunItems(PhotoLibrary& library, const PhotoPlan& plan, const std::string& destination);
