@@ -1,9 +1,9 @@
 // How long taking the photos off a classic player takes: 2,000 photos at 720 × 480 (its TV-out
-// size) by default, written by libgpod. Decoding and encoding them through the photo library
-// (each read from its .ithmb file, decoded and encoded as JPEG) is timed against a loop of our
-// own over the same stored bytes held in memory, the least any extraction can cost. Runs
-// alternate between the two; medians are printed, with the library's peak memory above the
-// opened database.
+// size) by default, written by libgpod. `varnel-cli extract-photos` into a fresh folder, and the
+// photo library's decoding and encoding alone, are timed against a loop of our own that reads,
+// decodes and encodes the same stored sizes one after another, the least any extraction can
+// cost. Runs alternate; medians are printed, with the peak memory of extract-photos above that
+// of `varnel-cli photos`, which opens the same database and lists it.
 //
 //   PhotoBench [--photos N] [--runs R] [--folder DIR]
 // The player is kept in DIR/photo-bench-N and used again by later runs.
@@ -13,16 +13,33 @@
 #include "PhotoFixtures.h"
 #include "PhotoLibrary.h"
 
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-long PeakKiB()
+// Runs varnel-cli quietly and waits; its peak memory in KiB, or -1 when it did not exit with 0.
+long RunCli(std::vector<std::string> args)
 {
+    args.insert(args.begin(), VARNEL_CLI_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    if (spawned != 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return usage.ru_maxrss;
 }
 
@@ -64,41 +81,51 @@ int main(int argc, char** argv)
         return 1;
     const std::string pixels = (root / "Photos" / "Thumbs" / "F1067_1.ithmb").string();
 
-    std::vector<double> own, library;
+    std::vector<double> own, library, extract;
     std::size_t jpegBytes = 0;
-    long opened = 0, peak = 0;
+    long peak = 0;
+    const fs::path out = options.Folder / "photo-bench-out";
+    const auto ownLoop = [&] {
+        std::ifstream in(pixels, std::ios::binary);
+        std::vector<unsigned char> bytes;
+        for (const Thumbnail& thumbnail : largest) {
+            bytes.resize(thumbnail.Size);
+            in.seekg(thumbnail.Offset).read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+            const std::optional<RgbImage> picture = DecodePhoto(thumbnail, *slot, bytes);
+            if (!in || !picture)
+                return false;
+            jpegBytes += EncodeJpeg(*picture, 95).size();
+        }
+        return true;
+    };
     const bool done = Interleave(
+        options["runs"], [&] { FreshFolder(out); },
+        [&] {
+            peak = std::max(peak, RunCli({"extract-photos", root.string(), out.string(), "--overwrite", "always"}));
+            return peak > 0;
+        },
+        ownLoop, extract, own);
+    const bool libraryDone = Interleave(
         options["runs"], [] {},
         [&] {
             PhotoLibrary photos(root.string());
-            opened = opened == 0 ? PeakKiB() : opened;
             std::string why;
             for (const ArtworkImage& photo : photos.Photos())
                 jpegBytes += photos.Jpeg(photo, why).size();
-            peak = PeakKiB();
             return why.empty();
         },
-        [&] {
-            std::ifstream in(pixels, std::ios::binary);
-            std::vector<unsigned char> bytes;
-            for (const Thumbnail& thumbnail : largest) {
-                bytes.resize(thumbnail.Size);
-                in.seekg(thumbnail.Offset).read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-                const std::optional<RgbImage> picture = DecodePhoto(thumbnail, *slot, bytes);
-                if (!in || !picture)
-                    return false;
-                jpegBytes += EncodeJpeg(*picture, 95).size();
-            }
-            return true;
-        },
-        library, own);
-    if (!done)
+        ownLoop, library, own);
+    const long listing = RunCli({"photos", root.string()});
+    if (!done || !libraryDone || listing < 0)
         return 1;
     const double ownTime = Median(own);
     const double libraryTime = Median(library);
-    std::printf("%zu photos, %.1f MiB of JPEG a run\n", largest.size(), double(jpegBytes) / (options["runs"] + 1) / 2 / 1048576);
-    std::printf("own decode+encode loop: %.2f s (%.2f ms a photo)\n", ownTime, ownTime * 1000 / double(largest.size()));
-    std::printf("photo library:          %.2f s (%.2fx the loop)\n", libraryTime, libraryTime / ownTime);
-    std::printf("peak memory above the opened database: %.1f MiB\n", double(peak - opened) / 1024);
+    const double extractTime = Median(extract);
+    std::printf("%zu photos\n", largest.size());
+    std::printf("own read+decode+encode loop: %.2f s (%.2f ms a photo)\n", ownTime, ownTime * 1000 / double(largest.size()));
+    std::printf("photo library alone:         %.2f s (%.2fx the loop)\n", libraryTime, libraryTime / ownTime);
+    std::printf("varnel-cli extract-photos:   %.2f s (%.2fx the loop)\n", extractTime, extractTime / ownTime);
+    std::printf("peak memory: extract-photos %.1f MiB, photos (the open database) %.1f MiB: %.1f MiB above\n",
+                double(peak) / 1024, double(listing) / 1024, double(peak - listing) / 1024);
     return 0;
 }
