@@ -10,6 +10,7 @@
 
 TEST(PhotosExtractTest, TheCommandSaysWhatIsMissingOrWritesEveryAlbum)
 {
+    StoreSettings({});
     ScriptedDialogs dialogs;
     FakePlayer player({{1, u"One", ":iPod_Control:Music:F00:AAAA.mp3", "a"}});
     TMainForm form;
