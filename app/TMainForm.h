@@ -124,6 +124,7 @@ public:
     QAction* ActionFileExport = nullptr;
     QAction* ActionFileExtract = nullptr;
     QAction* ActionFileExtractTagged = nullptr;
+    QAction* ActionFileExtractPhotos = nullptr;
     QAction* ActionFileSavePlaylist = nullptr;
     QAction* ActionFileExit = nullptr;
     QAction* ActionEditAll = nullptr;
@@ -158,6 +159,7 @@ public slots:
     void ActionFileExportExecute();
     void ActionFileExtractExecute();
     void ActionFileExtractTaggedExecute();
+    void ActionFileExtractPhotosExecute();
     void ActionFileSavePlaylistExecute();
     void ActionFileExitExecute();
     void ActionEditAllExecute();
@@ -188,6 +190,8 @@ public:
     // Extraction and export (the File commands run these). With `writeTags` each copy also gets
     // the player's rating, play count and cover and the basic tags it lacks.
     void ExtractTracks(bool writeTags = false);
+    // File > "Extract Photos...": the player's photos into a chosen folder, one folder per album.
+    void ExtractPhotos();
     void ExportTrackList();
     // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
     // pointing at where an extraction puts each track.

@@ -95,6 +95,8 @@ void TMainForm::CreateActions()
                icons.extract, &TMainForm::ActionFileExtractExecute);
     MakeAction(ActionFileExtractTagged, "ActionFileExtractTagged", "Extract Tracks with Ratings and Co&vers...",
                QKeySequence(), icons.extract, &TMainForm::ActionFileExtractTaggedExecute);
+    MakeAction(ActionFileExtractPhotos, "ActionFileExtractPhotos", "Extract &Photos...", QKeySequence(),
+               icons.extract, &TMainForm::ActionFileExtractPhotosExecute);
     MakeAction(ActionFileSavePlaylist, "ActionFileSavePlaylist", "Save Playlist as &M3U...",
                QKeySequence("Ctrl+Shift+S"), icons.exportList, &TMainForm::ActionFileSavePlaylistExecute);
     MakeAction(ActionFileExit, "ActionFileExit", "E&xit", QKeySequence(), icons.blank,
@@ -166,7 +168,8 @@ void TMainForm::CreateMenus()
     MenuFile->setObjectName("MenuFile");
     MenuFile->addActions({ActionFileOpen, ActionFileOpenFile, ActionFileRescue, ActionFileClose});
     MenuFile->addSeparator();
-    MenuFile->addActions({ActionFileExport, ActionFileExtract, ActionFileExtractTagged, ActionFileSavePlaylist});
+    MenuFile->addActions(
+        {ActionFileExport, ActionFileExtract, ActionFileExtractTagged, ActionFileExtractPhotos, ActionFileSavePlaylist});
     MenuFile->addSeparator();
     MenuFile->addAction(ActionFileExit);
 

@@ -2,6 +2,7 @@
 #include "TMainForm.h"
 
 #include "ExtractCopies.h"
+#include "RunGuard.h"
 #include "ExtractRun.h"
 #include "FileCopy.h"
 #include "PlayerPaths.h"
@@ -27,27 +28,6 @@ QString Shown(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
 }
-
-// Ends a run the same way on every way out: bar hidden, detail empty, idle status line.
-class RunGuard {
-public:
-    explicit RunGuard(TMainForm& form) : Form(form) { Form.ShowProgress(true); }
-    ~RunGuard()
-    {
-        Form.SetStatusDetail(std::u16string());
-        Form.SetStatusText(Final.empty() ? TMainForm::IdleStatusText() : Final);
-        // Last: a close asked for during the run happens once the window is idle again.
-        Form.ShowProgress(false);
-    }
-    RunGuard(const RunGuard&) = delete;
-    RunGuard& operator=(const RunGuard&) = delete;
-
-    // The status line's text after the run, instead of the idle one.
-    std::string Final;
-
-private:
-    TMainForm& Form;
-};
 
 } // namespace
 
@@ -143,9 +123,7 @@ void TMainForm::ExtractTracks(bool writeTags)
         return;
     }
     const RunCounts& counts = run.CopyTracks();
-    if (counts.Ended() && counts.PlacedAtStop > 0)
-        guard.Final = "Stopped; " + std::to_string(counts.PlacedAtStop) + " finished " +
-                      (counts.PlacedAtStop == 1 ? "copy was" : "copies were") + " put in place first";
+    guard.After(counts);
     if (tagging && !CloseWhenIdle && !tagging->Warnings().empty()) {
         QStringList lines;
         for (const std::string& warning : tagging->Warnings())

@@ -1,5 +1,6 @@
 #include "ArtworkDB.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -67,22 +68,38 @@ std::string Utf8FromUtf16(std::span<const unsigned char> bytes)
     return out;
 }
 
-// The file name of a thumbnail: the string record among the records that follow its header. Its
-// length is at 24, an encoding byte at 28 (2: UTF-16LE, otherwise UTF-8), the text from 36.
-std::string ReadFileName(std::span<const unsigned char> children)
+// A string record's text: its length is at 24, an encoding byte at 28 (2: UTF-16LE, otherwise
+// UTF-8), the text from 36. nullopt when the text does not lie within the record.
+std::optional<std::string> ReadText(const Record& object)
+{
+    const unsigned char* head = object.Head();
+    if (object.Whole.size() < 36)
+        return std::nullopt;
+    const std::uint32_t length = U32(head + 24);
+    if (length > object.Whole.size() - 36)
+        return std::nullopt;
+    const auto text = object.Whole.subspan(36, length);
+    return head[28] == 2 ? Utf8FromUtf16(text) : std::string(text.begin(), text.end());
+}
+
+// The text of the first string record of the given type among `children`.
+std::string ReadString(std::span<const unsigned char> children, int type)
 {
     while (const std::optional<Record> object = ReadRecord(children, "mhod", 12)) {
-        const unsigned char* head = object->Head();
-        if (S16(head + 12) == 3 && object->Whole.size() >= 36) {
-            const std::uint32_t length = U32(head + 24);
-            if (length <= object->Whole.size() - 36) {
-                const auto text = object->Whole.subspan(36, length);
-                return head[28] == 2 ? Utf8FromUtf16(text) : std::string(text.begin(), text.end());
-            }
+        if (S16(object->Head() + 12) == type) {
+            if (std::optional<std::string> text = ReadText(*object))
+                return std::move(*text);
         }
         children = children.subspan(object->Whole.size());
     }
     return {};
+}
+
+// The file name of a thumbnail: the string record of type 3 among the records that follow its
+// header.
+std::string ReadFileName(std::span<const unsigned char> children)
+{
+    return ReadString(children, 3);
 }
 
 std::optional<Thumbnail> ReadThumbnail(std::span<const unsigned char> span)
@@ -111,14 +128,22 @@ std::optional<ArtworkImage> ReadImage(const Record& item)
     ArtworkImage image;
     image.Id = U32(head + 16);
     image.TrackDatabaseId = U32(head + 20) | (std::uint64_t(U32(head + 24)) << 32);
+    if (item.Body.data() - head >= 44)
+        image.CreationDate = U32(head + 40);
     std::span<const unsigned char> children = item.Body;
     while (!children.empty()) {
         const std::optional<Record> container = ReadRecord(children, "mhod", 12);
         if (!container)
             return std::nullopt;
-        if (S16(container->Head() + 12) == 2) {
+        const int type = S16(container->Head() + 12);
+        if (type == 2) {
             if (std::optional<Thumbnail> thumbnail = ReadThumbnail(container->Body))
                 image.Thumbnails.push_back(std::move(*thumbnail));
+        } else if (type == 5) {
+            if (std::optional<Thumbnail> original = ReadThumbnail(container->Body))
+                image.OriginalName = std::move(original->FileName);
+            else if (std::optional<std::string> text = ReadText(*container))
+                image.OriginalName = std::move(*text);
         }
         children = children.subspan(container->Whole.size());
     }
@@ -153,6 +178,106 @@ std::optional<std::vector<ArtworkImage>> ReadArtworkDB(std::span<const unsigned 
         }
     }
     return images;
+}
+
+namespace {
+
+// Like ReadRecord, for the Photo Database's salvage: a total length past the span's end is cut
+// to the span, and the cut noted.
+std::optional<Record> ReadCutRecord(std::span<const unsigned char> span, const char (&tag)[5], std::size_t minHeader,
+                                    bool& damaged)
+{
+    if (span.size() < 12 || std::memcmp(span.data(), tag, 4) != 0)
+        return std::nullopt;
+    const std::uint32_t header = U32(span.data() + 4);
+    std::uint32_t total = U32(span.data() + 8);
+    if (header < minHeader || header < 12 || header > span.size() || total < header)
+        return std::nullopt;
+    if (total > span.size()) {
+        damaged = true;
+        total = static_cast<std::uint32_t>(span.size());
+    }
+    return Record{span.first(total), span.subspan(header, total - header)};
+}
+
+// A list header ("mhli", "mhla") holds no total length: its count is at 8, the items follow it.
+// Calls `read` on each item until the count is reached; false when an item does not read whole.
+template <typename ReadItem>
+bool ReadList(std::span<const unsigned char> body, const char (&listTag)[5], const char (&itemTag)[5],
+              std::size_t minHeader, bool& damaged, ReadItem read)
+{
+    const std::optional<Record> list = ReadRecord(body, listTag, 12, false);
+    if (!list)
+        return false;
+    std::span<const unsigned char> items = body.subspan(list->Whole.size());
+    for (std::uint32_t n = U32(list->Head() + 8); n > 0; --n) {
+        const std::optional<Record> item = ReadCutRecord(items, itemTag, minHeader, damaged);
+        if (!item || !read(*item))
+            return false;
+        items = items.subspan(item->Whole.size());
+    }
+    return true;
+}
+
+std::optional<PhotoAlbum> ReadAlbum(const Record& record)
+{
+    PhotoAlbum album;
+    album.Id = U32(record.Head() + 20);
+    album.Master = record.Head()[30] == 1;
+    album.Name = ReadString(record.Body, 1);
+    std::span<const unsigned char> children = record.Body;
+    while (!children.empty()) {
+        std::optional<Record> child = ReadRecord(children, "mhia", 20);
+        if (child)
+            album.PhotoIds.push_back(U32(child->Head() + 16));
+        else if (!(child = ReadRecord(children, "mhod", 12)))
+            return std::nullopt;
+        children = children.subspan(child->Whole.size());
+    }
+    return album;
+}
+
+} // namespace
+
+std::optional<PhotoDatabase> ReadPhotoDB(std::span<const unsigned char> bytes)
+{
+    PhotoDatabase db;
+    const std::optional<Record> file = ReadCutRecord(bytes, "mhfd", 12, db.Damaged);
+    if (!file)
+        return std::nullopt;
+    std::span<const unsigned char> sections = file->Body;
+    while (!sections.empty()) {
+        const std::optional<Record> section = ReadCutRecord(sections, "mhsd", 16, db.Damaged);
+        if (!section) {
+            db.Damaged = true;
+            break;
+        }
+        sections = sections.subspan(section->Whole.size());
+        bool whole = true;
+        switch (S16(section->Head() + 12)) {
+        case 1:
+            whole = ReadList(section->Body, "mhli", "mhii", 28, db.Damaged, [&db](const Record& item) {
+                std::optional<ArtworkImage> image = ReadImage(item);
+                if (image)
+                    db.Photos.push_back(std::move(*image));
+                return image.has_value();
+            });
+            break;
+        case 2:
+            whole = ReadList(section->Body, "mhla", "mhba", 32, db.Damaged, [&db](const Record& item) {
+                std::optional<PhotoAlbum> album = ReadAlbum(item);
+                if (album)
+                    db.Albums.push_back(std::move(*album));
+                return album.has_value();
+            });
+            break;
+        default: break;
+        }
+        db.Damaged = db.Damaged || !whole;
+    }
+    if (!db.Albums.empty() && std::none_of(db.Albums.begin(), db.Albums.end(), [](const PhotoAlbum& a) { return a.Master; }))
+        db.Albums.front().Master = true;
+    return db;
 }
 
 std::optional<ArtworkImage> ReadImageItem(std::span<const unsigned char> bytes)

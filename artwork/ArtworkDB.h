@@ -35,10 +35,38 @@ struct ArtworkImage {
     std::uint32_t Id = 0;
     std::uint64_t TrackDatabaseId = 0;
     std::vector<Thumbnail> Thumbnails;
+    // Photo Database only: the creation date (40) in seconds from 1904 on the player's clock,
+    // 0 when none; and the stored name of the full-size original (a string record of type 5, or
+    // the file name of the thumbnail that such a container holds), empty when none was kept.
+    std::uint32_t CreationDate = 0;
+    std::string OriginalName;
 };
 
 // nullopt when the bytes do not start with a whole "mhfd" header whose total length is their size.
 std::optional<std::vector<ArtworkImage>> ReadArtworkDB(std::span<const unsigned char> bytes);
+
+// The player's Photo Database (Photos/Photo Database): the same records, where section 2 lists
+// the albums ("mhla", then one "mhba" each: its id at 20, its type at 30, 1 for the master; a
+// string record of type 1 naming it, UTF-8 or UTF-16; one "mhia" per member naming an image id
+// at 16) and section 3 the thumbnail files ("mhlf", then one "mhif" each).
+struct PhotoAlbum {
+    std::uint32_t Id = 0;
+    std::string Name; // UTF-8
+    bool Master = false;
+    std::vector<std::uint32_t> PhotoIds;
+};
+
+struct PhotoDatabase {
+    std::vector<ArtworkImage> Photos;
+    std::vector<PhotoAlbum> Albums;
+    // Set when some record did not read whole (a list cut short, a length past its record or
+    // the file's end): what came before it is kept.
+    bool Damaged = false;
+};
+
+// nullopt when the bytes do not start with an "mhfd" header. A file cut short or otherwise
+// damaged gives the photos and albums that read whole, with Damaged set.
+std::optional<PhotoDatabase> ReadPhotoDB(std::span<const unsigned char> bytes);
 
 // One image item ("mhii") whose record is exactly `bytes`, read as ReadArtworkDB reads each; nullopt
 // when it does not read whole.

@@ -33,11 +33,16 @@ std::string HelpFooter(std::string_view command)
     if (command.empty() || command == "export")
         examples += "  varnel-cli export /media/IPOD ~/tracks.csv --playlist \"Road Trip\"\n"
                     "  varnel-cli export /media/IPOD - >>all-players.csv\n";
+    if (command.empty() || command == "photos")
+        examples += "  varnel-cli photos /media/IPOD --format json\n";
+    if (command.empty() || command == "extract-photos")
+        examples += "  varnel-cli extract-photos /media/IPOD ~/Pictures/iPod --album \"Summer 2007\"\n";
     return "Examples:\n" + examples +
            "\n"
            "Exit status:\n"
            "  0    everything asked for was done\n"
-           "  1    some tracks failed, or the run was cancelled at the overwrite question\n"
+           "  1    some tracks or photos failed, the Photo Database is damaged, or the run was cancelled "
+           "at the overwrite question\n"
            "  2    bad usage, unreadable input, or a run that cannot go on\n"
            "  129  ended by SIGHUP (the terminal closed)\n"
            "  130  ended by Ctrl+C (SIGINT)\n"

@@ -27,6 +27,8 @@ std::string PathBelowRoot(std::string_view location)
     return path;
 }
 
+} // namespace
+
 nlohmann::ordered_json IsoDate(const std::optional<std::int64_t>& utc)
 {
     if (!utc)
@@ -38,8 +40,6 @@ nlohmann::ordered_json IsoDate(const std::optional<std::int64_t>& utc)
         return nullptr;
     return text;
 }
-
-} // namespace
 
 std::string Utf8Text(std::u16string_view text)
 {

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,9 @@ class OneTrack;
 // is the path below the player's root with "/" separators; the date added is ISO 8601 in UTC,
 // or null when the player has none.
 nlohmann::ordered_json TrackJson(const OneTrack& track);
+
+// Seconds since 1970 as ISO 8601 in UTC ("2007-06-03T12:22:05Z"); null for none.
+nlohmann::ordered_json IsoDate(const std::optional<std::int64_t>& utc);
 
 // Text for standard output. Some players pad their texts with zero units, which text output
 // cannot carry; they are left out.

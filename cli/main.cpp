@@ -5,7 +5,9 @@
 #include "CommandLineTexts.h"
 #include "ExportCommand.h"
 #include "ExtractCommand.h"
+#include "ExtractPhotosCommand.h"
 #include "ListCommands.h"
+#include "PhotoCommands.h"
 #include "PlayerDatabase.h"
 #include "PlayerFilesSource.h"
 #include "TerminalText.h"
@@ -132,6 +134,11 @@ OutputFormat FormatNamed(const std::string& name)
     return name == "csv" ? OutputFormat::Csv : name == "json" ? OutputFormat::Json : OutputFormat::Table;
 }
 
+OverwriteMode ModeNamed(const std::string& name)
+{
+    return name == "always" ? AlwaysOverwrite : name == "never" ? NeverOverwrite : AlwaysPrompt;
+}
+
 std::optional<std::string> Given(const CLI::Option* option, const std::string& value)
 {
     return option->count() > 0 ? std::optional<std::string>(value) : std::nullopt;
@@ -204,6 +211,29 @@ int main(int argc, char** argv)
     exportList->add_option("FILE", options.File, "the file to write (replaced when it exists)")->required();
     const CLI::Option* exportPlaylist = AddRowOptions(*exportList, options);
 
+    CLI::App* photos = app.add_subcommand("photos", "list the albums of the player's photos with their photo counts "
+                                                    "and whether the originals are kept");
+    photos->add_option("PLAYER", options.Path, "the player's mount point")->required();
+    photos->add_option("--format", options.Format, "table (default) or json (every photo with its date, sizes and original)")
+        ->check(CLI::IsMember({"table", "json"}))
+        ->type_name("FORMAT");
+
+    CLI::App* extractPhotos = app.add_subcommand(
+        "extract-photos", "write the player's photos into DEST, one folder per album, at the largest size it keeps");
+    extractPhotos->add_option("PLAYER", options.Path, "the player's mount point")->required();
+    extractPhotos->add_option("DEST", options.Destination, "the folder to write into (made when missing)")->required();
+    std::string album;
+    const CLI::Option* photoAlbum =
+        extractPhotos->add_option("--album", album, "only this album (default: every album)")->type_name("NAME");
+    const CLI::Option* photoOverwrite =
+        extractPhotos->add_option("--overwrite", options.Overwrite,
+                                  "when a file already exists: replace it, keep it, or ask (default: as saved in "
+                                  "Varnel's preferences)")
+            ->check(CLI::IsMember({"always", "never", "ask"}))
+            ->type_name("MODE");
+    extractPhotos->add_flag("--dry-run", options.DryRun, "show what would be written where, and change nothing");
+    extractPhotos->add_flag("--quiet,-q", options.Quiet, "report only failures and the summary");
+
     std::vector<std::string> commands;
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->footer(HelpFooter(command->get_name()));
@@ -243,9 +273,7 @@ int main(int argc, char** argv)
             run.Destination = options.Destination;
             run.FileFormat = Given(fileFormat, options.FileFormat);
             if (overwrite->count() > 0)
-                run.Overwrite = options.Overwrite == "always" ? AlwaysOverwrite
-                                : options.Overwrite == "never" ? NeverOverwrite
-                                                               : AlwaysPrompt;
+                run.Overwrite = ModeNamed(options.Overwrite);
             run.DryRun = options.DryRun;
             run.Picks = options.Picks;
             run.Quiet = options.Quiet;
@@ -253,6 +281,18 @@ int main(int argc, char** argv)
             run.FromFiles = options.FromFiles;
             run.WriteTags = options.WriteTags;
             code = RunExtract(run);
+        } else if (extractPhotos->parsed()) {
+            ExtractPhotosOptions run;
+            run.Player = options.Path;
+            run.Destination = options.Destination;
+            run.Album = Given(photoAlbum, album);
+            if (photoOverwrite->count() > 0)
+                run.Overwrite = ModeNamed(options.Overwrite);
+            run.DryRun = options.DryRun;
+            run.Quiet = options.Quiet;
+            code = RunExtractPhotos(run);
+        } else if (photos->parsed()) {
+            code = RunPhotos(std::cout, options.Path, FormatNamed(options.Format));
         } else if (exportList->parsed()) {
             code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks,
                               options.File, options.FromFiles});

@@ -88,7 +88,7 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
         item.What = RunItem::Kind::Playlist;
         item.Plan.Destination = JoinPath(Setup.Destination, Lists[i].RelativePath);
         // Made when its turn comes, from the copies in place then.
-        item.Bytes = [this, i] {
+        item.Bytes = [this, i](std::string&) {
             const auto copied = [this](const std::string& relative) {
                 struct stat st {};
                 return ::fstatat(Folder->Fd(), relative.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode);
@@ -99,13 +99,23 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
     return true;
 }
 
-void ExtractRun::PlanItems(std::vector<RunItem> items)
+bool ExtractRun::PlanItems(std::vector<RunItem> items)
 {
     TrackItems = std::move(items);
-    Now.Items = TrackItems.size();
-    Now.Bytes = 0;
-    for (const RunItem& item : TrackItems)
+    SourceLooks looks(Setup.PlayerRoot);
+    for (RunItem& item : TrackItems) {
+        // Looked at as the copy will open it, as a track's file is.
+        if (item.Plan.Refusal.empty() && !item.Bytes) {
+            if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
+                item.SourceProblem = source.Message;
+        }
         Now.Bytes += item.Size();
+        Tick();
+        if (Host.StopRequested())
+            return false;
+    }
+    Now.Items = TrackItems.size();
+    return true;
 }
 
 std::optional<std::string> ExtractRun::FirstOnPlayer()
@@ -255,7 +265,9 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
             Made.insert(folder);
     }
     if (outcome.Result && item.Bytes) {
-        outcome.Result = Group->AddBytes(item.Bytes(), destination, replace);
+        std::string why;
+        const std::string bytes = item.Bytes(why);
+        outcome.Result = why.empty() ? Group->AddBytes(bytes, destination, replace) : CopyResult{EIO, why, CopySide::Source};
     } else if (outcome.Result) {
         const CopyProgress progress = [this](std::uint64_t, std::uint64_t done) {
             Now.CurrentDone = done;

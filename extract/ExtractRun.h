@@ -24,16 +24,18 @@ class OneTrack;
 class RunTagging;
 
 // One file a run writes: a track's file copied off the player, or bytes made when its turn comes
-// (a playlist). Both go through the same temporary, flush and naming.
+// (a playlist, a photo decoded from the player's stored pixels). Both go through the same
+// temporary, flush and naming.
 struct RunItem {
-    enum class Kind { Track, Playlist };
+    enum class Kind { Track, Playlist, Photo };
     Kind What = Kind::Track;
     // Source (empty for bytes), Extension, Destination, and the Refusal of the plan.
     TrackCopyPlan Plan;
     const OneTrack* Track = nullptr; // tagged when the run tags
     SourceLook Look;                 // what planning saw of the source
     std::string SourceProblem;       // why the source cannot be copied, found by looking at it
-    std::function<std::string()> Bytes;
+    // The bytes, made when the item's turn comes; a failure leaves its reason in `why`.
+    std::function<std::string(std::string& why)> Bytes;
 
     std::uint64_t Size() const { return Look.Size; }
     // Why the item cannot be written, found while planning; empty when it may be.
@@ -115,9 +117,9 @@ public:
     // the database's playlists (but the master) as DEST/Playlists/NAME.m3u8. False when stopped.
     bool Plan(const ITDBParser& database, const std::vector<const OneTrack*>& tracks, TrackNameRule rule,
               bool playlists = false);
-    // Items planned by the caller instead (files made in memory, or files looked at with
-    // SourceLooks): judged, copied and counted as the tracks are.
-    void PlanItems(std::vector<RunItem> items);
+    // Plans the files a caller made (the photos): in order, each one copied from a source looked
+    // at as a track's file is. They then stand where the tracks would. False when stopped.
+    bool PlanItems(std::vector<RunItem> items);
     const std::vector<RunItem>& Tracks() const { return TrackItems; }
     const std::vector<RunItem>& Playlists() const { return PlaylistItems; }
     const std::vector<PlaylistFile>& PlaylistFiles() const { return Lists; }
@@ -148,6 +150,7 @@ private:
         CopyResult Result;
     };
 
+    // Looks at each planned track's source; false when stopped.
     void Run(std::vector<RunItem>& items, RunCounts& counts);
     // False when the run must end.
     bool Handle(RunItem& item, RunCounts& counts);

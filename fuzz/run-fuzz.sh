@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, writes their seeds and fuzzes each for a while: the
 # database reader (ParseFuzzer), the rescue's tag reader (RescueFuzzer) and the artwork database
-# reader with the thumbnail decoder (ArtworkFuzzer).
+# reader with the thumbnail decoder (ArtworkFuzzer), and the Photo Database reader with the photo
+# decoders (PhotoFuzzer).
 #   fuzz/run-fuzz.sh BUILD_DIR SECONDS
 # SECONDS is each target's time. BUILD_DIR holds the clang build and, below it, for each target
 # its seeds, its corpus (grown across runs) and its artifacts (inputs that crashed, hung or ran
@@ -21,7 +22,7 @@ cxx=${VARNEL_FUZZ_CXX:-clang++-14}
 cmake -S "$source_dir" -B "$build_dir" \
   -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVARNEL_FUZZ=ON -DVARNEL_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build_dir" -j2 --target ParseFuzzer RescueFuzzer ArtworkFuzzer MakeFuzzSeeds MakeRescueSeeds
+cmake --build "$build_dir" -j2 --target ParseFuzzer RescueFuzzer ArtworkFuzzer PhotoFuzzer MakeFuzzSeeds MakeRescueSeeds MakePhotoSeeds
 
 seeds=$build_dir/fuzz-seeds
 corpus=$build_dir/fuzz-corpus
@@ -68,3 +69,14 @@ ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32:malloc_contex
   -max_len=65536 -rss_limit_mb=2048 -timeout=10 -max_total_time="$seconds" \
   -print_final_stats=1 -artifact_prefix="$artifacts/artwork-" \
   "$artwork_corpus" "$artwork_seeds"
+
+# The photo seeds are Photo Databases and pixels written by libgpod for each family of player.
+photo_seeds=$build_dir/fuzz-photo-seeds
+photo_corpus=$build_dir/fuzz-photo-corpus
+rm -rf "$photo_seeds"
+mkdir -p "$photo_corpus"
+"$build_dir/fuzz/MakePhotoSeeds" "$photo_seeds"
+"$build_dir/fuzz/PhotoFuzzer" \
+  -max_len=1048576 -rss_limit_mb=2048 -timeout=10 -max_total_time="$seconds" \
+  -print_final_stats=1 -artifact_prefix="$artifacts/photo-" \
+  "$photo_corpus" "$photo_seeds"

@@ -1,5 +1,5 @@
 # Bash completion of varnel-cli: its commands, their options, the values of --format and
-# --overwrite, and the playlist names of the player named on the line so far.
+# --overwrite, and the playlist and album names of the player named on the line so far.
 
 # The playlist names of the player or database at $1, one a line, as `varnel-cli playlists`
 # prints them in CSV: a header line, then "Name",items,master with quotes in names doubled.
@@ -13,6 +13,33 @@ _varnel_cli_playlists()
         name=${name%\"}
         printf '%s\n' "${name//\"\"/\"}"
     done < <(varnel-cli playlists "$1" --format csv 2>/dev/null)
+}
+
+# The album names of the player at $1, one a line: the last column of `varnel-cli photos`, whose
+# columns before it hold ASCII only.
+_varnel_cli_albums()
+{
+    local line at=-1
+    while IFS= read -r line; do
+        if ((at < 0)); then
+            local head=${line%%Album*}
+            at=${#head}
+            continue
+        fi
+        printf '%s\n' "${line:at}"
+    done < <(varnel-cli photos "$1" 2>/dev/null)
+}
+
+# Adds $2 to the completions, quoted as the word $1 typed so far is quoted.
+_varnel_cli_quote()
+{
+    local name=$2
+    case $1 in
+        \"*) name=${name//\\/\\\\}; name=${name//\"/\\\"}; name=${name//\$/\\\$}
+             name=${name//\`/\\\`}; COMPREPLY+=("\"$name\"") ;;
+        \'*) COMPREPLY+=("'${name//\'/\'\\\'\'}'") ;;
+        *) COMPREPLY+=("$(printf '%q' "$name")") ;;
+    esac
 }
 
 # $1 without the shell quoting a user may have typed: surrounding quotes, escaped spaces, ~/.
@@ -63,14 +90,18 @@ _varnel_cli()
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help --version" -- "$cur")
         else
-            mapfile -t COMPREPLY < <(compgen -W "tracks playlists extract export" -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W "tracks playlists extract export photos extract-photos" -- "$cur")
         fi
         return
     fi
 
     case $prev in
         --format)
-            mapfile -t COMPREPLY < <(compgen -W "table csv json" -- "$cur")
+            if [[ $command == photos ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "table json" -- "$cur")
+            else
+                mapfile -t COMPREPLY < <(compgen -W "table csv json" -- "$cur")
+            fi
             return ;;
         --overwrite)
             mapfile -t COMPREPLY < <(compgen -W "always never ask" -- "$cur")
@@ -80,16 +111,19 @@ _varnel_cli()
             local name typed
             typed=$(_varnel_cli_dequote "$cur")
             while IFS= read -r name; do
-                [[ $name == "$typed"* ]] || continue
-                case $cur in
-                    \"*) name=${name//\\/\\\\}; name=${name//\"/\\\"}; name=${name//\$/\\\$}
-                         name=${name//\`/\\\`}; COMPREPLY+=("\"$name\"") ;;
-                    \'*) COMPREPLY+=("'${name//\'/\'\\\'\'}'") ;;
-                    *) COMPREPLY+=("$(printf '%q' "$name")") ;;
-                esac
+                [[ $name == "$typed"* ]] && _varnel_cli_quote "$cur" "$name"
             done < <(_varnel_cli_playlists "$path")
             return ;;
-        --limit | --template | --artist | --album | --search)
+        --album)
+            [[ $command == extract-photos ]] || return
+            [[ -n $path ]] || return
+            local name typed
+            typed=$(_varnel_cli_dequote "$cur")
+            while IFS= read -r name; do
+                [[ $name == "$typed"* ]] && _varnel_cli_quote "$cur" "$name"
+            done < <(_varnel_cli_albums "$path")
+            return ;;
+        --limit | --template | --artist | --search)
             return ;;
     esac
 
@@ -101,6 +135,8 @@ _varnel_cli()
             playlists) options="--format --from-files --help" ;;
             extract) options="$picking --template --overwrite --playlists --write-tags --dry-run --quiet -q" ;;
             export) options=$picking ;;
+            photos) options="--format --help" ;;
+            extract-photos) options="--album --overwrite --dry-run --quiet -q --help" ;;
         esac
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
@@ -108,7 +144,7 @@ _varnel_cli()
 
     # PATH: a folder or a database file; DEST a folder; FILE a file.
     compopt -o filenames 2>/dev/null
-    if [[ $positional -ge 1 && $command == extract ]]; then
+    if [[ $positional -ge 1 && ($command == extract || $command == extract-photos) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
     else
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")

@@ -24,6 +24,26 @@ inline bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
+// Reads `size` bytes from `offset`; false on failure, with errno set, or with errno 0 when the
+// file ends first.
+inline bool ReadAllAt(int fd, unsigned char* data, std::size_t size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got == 0)
+                errno = 0;
+            return false;
+        }
+        data += got;
+        size -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
 inline std::string FolderOf(const std::string& path)
 {
     const std::size_t slash = path.find_last_of('/');

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks that varnel-cli --help, its manual page and the README give the same exit statuses,
-# each with the same words.
+# Checks that varnel-cli --help, the --help of each of its commands, its manual page and the
+# README give the same exit statuses, each with the same words.
 #   scripts/check-exit-status.sh VARNEL_CLI
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,7 +8,7 @@ program="$1"
 
 # "STATUS<tab>meaning", one a line, from each document.
 from_help() {
-  "$program" --help | awk '/^Exit status:/ { on = 1; next } on && /^$/ { exit }
+  "$program" "$@" --help | awk '/^Exit status:/ { on = 1; next } on && /^$/ { exit }
     on { sub(/^ +/, ""); status = $1; sub(/^[0-9]+ +/, ""); print status "\t" $0 }'
 }
 from_man() {
@@ -29,6 +29,12 @@ if [[ -z "$help" ]]; then
   exit 1
 fi
 status=0
+for command in tracks playlists extract export photos extract-photos; do
+  if [[ "$(from_help "$command")" != "$help" ]]; then
+    echo "error: the exit statuses of varnel-cli $command --help and of varnel-cli --help differ" >&2
+    status=1
+  fi
+done
 for other in man readme; do
   if [[ "${!other}" != "$help" ]]; then
     echo "error: the exit statuses of --help and of the $other differ:" >&2

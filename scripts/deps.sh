@@ -12,7 +12,8 @@ packages=(
   fusefat dosfstools
   desktop-file-utils appstream dpkg-dev man-db groff-base lintian
   fonts-liberation2
-  libgpod-dev  # tests only: an independent writer of the artwork database
+  # Tests and benchmarks only: an independent writer of the artwork and Photo Databases.
+  libgpod-dev libgdk-pixbuf-2.0-dev
 )
 if [ "${1:-}" = "--with-display" ]; then
   packages+=(xvfb xauth xdotool imagemagick)

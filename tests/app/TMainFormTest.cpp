@@ -565,7 +565,7 @@ TEST_F(MainFormTest, CommandTable)
     EXPECT_EQ(Layout(form.menuBar()), QStringList({">&File", ">&Edit", ">&View", ">&Help"}));
     EXPECT_EQ(Layout(form.MenuFile), QStringList({"ActionFileOpen", "ActionFileOpenFile", "ActionFileRescue", "ActionFileClose",
                                                   "-", "ActionFileExport", "ActionFileExtract", "ActionFileExtractTagged",
-                                                  "ActionFileSavePlaylist", "-",
+                                                  "ActionFileExtractPhotos", "ActionFileSavePlaylist", "-",
                                                   "ActionFileExit"}));
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));

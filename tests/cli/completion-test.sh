@@ -35,9 +35,13 @@ while IFS='|' read -r line expected; do
         failed=1
     fi
 done <<'CASES'
-varnel-cli |[tracks] [playlists] [extract] [export] 
-varnel-cli ex|[extract] [export] 
+varnel-cli |[tracks] [playlists] [extract] [export] [photos] [extract-photos] 
+varnel-cli ex|[extract] [export] [extract-photos] 
 varnel-cli playlists PLAYER --|[--format] [--from-files] [--help] 
+varnel-cli photos PLAYER --|[--format] [--help] 
+varnel-cli photos PLAYER --format |[table] [json] 
+varnel-cli extract-photos PLAYER out --d|[--dry-run] 
+varnel-cli extract-photos PLAYER out --overwrite a|[always] [ask] 
 varnel-cli extract PLAYER out --d|[--dry-run] 
 varnel-cli extract PLAYER out --w|[--write-tags] 
 varnel-cli tracks PLAYER --format |[table] [csv] [json] 

@@ -233,8 +233,8 @@ TEST_F(ExtractRunTest, FilesMadeInMemoryAreWrittenLikeCopies)
     ExtractRun photos({Player().string(), Out.string()}, Host);
     RunItem photo;
     photo.Plan.Destination = (Out / "Photos/1.jpg").string();
-    photo.Bytes = [] { return std::string("jpeg"); };
-    photos.PlanItems({photo});
+    photo.Bytes = [](std::string&) { return std::string("jpeg"); };
+    ASSERT_TRUE(photos.PlanItems({photo}));
     ASSERT_EQ(photos.Open(), 0);
     EXPECT_EQ(photos.CopyTracks().Copied, 1);
     EXPECT_EQ(Read(Out / "Photos/1.jpg"), "jpeg");

@@ -1,0 +1,73 @@
+// Photos: the player's photos written into a folder, one folder per album, through the same
+// extraction run as the tracks.
+#include "TMainForm.h"
+
+#include "ExtractCopies.h"
+#include "ExtractRun.h"
+#include "FileCopy.h"
+#include "LetterCase.h"
+#include "PhotoLibrary.h"
+#include "PhotoPlan.h"
+#include "RunGuard.h"
+#include "TPreferencesForm.h"
+#include "UserDialogs.h"
+
+void TMainForm::ActionFileExtractPhotosExecute()
+{
+    ExtractPhotos();
+}
+
+void TMainForm::ExtractPhotos()
+{
+    if (IsBusy())
+        return;
+    const DatabaseTask task(*this);
+    if (!Database) {
+        UserDialogs::ShowWarning(this, "Open a player first.");
+        return;
+    }
+    PhotoLibrary library(IPodDrive);
+    if (library.Found() && !library.Read()) {
+        UserDialogs::ShowError(this, QString::fromStdString(library.Problem()));
+        return;
+    }
+    if (library.Photos().empty()) {
+        UserDialogs::ShowWarning(this, "This player holds no photos.");
+        return;
+    }
+    const QString chosen = UserDialogs::Current().ChooseFolder(this, "Extract Photos", ChooserStartFolder());
+    if (chosen.isEmpty())
+        return;
+    const std::string folder = chosen.toStdString();
+    if (!FolderExists(folder)) {
+        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return;
+    }
+    ExtractCopies copies(*this);
+    ExtractRun run({IPodDrive, folder, static_cast<OverwriteMode>(PreferencesForm->GetOverwriteFiles()), nullptr}, copies);
+    if (run.DestinationOnPlayer()) {
+        UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
+                                     "to it: please choose a folder on your computer.");
+        return;
+    }
+    PreferencesForm->SetExtractPath(folder);
+    if (!library.Problem().empty())
+        UserDialogs::ShowWarning(this, QString::fromStdString(library.Problem()));
+
+    SetStatusText("Extracting photos:");
+    RunGuard guard(*this);
+    const PhotoPlan plan = PlanPhotoCopies(library, std::nullopt, FileSystemIgnoresCase(folder, true));
+    if (!run.PlanItems(PhotoRunItems(library, plan, folder)))
+        return;
+    if (run.FirstOnPlayer()) {
+        const NormalCursor reporting;
+        UserDialogs::ShowError(this, "Some photos would be written onto the iPod. Varnel only reads the iPod and never "
+                                     "writes to it: please choose another folder.");
+        return;
+    }
+    if (run.Open() != 0) {
+        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return;
+    }
+    guard.After(run.CopyTracks());
+}
