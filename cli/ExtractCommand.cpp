@@ -161,7 +161,7 @@ int RunExtract(const ExtractOptions& options)
 
     CatchInterrupts();
     if (const int error = run.Open(); error != 0)
-        throw CliError(options.Destination + ": " + DestinationErrorText(error));
+        throw CliError(options.Destination + (error == kOnPlayerError ? kOnPlayer : ": " + DestinationErrorText(error)));
     copier.Show(run);
     const RunCounts counts = run.CopyTracks();
     progress.Finish();

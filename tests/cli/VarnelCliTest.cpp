@@ -518,6 +518,15 @@ TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
         EXPECT_NE(run.Err.find(": lies on the player; varnel-cli never writes to the player"), std::string::npos) << run.Err;
         EXPECT_EQ(std::distance(fs::directory_iterator(dest), {}), 2) << tail[2];
     }
+    // DEST turned into a link onto the player after the gate, as the run opens it: its fourth open,
+    // after the gate's, the letter case's and the gate's of the copies.
+    const std::string late = Temp.File("late");
+    fs::create_directories(late);
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    env.push_back("VARNEL_SWAP_AT_OPEN=4:" + late + "=" + (Root / "iPod_Control/Music").string());
+    const ProgramResult swapped = RunProgram(VARNEL_CLI_PROGRAM, {"extract", Root.string(), late}, env);
+    EXPECT_EQ(swapped.ExitCode, 2);
+    EXPECT_EQ(swapped.Err, "varnel-cli: " + late + ": lies on the player; varnel-cli never writes to the player\n");
     EXPECT_EQ(FilesBelow(Root), player);
     EXPECT_FALSE(fs::exists(Temp.File("link/new")));
 
