@@ -1032,6 +1032,11 @@ TEST_F(VarnelCliTest, EveryFolderARunLooksIntoIsSweptOfStaleTemporaries)
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 kept as they were"), std::string::npos) << run.Err;
     EXPECT_EQ(FilesBelow(dest).size(), 3u + playlists);
+    // The export's folder too.
+    WriteText(dest / "Band/.varnel-part-killed4", "left by a kill");
+    run = RunProgram(VARNEL_CLI_PROGRAM, {"export", Root.string(), (dest / "Band/tracks.csv").string()}, env);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 4u + playlists);
 }
 
 // A dry run looks at each source as the copy would: a pipe or a folder where the player's file
