@@ -12,6 +12,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+bool Unread = false;
+
+} // namespace
+
+bool PlayerFilesUnread()
+{
+    return Unread;
+}
+
 PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
 {
     struct stat info {};
@@ -41,8 +52,10 @@ PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
         std::cerr << std::flush;
         return true;
     });
-    for (const SkippedFile& skipped : rescued.Skipped)
+    for (const SkippedFile& skipped : rescued.Skipped) {
         std::cerr << "varnel-cli: skipped " << skipped.Path << ": " << skipped.Reason << '\n';
+        Unread = Unread || skipped.Unreadable;
+    }
     if (terminal) {
         std::cerr << "varnel-cli: Rescued " << rescued.FromDatabase + rescued.FromTags << " track(s)";
         if (rescued.FromDatabase > 0)

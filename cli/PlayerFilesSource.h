@@ -9,5 +9,9 @@
 // player.
 PlayerDatabase OpenPlayerFiles(const std::string& path, int trackLimit);
 
+// Whether a reading of the player's files in this run could not read a file or folder (files
+// that hold no media are not counted): the command then exits with ExitSomeFailed at best.
+bool PlayerFilesUnread();
+
 // The database or the player's files, as the command asks.
 PlayerDatabase OpenForCommand(const std::string& path, int trackLimit, bool fromFiles);

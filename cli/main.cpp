@@ -257,6 +257,9 @@ int main(int argc, char** argv)
             code = RunExport({options.Path, Given(exportPlaylist, options.Playlist), options.Limit, options.Picks,
                               options.File, options.FromFiles});
         }
+        // A file or folder of the player that could not be read is a failure of its track.
+        if (code == ExitDone && PlayerFilesUnread())
+            code = ExitSomeFailed;
     } catch (const CliError& e) {
         std::cout.flush();
         std::cerr << "varnel-cli: " << e.what() << '\n';

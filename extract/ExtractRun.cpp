@@ -69,11 +69,14 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
     TrackItems.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
         RunItem& item = TrackItems.emplace_back();
-        item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names);
-        item.Track = track;
         // Looked at as the copy will open it, so that a dry run promises no copy of a device, a
-        // pipe, a folder or a file reached by a link out of the player.
-        if (item.Plan.Refusal.empty()) {
+        // pipe, a folder or a file reached by a link out of the player. The location as the
+        // database spells it is looked at first: the player's own spelling needs no search.
+        bool looked = false;
+        const auto look = [&](const std::string& path) { return looked = static_cast<bool>(looks.Look(path, item.Look)); };
+        item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names, look);
+        item.Track = track;
+        if (item.Plan.Refusal.empty() && !looked) {
             if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
                 item.SourceProblem = source.Message;
         }
@@ -100,6 +103,15 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
         };
     }
     return true;
+}
+
+void ExtractRun::PlanItems(std::vector<RunItem> items)
+{
+    TrackItems = std::move(items);
+    Now.Items = TrackItems.size();
+    Now.Bytes = 0;
+    for (const RunItem& item : TrackItems)
+        Now.Bytes += item.Size();
 }
 
 std::optional<std::string> ExtractRun::FirstOnPlayer()
@@ -247,8 +259,15 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
     Waiting waiting{&item, replace, {}};
     Outcome outcome{&item, replace, false, {}};
     const std::string& destination = item.Plan.Destination;
-    if (const int error = Folder->MakeFolders(FolderBelow(destination), waiting.MadeFolders); error != 0)
-        outcome.Result = {error, DestinationErrorText(error), CopySide::Folder};
+    // A folder made or met earlier in the run is not made again: the copy opens it, and the gate
+    // judges it, as it is opened.
+    const std::string folder = FolderBelow(destination);
+    if (!Made.count(folder)) {
+        if (const int error = Folder->MakeFolders(folder, waiting.MadeFolders); error != 0)
+            outcome.Result = {error, DestinationErrorText(error), CopySide::Folder};
+        else
+            Made.insert(folder);
+    }
     if (outcome.Result && item.Bytes) {
         outcome.Result = Group->AddBytes(item.Bytes(), destination, replace);
     } else if (outcome.Result) {
@@ -266,7 +285,7 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
     if (outcome.Result.Error == kOnPlayerError)
         outcome.Result.Message = OnPlayerMessage(item);
     if (!outcome.Result) {
-        Folder->RemoveFolders(waiting.MadeFolders);
+        TakeBack(waiting.MadeFolders);
         return {outcome};
     }
     Now.BytesDone += item.Size();
@@ -282,7 +301,7 @@ std::vector<ExtractRun::Outcome> ExtractRun::Flush()
     std::vector<Outcome> outcomes;
     for (std::size_t i = 0; i < Pending.size() && i < results.size(); ++i) {
         if (!results[i])
-            Folder->RemoveFolders(Pending[i].MadeFolders);
+            TakeBack(Pending[i].MadeFolders);
         outcomes.push_back({Pending[i].Item, Pending[i].Replace, true, results[i]});
     }
     Pending.clear();
@@ -398,6 +417,16 @@ std::string ExtractRun::FolderBelow(const std::string& path) const
 {
     const std::size_t slash = path.find_last_of('/');
     return Folder->Below(slash == std::string::npos ? "." : path.substr(0, slash)).value_or(std::string());
+}
+
+void ExtractRun::TakeBack(const std::vector<std::string>& made)
+{
+    Folder->RemoveFolders(made);
+    for (const std::string& folder : made) {
+        // Every folder below one taken back goes out of the run's list too.
+        for (auto known = Made.lower_bound(folder); known != Made.end() && known->compare(0, folder.size(), folder) == 0;)
+            known = Made.erase(known);
+    }
 }
 
 void ExtractRun::Sweep(const std::string& folder)

@@ -115,6 +115,9 @@ public:
     // the database's playlists (but the master) as DEST/Playlists/NAME.m3u8. False when stopped.
     bool Plan(const ITDBParser& database, const std::vector<const OneTrack*>& tracks, TrackNameRule rule,
               bool playlists = false);
+    // Items planned by the caller instead (files made in memory, or files looked at with
+    // SourceLooks): judged, copied and counted as the tracks are.
+    void PlanItems(std::vector<RunItem> items);
     const std::vector<RunItem>& Tracks() const { return TrackItems; }
     const std::vector<RunItem>& Playlists() const { return PlaylistItems; }
     const std::vector<PlaylistFile>& PlaylistFiles() const { return Lists; }
@@ -124,7 +127,7 @@ public:
 
     // Opens the destination folder: 0, or the errno with which it could not be opened.
     int Open();
-    // Copies the planned tracks.
+    // Copies the planned tracks (or items).
     const RunCounts& CopyTracks();
     // Writes the planned playlists: each lists every member whose copy is in the destination now.
     const RunCounts& WritePlaylists();
@@ -160,6 +163,8 @@ private:
     std::optional<bool> Replaces(OverwriteAnswer answer, RunCounts& counts);
     std::string Fatal(const Outcome& failure) const;
     void Sweep(const std::string& folder);
+    // Removes the folders made for a copy that failed, where they are still empty.
+    void TakeBack(const std::vector<std::string>& made);
     void Drop(const RunItem& item, bool written);
     void Tick(bool force = false);
     bool Stopping(RunCounts& counts);
@@ -178,6 +183,7 @@ private:
     std::vector<PlaylistFile> Lists;
     std::vector<Waiting> Pending;
     std::set<std::string> Swept;
+    std::set<std::string> Made; // folders below the destination made or met by this run
     RunCounts TrackCounts;
     RunCounts PlaylistCounts;
     RunProgress Now;

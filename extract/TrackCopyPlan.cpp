@@ -77,7 +77,8 @@ std::string JoinPath(std::string_view folder, std::string_view name)
 namespace {
 
 // The player's file for `location` ("/"-separated), or why it must not be read.
-void PlanSource(TrackCopyPlan& plan, const std::string& location, std::string_view playerRoot)
+void PlanSource(TrackCopyPlan& plan, const std::string& location, std::string_view playerRoot,
+                const std::function<bool(const std::string& path)>& spelledRight = {})
 {
     if (playerRoot.empty()) {
         plan.Refusal = "The player's folder is not known.";
@@ -85,6 +86,8 @@ void PlanSource(TrackCopyPlan& plan, const std::string& location, std::string_vi
     } else if (HasDotComponent(location)) {
         plan.Refusal = kLeavesPlayerMessage;
         plan.Source = JoinPath(playerRoot, location);
+    } else if (std::string exact = JoinPath(playerRoot, location); spelledRight && spelledRight(exact)) {
+        plan.Source = std::move(exact);
     } else {
         const std::string root(playerRoot);
         plan.Source = FindPathNoCase(root, location).value_or(JoinPath(playerRoot, location));
@@ -148,11 +151,11 @@ TrackNameParts NamePartsOf(const OneTrack& track, std::string_view fileFormat, b
 }
 
 TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
-                            const TrackNames& names)
+                            const TrackNames& names, const std::function<bool(const std::string& path)>& spelledRight)
 {
     TrackCopyPlan plan;
     const std::string location = SlashedLocation(track);
-    PlanSource(plan, location, playerRoot);
+    PlanSource(plan, location, playerRoot, spelledRight);
     const std::string& relative = names.RelativePath(track);
     if (relative.empty() && plan.Refusal.empty())
         plan.Refusal = "The track is not one of the open database's.";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,8 +49,11 @@ TrackNameParts NamePartsOf(const OneTrack& track, std::string_view fileFormat, b
 // under the name `names` gives it (see TrackNames.h). A location with a "." or ".." component,
 // which could reach files outside the player, is refused, and so is every track when
 // `playerRoot` is empty; a track `names` does not know is refused too.
+// `spelledRight`, when given, is asked first whether the location as the database spells it leads
+// to the file (a run's look at it); only when it does not is each folder searched for another
+// spelling.
 TrackCopyPlan PlanTrackCopy(const OneTrack& track, std::string_view playerRoot, std::string_view destinationFolder,
-                            const TrackNames& names);
+                            const TrackNames& names, const std::function<bool(const std::string& path)>& spelledRight = {});
 
 // The same for a track on its own, named from `fileFormat` (see TrackNameParts) with no regard
 // to other tracks: two tracks may get one name. Runs over several tracks use TrackNames.

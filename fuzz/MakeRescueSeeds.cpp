@@ -1,9 +1,12 @@
-// Writes the rescue fuzzer's generated starting points: tags nested, crowded and oversized, and
-// WAV files, each behind the byte that picks its kind of file (0 .mp3, 3 .wav).
+// Writes the rescue fuzzer's generated starting points: tags nested, crowded and oversized, WAV
+// and AIFF files, small forms of the files that once crashed, exhausted or stalled TagLib, each
+// behind the byte that picks its kind of file (0 .mp3, 1 .m4a, 3 .wav, 4 .aif), and a reply of a
+// tag reader behind the byte 0xF0.
 //   MakeRescueSeeds FOLDER MEDIA_FOLDER
 // MEDIA_FOLDER holds the test fixtures; their MPEG audio follows the generated tags.
 
 #include "HostileMedia.h"
+#include "TagMessages.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -58,5 +61,27 @@ int main(int argc, char** argv)
     Append(list, "LIST" + LittleEndian32(0x7FFFFFF0u) + "INFO");
     put("wav-list-claims-2-gb.wav", 3, Wav(44100, 0, list));
     put("wav-96-khz.wav", 3, Wav(96000, 1920));
+    // Small forms of the files that crashed, exhausted or stalled TagLib in the program itself.
+    const Bytes stopEarly = NestedChapters(300, std::string("TT2\0", 4));
+    put("v23-id-ending-in-0-then-chapters.mp3", 0, stopEarly);
+    Bytes aiffChunk;
+    Append(aiffChunk, "ID3 " + BigEndian32(std::uint32_t(stopEarly.size())));
+    Append(aiffChunk, stopEarly);
+    put("aiff-id3-chunk-of-chapters.aif", 4, Aiff(aiffChunk));
+    put("bare-meta-nested-item-lists.m4a", 1, BareMetaNestedItems(1000));
+    put("chapters-reaching-past-themselves.mp3", 0, OverreachingChapters(12));
+    put("compressed-frames.mp3", 0, CompressedFrames(200, 4096));
+    put("crowded-ape-tag.mp3", 0, {}, CrowdedApeTag(400));
+    TagResult result;
+    result.Outcome = TagOutcome::Read;
+    result.Fields.Title = u"Seed";
+    result.Fields.Encoding = "MPEG audio file";
+    tagwire::Bytes reply;
+    tagwire::Append(reply, 1, 0, result);
+    tagwire::Append(reply, 1, 1, TagResult{});
+    Bytes message{0xF0};
+    Append(message, Bytes(reply.begin(), reply.end()));
+    std::ofstream(dir / "reader-reply.msg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(message.data()), static_cast<std::streamsize>(message.size()));
     return failures == 0 ? 0 : 1;
 }

@@ -1,64 +1,45 @@
 #include "CappedStream.h"
 
-#include "Id3Scan.h"
-
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <utility>
 
 namespace {
 
-// The read-ahead block of the last stream on this thread, taken over by the next: a fresh block
-// of this size for every file sent the allocator through all the small blocks that TagLib freed
-// since the last one, a tenth of a small file's time.
+// The read-ahead block of the last stream, taken over by the next: a fresh block of this size
+// for every file sent the allocator through all the small blocks that TagLib freed since the
+// last one, a tenth of a small file's time.
 thread_local TagLib::ByteVector SpareAhead;
 
-// Held by the one stream at a time that reads large blocks: with a tag of 16 MiB read on each
-// thread at once, TagLib's copies of them would pass the memory a rescue may take.
-std::mutex BigReads;
+std::uint32_t LittleEndian32(const char* bytes)
+{
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i)
+        n = n << 8 | static_cast<unsigned char>(bytes[i]);
+    return n;
+}
 
 } // namespace
 
-CappedStream::CappedStream(const std::string& path) : Path(path)
+CappedStream::CappedStream(int fd)
 {
     Ahead.swap(SpareAhead);
-    // O_NONBLOCK: a named pipe or device that slipped in must not block the open. O_NOATIME: a
-    // rescue writes nothing to the player, not even access times; only the files' owner may ask.
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    Fd = ::open(path.c_str(), kFlags | O_NOATIME);
-    if (Fd < 0 && errno == EPERM)
-        Fd = ::open(path.c_str(), kFlags);
     struct stat info {};
-    if (Fd >= 0 && (::fstat(Fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        Error = S_ISREG(info.st_mode) ? errno : EINVAL;
-        ::close(Fd);
-        Fd = -1;
-    } else if (Fd < 0) {
+    if (::fstat(fd, &info) != 0)
         Error = errno;
-    }
+    else if (!S_ISREG(info.st_mode))
+        Error = EINVAL;
+    else
+        Fd = fd;
     Size = Fd >= 0 ? info.st_size : 0;
-    WholeSize = static_cast<std::uint64_t>(Size);
 }
 
 CappedStream::~CappedStream()
 {
     SpareAhead.swap(Ahead);
-    if (Fd >= 0)
-        ::close(Fd);
-}
-
-void CappedStream::WaitForBigReads()
-{
-    if (!BigRead.owns_lock())
-        BigRead = std::unique_lock(BigReads);
 }
 
 bool CappedStream::Count()
@@ -72,7 +53,7 @@ std::size_t CappedStream::ReadAt(char* to, std::size_t n, std::int64_t offset)
 {
     std::size_t got = 0;
     while (got < n) {
-        const ssize_t r = ::pread(Fd, to + got, n - got, Start + offset + static_cast<std::int64_t>(got));
+        const ssize_t r = ::pread(Fd, to + got, n - got, offset + static_cast<std::int64_t>(got));
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
@@ -90,9 +71,12 @@ std::size_t CappedStream::Fill(std::int64_t offset, std::size_t n)
     if (offset < AheadStart || offset + static_cast<std::int64_t>(n) > end) {
         if (Ahead.size() != kReadAhead)
             Ahead = TagLib::ByteVector(static_cast<unsigned int>(kReadAhead));
+        // A block of which little was used (atoms far apart) is followed by a small one.
+        const std::size_t block = AheadSize > 0 && AheadUsed < kCopyBelow ? std::max(n, kCopyBelow) : kReadAhead;
+        AheadUsed = 0;
         // Writing copies the block first should TagLib still hold a piece of it; it is never
         // resized, which TagLib does byte by byte.
-        const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(Size - offset, 0, std::int64_t(kReadAhead)));
+        const auto size = static_cast<std::size_t>(std::clamp<std::int64_t>(Size - offset, 0, std::int64_t(block)));
         AheadSize = ReadAt(Ahead.data(), size, offset);
         AheadStart = offset;
     }
@@ -100,91 +84,41 @@ std::size_t CappedStream::Fill(std::int64_t offset, std::size_t n)
     return std::min(n, AheadSize > from ? AheadSize - from : 0);
 }
 
-const unsigned char* CappedStream::Peek(std::int64_t offset, std::size_t n, std::size_t& got)
+std::int64_t CappedStream::ApeTagStart(std::int64_t end)
 {
-    got = Fill(offset, n);
-    // Read only: TagLib may still hold a piece of the block, which writing would copy.
-    const TagLib::ByteVector& ahead = Ahead;
-    return reinterpret_cast<const unsigned char*>(ahead.data()) + (offset - AheadStart);
-}
-
-std::size_t CappedStream::Preview(std::int64_t offset, unsigned char* to, std::size_t n)
-{
-    const bool inHole = offset >= HoleBegin && offset < HoleEnd;
-    if (Fd < 0 || offset < 0 || offset >= Size || inHole || !Count())
-        return 0;
-    std::size_t got = 0;
-    const unsigned char* bytes = Peek(offset, std::min(n, kReadAhead), got);
-    if (Bytes + got > kByteCap) {
-        Spent = true;
-        return 0;
-    }
-    std::memcpy(to, bytes, got);
-    Bytes += got;
-    return got;
+    constexpr std::int64_t kFooter = 32;
+    if (end < kFooter)
+        return end;
+    char footer[kFooter];
+    if (ReadAt(footer, kFooter, end - kFooter) != kFooter || std::memcmp(footer, "APETAGEX", 8) != 0)
+        return end;
+    // The size counts the items and the footer; a header of 32 bytes may come before them.
+    const std::int64_t size = LittleEndian32(footer + 12);
+    const bool header = (static_cast<unsigned char>(footer[23]) & 0x80) != 0;
+    const std::int64_t whole = size + (header ? kFooter : 0);
+    return whole > end ? end : end - whole;
 }
 
 void CappedStream::LimitAudioScan()
 {
-    std::size_t got = 0;
-    const unsigned char* header = Peek(0, 10, got);
-    const std::optional<std::uint64_t> tag = id3scan::TagSize(header, got);
+    const std::size_t got = Fill(0, 10);
+    const auto* h = reinterpret_cast<const unsigned char*>(static_cast<const TagLib::ByteVector&>(Ahead).data());
     std::int64_t front = 0;
-    if (tag && !TagPasses(0)) {
-        const std::int64_t skip = static_cast<std::int64_t>(std::min<std::uint64_t>(*tag, static_cast<std::uint64_t>(Size)));
-        Start += skip;
-        Size -= skip;
-        Scanned.clear();
-        AheadSize = 0;
-    } else if (tag) {
-        front = static_cast<std::int64_t>(std::min<std::uint64_t>(*tag, static_cast<std::uint64_t>(Size)));
+    if (got == 10 && std::memcmp(h, "ID3", 3) == 0 && ((h[6] | h[7] | h[8] | h[9]) & 0x80) == 0) {
+        const bool footer = (h[5] & 0x10) != 0;
+        front = 10 + (footer ? 10 : 0) + (std::int64_t(h[6]) << 21 | h[7] << 14 | h[8] << 7 | h[9]);
     }
-    if (front + kScanFront < Size - kScanBack) {
-        HoleBegin = front + kScanFront;
-        HoleEnd = Size - kScanBack;
-    }
-}
-
-bool CappedStream::TagPasses(std::int64_t offset)
-{
-    for (const auto& [at, passes] : Scanned) {
-        if (at == offset)
-            return passes;
-    }
-    std::size_t got = 0;
-    const unsigned char* header = Peek(offset, 10, got);
-    const std::optional<std::uint64_t> size = id3scan::TagSize(header, got);
-    bool passes = true;
-    if (size && *size > id3scan::kMaxTagBytes) {
-        passes = false;
-    } else if (size && *size <= kReadAhead) {
-        // Most tags fit in the read-ahead, which TagLib reads them from next.
-        const unsigned char* tag = Peek(offset, static_cast<std::size_t>(*size), got);
-        passes = id3scan::Scan(tag, got) == id3scan::Verdict::Fine;
-    } else if (size) {
-        if (*size > kBigRead)
-            WaitForBigReads();
-        std::vector<unsigned char> tag(static_cast<std::size_t>(std::min<std::uint64_t>(*size, static_cast<std::uint64_t>(Size - offset))));
-        tag.resize(ReadAt(reinterpret_cast<char*>(tag.data()), tag.size(), offset));
-        passes = id3scan::Scan(tag.data(), tag.size()) == id3scan::Verdict::Fine;
-    }
-    Refused = Refused || !passes;
-    Scanned.emplace_back(offset, passes);
-    return passes;
-}
-
-TagLib::ByteVector CappedStream::Guarded(TagLib::ByteVector block, std::int64_t at)
-{
-    // Looked at through a constant view: neither copies the bytes nor makes a vector of "ID3".
-    const char* bytes = std::as_const(block).data();
-    if (block.size() < 3 || std::memcmp(bytes, "ID3", 3) != 0 || TagPasses(at))
-        return block;
-    // A copy: the read-ahead keeps the file's bytes. TagLib reads a tag's size without looking
-    // at its "ID3", so the size is spoilt too (a 7-bit byte with its top bit set reads as none).
-    block[0] = '\0';
-    if (block.size() >= 7)
-        block[6] = static_cast<char>(0x80);
-    return block;
+    front = std::min(front, Size);
+    if (front + kScanFront >= Size - kScanBack)
+        return;
+    HoleBegin = front + kScanFront;
+    HoleEnd = Size - kScanBack;
+    // An APEv2 tag lies before an ID3v1 tag at the very end, or at the end itself.
+    std::int64_t end = Size;
+    char v1[3];
+    if (Size >= 128 && ReadAt(v1, 3, Size - 128) == 3 && std::memcmp(v1, "TAG", 3) == 0)
+        end = Size - 128;
+    HoleEnd = std::clamp(ApeTagStart(end), HoleBegin, HoleEnd);
 }
 
 TagLib::ByteVector CappedStream::readBlock(unsigned long length)
@@ -203,22 +137,22 @@ TagLib::ByteVector CappedStream::readBlock(unsigned long length)
         Spent = true;
         return {};
     }
-    const std::int64_t at = Pos;
     if (wanted > kReadAhead) {
-        if (wanted > kBigRead)
-            WaitForBigReads();
         TagLib::ByteVector block(static_cast<unsigned int>(wanted));
         const std::size_t got = ReadAt(block.data(), wanted, Pos);
         if (got < wanted)
             block.resize(static_cast<unsigned int>(got)); // only after a read error
         Advance(got);
-        return Guarded(block, at);
+        return block;
     }
     const std::size_t got = Fill(Pos, wanted);
     const auto from = static_cast<std::size_t>(Pos - AheadStart);
     Advance(got);
+    AheadUsed += got;
+    if (got < kCopyBelow)
+        return {static_cast<const TagLib::ByteVector&>(Ahead).data() + from, static_cast<unsigned int>(got)};
     // Shares the read-ahead bytes rather than copying them.
-    return Guarded({Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)}, at);
+    return {Ahead, static_cast<unsigned int>(from), static_cast<unsigned int>(got)};
 }
 
 void CappedStream::Advance(std::size_t got)

@@ -15,14 +15,6 @@
 
 namespace {
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 // "F" and two digits, in either case: the player's music folders F00 to F49 (larger players
 // have gone further, so any two digits count).
 bool IsMusicFolderName(std::string_view name)
@@ -90,25 +82,6 @@ std::string PlayerRootAbove(const std::string& folder)
         candidate.resize(slash == 0 ? 1 : slash);
     }
     return folder;
-}
-
-MediaKind MediaKindOf(const std::string& fileName)
-{
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return MediaKind::None;
-    const std::string ext = Lower(std::string_view(fileName).substr(dot + 1));
-    if (ext == "mp3")
-        return MediaKind::Mpeg;
-    if (ext == "m4a" || ext == "m4b" || ext == "m4p")
-        return MediaKind::Mp4Audio;
-    if (ext == "m4v" || ext == "mp4" || ext == "mov")
-        return MediaKind::Mp4Video;
-    if (ext == "wav")
-        return MediaKind::Wav;
-    if (ext == "aif" || ext == "aiff")
-        return MediaKind::Aiff;
-    return MediaKind::None;
 }
 
 PlayerFileList ListPlayerFiles(const std::string& root)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MediaKind.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,7 +41,3 @@ PlayerFileList ListPlayerFiles(const std::string& root);
 // iPod_Control/Music, else its parent or grandparent when that does (the user picked the
 // iPod_Control or the Music folder), else the folder unchanged. Letter case is not regarded.
 std::string PlayerRootAbove(const std::string& folder);
-
-// The kinds of media file the rescue reads, by extension (any letter case).
-enum class MediaKind { None, Mpeg, Mp4Audio, Mp4Video, Wav, Aiff };
-MediaKind MediaKindOf(const std::string& fileName);

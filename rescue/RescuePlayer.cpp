@@ -105,8 +105,9 @@ RescuedPlayer RescuePlayer(const std::string& rootGiven, const RescueProgress& p
     for (std::size_t i = 0; i < read.size(); ++i) {
         if (!read[i].Done)
             continue;
-        if (read[i].Ok) {
+        if (read[i].Track) {
             OneTrack track = std::move(*read[i].Track);
+            read[i].Track.reset();
             const std::int32_t id = takeId();
             track.SetTrackId(id);
             track.SetOrdinal(highestOrdinal + ++rescued.FromTags);

@@ -27,15 +27,14 @@ struct RescuedPlayer {
 
 // Called on the calling thread once for each media file read from tags, counting up: how many
 // have been read, and of how many (and with the same count again while a file takes long).
-// Returning false stops the rescue at the next file of each
-// reading thread; what was read so far is returned.
+// Returning false stops the rescue at once; what was read so far is returned.
 using RescueProgress = std::function<bool(int done, int total)>;
 
 // Rescues the tracks of the player mounted at `root`. A track of the database describes a file
 // when the player path lookup (exact spelling first, then other letter cases) resolves its
 // location to that file; every other media file under the music folders is read from its tags.
 // Tracks from tags get the ids and ordinals after the database's highest, in location order.
-// Tags are read on worker threads (TagReading.h); the result does not depend on their timing.
+// Tags are read in tag reader processes (TagReading.h); the result does not depend on their timing.
 // Every record knows its source.
 RescuedPlayer RescuePlayer(const std::string& root, const RescueProgress& progress = {});
 

@@ -55,7 +55,7 @@ check_listing "$gui" usr/bin/varnel usr/share/applications/varnel.desktop \
   usr/share/metainfo/works.mardle.varnel.metainfo.xml usr/share/icons/hicolor/scalable/apps/varnel.svg \
   usr/share/icons/hicolor/48x48/apps/varnel.png usr/share/man/man1/varnel.1.gz \
   usr/share/doc/varnel/copyright usr/share/doc/varnel/changelog.gz
-check_listing "$cli" usr/bin/varnel-cli usr/share/man/man1/varnel-cli.1.gz \
+check_listing "$cli" usr/bin/varnel-cli usr/libexec/varnel/varnel-tags usr/share/man/man1/varnel-cli.1.gz \
   usr/share/bash-completion/completions/varnel-cli \
   usr/share/doc/varnel-cli/copyright usr/share/doc/varnel-cli/changelog.gz
 if dpkg-deb -c "$gui" | grep -q 'varnel-cli'; then
@@ -64,7 +64,7 @@ if dpkg-deb -c "$gui" | grep -q 'varnel-cli'; then
 fi
 
 dpkg-deb --field "$gui" Depends | grep -q libqt6widgets6 || { echo "error: $gui depends on no Qt" >&2; exit 1; }
-[[ "$(dpkg-deb --field "$gui" Recommends)" == *varnel-cli* ]] || { echo "error: $gui does not recommend varnel-cli" >&2; exit 1; }
+[[ "$(dpkg-deb --field "$gui" Depends)" == *varnel-cli* ]] || { echo "error: $gui does not depend on varnel-cli" >&2; exit 1; }
 
 # varnel-cli on a server: no Qt GUI or Widgets library, neither named nor loaded.
 gui_libraries='libqt6(gui|widgets|opengl)|libQt6(Gui|Widgets|OpenGL)'

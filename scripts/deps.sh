@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libicu-dev
-  zlib1g-dev libtag1-dev libmimalloc-dev libjpeg62-turbo-dev
+  zlib1g-dev libtag1-dev libseccomp-dev libmimalloc-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev

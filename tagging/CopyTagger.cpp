@@ -1,7 +1,6 @@
 #include "CopyTagger.h"
 
 #include "FdStream.h"
-#include "OneTrack.h"
 
 #include <cerrno>
 
@@ -43,12 +42,6 @@ std::string RatingText(int stars)
     return stars == 5 ? "1" : "0." + std::to_string(stars * 2);
 }
 
-std::u16string WithoutZeros(std::u16string_view text)
-{
-    std::u16string out(text);
-    std::erase(out, u'\0');
-    return out;
-}
 
 // The basic tags: frame or item name, the file's own property that stands for it, and the value
 // (empty: nothing to fill).
@@ -171,41 +164,6 @@ void TagMp4(TagLib::MP4::Tag& tag, const TrackTags& tags)
 int StarsOf(std::int32_t rating)
 {
     return std::clamp((rating + 10) / 20, 0, 5);
-}
-
-TrackTags TagsOfTrack(const OneTrack& track)
-{
-    const TrackDetails& details = track.GetDetails();
-    TrackTags tags;
-    tags.Title = WithoutZeros(track.GetTitle());
-    tags.Artist = WithoutZeros(track.GetArtist());
-    tags.Album = WithoutZeros(track.GetAlbum());
-    tags.AlbumArtist = WithoutZeros(track.GetAlbumArtist());
-    tags.Genre = WithoutZeros(track.GetGenre());
-    tags.Composer = WithoutZeros(track.GetComposer());
-    tags.Year = details.Year;
-    tags.TrackNumber = track.GetTrackNumber();
-    tags.TrackCount = details.TrackCount;
-    tags.DiscNumber = details.DiscNumber;
-    tags.DiscCount = details.DiscCount;
-    tags.Compilation = details.Compilation;
-    tags.Rating = details.Rating;
-    tags.PlayCount = details.PlayCount;
-    return tags;
-}
-
-TagKind TagKindOf(std::string_view extension, bool video)
-{
-    std::string lower(extension);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (video)
-        return TagKind::None;
-    if (lower == ".mp3")
-        return TagKind::Mpeg;
-    if (lower == ".m4a" || lower == ".m4b" || lower == ".m4p" || lower == ".mp4")
-        return TagKind::Mp4;
-    return TagKind::None;
 }
 
 bool TagCopy(int fd, TagKind kind, const TrackTags& tags, std::string& reason, bool& changed)

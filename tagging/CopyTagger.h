@@ -1,12 +1,15 @@
 #pragma once
 
-#include "CoverArt.h"
-
 #include <cstdint>
+#include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 
 class OneTrack;
+
+// A cover's JPEG bytes, shared (as CoverArt.h hands them out); null when there is none.
+using CoverJpegBytes = std::shared_ptr<const std::vector<unsigned char>>;
 
 // What the player knew of a track, to be written into its copy.
 struct TrackTags {
@@ -31,7 +34,8 @@ enum class TagKind { None, Mpeg, Mp4 };
 // files that are not tagged (WAV, AIFF, anything else).
 TagKind TagKindOf(std::string_view extension, bool video);
 
-// Tags the copy open read-write at `fd` with TagLib through a stream over the descriptor:
+// Tags the copy open read-write at `fd` with TagLib through a stream over the descriptor (only
+// ever in the tag reader varnel-tags, which the run's tagging hands each copy; RunTagging.h):
 // - rating and play count in the forms desktop music programs read (for MP3, in ID3v2.4, a POPM
 //   frame with an empty e-mail field, replacing any such frame while those of other e-mails stay,
 //   TXXX:FMPS_Rating and TXXX:FMPS_PlayCount; for MP4, the freeform items

@@ -3,8 +3,13 @@
 #include "CopyTagger.h"
 #include "OneTrack.h"
 
-#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <vector>
 
 RunTagging::RunTagging(std::string artworkDatabase) : Covers(std::move(artworkDatabase)) {}
@@ -16,6 +21,56 @@ std::function<int(int, int)> RunTagging::StepFor(const OneTrack& track, std::str
     };
 }
 
+namespace {
+
+// A writer that has not answered for this long, plus a second for every 8 MiB of the copy (a
+// tag inserted at the front moves the whole file on a slow disk), is ended.
+constexpr int kWatchdogMs = 5000;
+constexpr off_t kBytesPerSecond = 8 << 20;
+
+tagwire::CopyTags WireTags(const TrackTags& tags, TagKind kind, std::uint32_t seq, const OneTrack& track)
+{
+    tagwire::CopyTags wire;
+    wire.Seq = seq;
+    wire.Kind = static_cast<std::uint8_t>(kind);
+    const std::string_view location = track.GetLocation();
+    wire.Name = std::string(location.substr(location.find_last_of(":\\") + 1));
+    const std::u16string* texts[] = {&tags.Title, &tags.Artist, &tags.Album, &tags.AlbumArtist, &tags.Genre, &tags.Composer};
+    for (std::size_t i = 0; i < std::size(texts); ++i)
+        wire.Texts[i] = *texts[i];
+    const std::int32_t numbers[] = {tags.Year,      tags.TrackNumber, tags.TrackCount, tags.DiscNumber,
+                                    tags.DiscCount, tags.Rating,      tags.PlayCount};
+    std::copy(std::begin(numbers), std::end(numbers), wire.Numbers);
+    wire.Compilation = tags.Compilation;
+    wire.Cover = tags.CoverJpeg && !tags.CoverJpeg->empty();
+    return wire;
+}
+
+// A sealed memory file of the cover's bytes, which the writer can read and no one can change;
+// -1 when none could be made.
+int CoverFile(const std::vector<unsigned char>& jpeg)
+{
+    const int fd = ::memfd_create("varnel-cover", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
+        return -1;
+    std::size_t put = 0;
+    while (put < jpeg.size()) {
+        const ssize_t n = ::write(fd, jpeg.data() + put, jpeg.size() - put);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        put += static_cast<std::size_t>(n);
+    }
+    if (put < jpeg.size() || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 int RunTagging::Tag(const OneTrack& track, const std::string& extension, int source, int copy)
 {
     const std::string_view type = track.GetTrackType();
@@ -25,18 +80,41 @@ int RunTagging::Tag(const OneTrack& track, const std::string& extension, int sou
         ++UntaggedCount;
         return 0;
     }
+    if (!Writer.Running() && Writer.Start(TagWorkerProgram(), true) != 0) {
+        ++UntaggedCount; // no writer: the copy stays as it was, plain
+        return 0;
+    }
     TrackTags tags = TagsOfTrack(track);
     tags.CoverJpeg = Covers.CoverFor(track.GetDetails());
-    std::string reason;
-    bool changed = false;
-    if (TagCopy(copy, kind, tags, reason, changed))
+    const tagwire::CopyTags wire = WireTags(tags, kind, ++Seq, track);
+    std::vector<int> fds{copy};
+    const int cover = wire.Cover ? CoverFile(*tags.CoverJpeg) : -1;
+    if (cover >= 0)
+        fds.push_back(cover);
+    tagwire::CopyTags sent = wire;
+    sent.Cover = cover >= 0;
+    struct stat info {};
+    const off_t size = ::fstat(copy, &info) == 0 ? info.st_size : 0;
+    tagwire::Bytes message;
+    const bool answered = Writer.Send(tagwire::Encode(sent), fds) &&
+                          Writer.Wait(kWatchdogMs + static_cast<int>(std::min<off_t>(size / kBytesPerSecond, 3600)) * 1000, message);
+    if (cover >= 0)
+        ::close(cover);
+    const auto result = answered ? tagwire::DecodeCopyTagged(message.data(), message.size()) : std::nullopt;
+    if (!result || result->Seq != Seq) {
+        // The writer crashed, passed a limit or stalled: whatever it did to the copy is undone.
+        Writer.Stop();
+        ++UntaggedCount;
+        return CopyAgain(source, copy);
+    }
+    if (result->Tagged)
         return 0;
     // The destination failed under the tag write (full, gone, an I/O error): the copy fails as
     // it would have while its data was written. Only a file TagLib refuses stays a plain copy.
-    if (const int error = errno; error != 0)
-        return error;
+    if (result->Error != 0)
+        return result->Error;
     ++UntaggedCount;
-    return changed ? CopyAgain(source, copy) : 0;
+    return result->Changed ? CopyAgain(source, copy) : 0;
 }
 
 std::vector<std::string> RunTagging::Warnings() const

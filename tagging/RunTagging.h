@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoverArt.h"
+#include "TagWorker.h"
 
 #include <functional>
 #include <string>
@@ -13,10 +14,13 @@ class OneTrack;
 // in its temporary, after its data is complete and before it gets its name, and the count of
 // copies that stay plain.
 //
-// A copy that cannot be tagged (a video, a kind of file without tags, a damaged file) stays the
-// plain copy: one that TagLib had begun to change is copied again from the source. When that
-// fails too, or a read or write of the copy fails during tagging (the destination full or gone),
-// the step fails the copy with that error, so that a copy is whole or absent.
+// TagLib writes in a tag reader's process (varnel-tags --serve-writes, started once for the run
+// and replaced when it ends), which is handed only the copy's temporary, open for reading and
+// writing, and the cover as a sealed memory file. A copy that cannot be tagged (a video, a kind
+// of file without tags, a damaged file, one that ends the writer or passes its limits) stays the
+// plain copy: one that may have been changed is copied again from the source's descriptor. When
+// that fails too, or a read or write of the copy fails during tagging (the destination full or
+// gone), the step fails the copy with that error, so that a copy is whole or absent.
 class RunTagging {
 public:
     // `artworkDatabase` as for CoverArt: the player's ArtworkDB, or empty.
@@ -36,6 +40,8 @@ private:
 
     CoverArt Covers;
     int UntaggedCount = 0;
+    TagWorker Writer;
+    std::uint32_t Seq = 0;
 };
 
 // Makes `copy` the same bytes as `source` again: 0 or an errno.

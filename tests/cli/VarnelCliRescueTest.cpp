@@ -36,9 +36,10 @@ protected:
     }
     std::string DatabasePath() const { return (Root / "iPod_Control/iTunes/iTunesDB").string(); }
 
-    ProgramResult Run(std::vector<std::string> args) const
+    ProgramResult Run(std::vector<std::string> args, const std::string& env = "LC_ALL=C.UTF-8") const
     {
-        return RunProgram(VARNEL_CLI_PROGRAM, args, {"XDG_CONFIG_HOME=" + Temp.File("config"), "HOME=" + Temp.File("config")});
+        return RunProgram(VARNEL_CLI_PROGRAM, args,
+                          {"XDG_CONFIG_HOME=" + Temp.File("config"), "HOME=" + Temp.File("config"), env});
     }
 
     // Titles and sources of `tracks --format json`.
@@ -123,6 +124,31 @@ TEST_F(VarnelCliRescueTest, FromFilesExtractsAndExportsEveryFile)
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // UTF-16LE: the header and one line per file.
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 5);
+}
+
+// A file that ends its tag reader (the tests' hook aborts the reader on it) costs only that file:
+// every command with --from-files names it, does the rest, and exits with 1.
+TEST_F(VarnelCliRescueTest, AFileThatCannotBeReadCostsOnlyItselfAndFailsTheCommand)
+{
+    fs::remove(DatabasePath());
+    const std::string hook = "VARNEL_TAGS_ABORT_ON=ORPH.mp3";
+    const fs::path out = Temp.File("out");
+    const std::vector<std::vector<std::string>> commands = {
+        {"tracks", "--from-files", "--format", "csv", Root.string()},
+        {"playlists", "--from-files", Root.string()},
+        {"extract", "--from-files", "--template", "%title%", Root.string(), out.string()},
+        {"export", "--from-files", Root.string(), Temp.File("list.csv")},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        SCOPED_TRACE(command.front());
+        const ProgramResult run = Run(command, hook);
+        EXPECT_EQ(run.ExitCode, 1) << run.Err;
+        EXPECT_NE(run.Err.find("ORPH.mp3: its tags could not be read safely"), std::string::npos) << run.Err;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
+    const ProgramResult listed = Run(commands.front(), hook);
+    for (const char* title : {"Tide Song", "Salt Road", "Lantern Clip"})
+        EXPECT_NE(listed.Out.find(title), std::string::npos) << title;
 }
 
 } // namespace

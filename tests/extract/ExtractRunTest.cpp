@@ -245,9 +245,10 @@ TEST_F(ExtractRunTest, AFolderThatLeadsOntoThePlayerInMidRunEndsTheRun)
     }
 }
 
-// Playlists are written like copies, and meet the overwrite mode as copies do; the run reports
-// its progress while it works.
-TEST_F(ExtractRunTest, PlaylistsListTheCopiesInPlace)
+// Files made in memory (playlists, or items the caller plans) are written like copies and meet
+// the overwrite mode as copies do; a playlist lists the copies in place. The run reports its
+// progress while it works.
+TEST_F(ExtractRunTest, FilesMadeInMemoryAreWrittenLikeCopies)
 {
     Write(Out / "Playlists/Road Trip.m3u8", "older");
     {
@@ -266,6 +267,15 @@ TEST_F(ExtractRunTest, PlaylistsListTheCopiesInPlace)
     EXPECT_NE(list.find("../Band/Road Song.mp3"), std::string::npos) << list;
     EXPECT_EQ(list.find("road song"), std::string::npos) << "a member without a copy is left out: " << list;
     EXPECT_GT(Host.Reports, 0);
+
+    ExtractRun photos({Player().string(), Out.string()}, Host);
+    RunItem photo;
+    photo.Plan.Destination = (Out / "Photos/1.jpg").string();
+    photo.Bytes = [] { return std::string("jpeg"); };
+    photos.PlanItems({photo});
+    ASSERT_EQ(photos.Open(), 0);
+    EXPECT_EQ(photos.CopyTracks().Copied, 1);
+    EXPECT_EQ(Read(Out / "Photos/1.jpg"), "jpeg");
 }
 
 } // namespace

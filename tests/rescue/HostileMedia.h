@@ -3,6 +3,7 @@
 // Media files built in code for the rescue's tests, benchmark and fuzz seeds: tags of every kind,
 // and files made to crash, stall or exhaust a tag reader.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,8 +58,9 @@ inline Bytes Id3v2(int version, const std::vector<Bytes>& frames, std::uint32_t 
     return tag;
 }
 
-// An ID3v2.3 tag of a title and `depth` chapter frames, each inside the one before.
-inline Bytes NestedChapters(int depth)
+// An ID3v2.3 tag of a frame `firstId` and `depth` chapter frames, each inside the one before.
+// A first id of "TT2\0" is one that TagLib takes in a version 2.3 tag and goes on after.
+inline Bytes NestedChapters(int depth, const std::string& firstId = "TIT2")
 {
     // Written from the outside in: the frame at level i holds 18 bytes of its own and the
     // frame below, 10 bytes of header and its body.
@@ -67,7 +69,7 @@ inline Bytes NestedChapters(int depth)
         const auto body = std::uint32_t(18 + 28 * (depth - 1 - i));
         Append(chapters, "CHAP" + BigEndian32(body) + std::string(2, '\0') + std::string("c\0", 2) + std::string(16, '\0'));
     }
-    return Id3v2(3, {Frame(3, "TIT2", Text(0, "Deep")), chapters});
+    return Id3v2(3, {Frame(3, firstId, Text(0, "Deep")), chapters});
 }
 
 // An ID3v2.3 tag of a title and a picture frame of `pictureBytes`, as cover art makes one.
@@ -136,6 +138,91 @@ inline Bytes Wav(std::uint32_t rate, std::uint32_t dataBytes, const Bytes& chunk
     Bytes file;
     Append(file, "RIFF" + LittleEndian32(std::uint32_t(wav.size() + 4)) + "WAVE");
     Append(file, wav);
+    return file;
+}
+
+// An M4A file whose metadata atom lacks its version and flags and is followed at once by item
+// lists nested `depth` deep.
+inline Bytes BareMetaNestedItems(int depth)
+{
+    Bytes file;
+    Append(file, BigEndian32(20) + "ftypM4A " + std::string(8, '\0'));
+    const auto inner = std::uint32_t(8 * depth);
+    Append(file, BigEndian32(24 + inner) + "moov" + BigEndian32(16 + inner) + "udta" + BigEndian32(8 + inner) + "meta");
+    for (int i = 0; i < depth; ++i)
+        Append(file, BigEndian32(std::uint32_t(8 * (depth - i))) + "ilst");
+    return file;
+}
+
+// An ID3v2.4 tag of `count` chapter frames side by side, each with a data length indicator that
+// reaches past its own frame to the end of the tag.
+inline Bytes OverreachingChapters(int count)
+{
+    constexpr std::uint32_t kFrame = 10 + 22;
+    Bytes body;
+    for (int i = 0; i < count; ++i) {
+        const auto rest = std::uint32_t(kFrame * (count - i));
+        Append(body, "CHAP" + SyncSafe(22) + std::string("\0\x01", 2) + SyncSafe(rest) + std::string("c\0", 2) +
+                         std::string(16, '\0'));
+    }
+    return Id3v2(4, {body});
+}
+
+// An ID3v2.3 tag of `bytes` in all, starting with `count` tiny compressed text frames.
+inline Bytes CompressedFrames(int count, std::size_t bytes)
+{
+    // zlib's compression of the two bytes 0 and 'a'.
+    const std::string zlib("\x78\x9c\x63\x48\x04\x00\x00\x63\x00\x62", 10);
+    Bytes body;
+    for (int i = 0; i < count; ++i)
+        Append(body, "TXXX" + BigEndian32(std::uint32_t(4 + zlib.size())) + std::string("\0\x80", 2) + BigEndian32(2) + zlib);
+    body.resize(std::max(body.size(), bytes - 10), 0);
+    return Id3v2(3, {body});
+}
+
+// A file of `size` bytes that holds `pieces` at their offsets and a hole elsewhere.
+struct SparseFile {
+    std::uint64_t Size = 0;
+    std::vector<std::pair<std::uint64_t, Bytes>> Pieces;
+};
+
+// An M4A file of `count` free atoms of `spacing` bytes each, after its file type.
+inline SparseFile SpacedAtoms(int count, std::uint32_t spacing)
+{
+    SparseFile file;
+    Bytes type;
+    Append(type, BigEndian32(20) + "ftypM4A " + std::string(8, '\0'));
+    file.Pieces.emplace_back(0, type);
+    for (int i = 0; i < count; ++i) {
+        Bytes atom;
+        Append(atom, BigEndian32(spacing) + "free");
+        file.Pieces.emplace_back(20 + std::uint64_t(i) * spacing, atom);
+    }
+    file.Size = 20 + std::uint64_t(count) * spacing;
+    return file;
+}
+
+// An APEv2 tag of `count` tiny items.
+inline Bytes CrowdedApeTag(int count)
+{
+    std::vector<std::pair<std::string, std::string>> items;
+    for (int i = 0; i < count; ++i)
+        items.emplace_back("K" + std::to_string(i), "v");
+    return ApeTag(items);
+}
+
+// An AIFF file of a second of silence at 8 kHz (8-bit mono), with the chunks given after it.
+inline Bytes Aiff(const Bytes& chunks = {})
+{
+    Bytes form;
+    Append(form, "AIFFCOMM" + BigEndian32(18) + std::string("\x00\x01", 2) + BigEndian32(8000) + std::string("\x00\x08", 2));
+    Append(form, std::string("\x40\x0B\xFA\x00\x00\x00\x00\x00\x00\x00", 10)); // 8000 as an 80-bit float
+    Append(form, "SSND" + BigEndian32(8 + 8000) + std::string(8, '\0'));
+    form.resize(form.size() + 8000, 0);
+    Append(form, chunks);
+    Bytes file;
+    Append(file, "FORM" + BigEndian32(std::uint32_t(form.size())));
+    Append(file, form);
     return file;
 }
 

@@ -1,91 +1,13 @@
-#include "FatMount.h"
-#include "ItdbWriter.h"
-#include "RescuePlayer.h"
-#include "TempDir.h"
-#include "TextConvert.h"
+#include "RescuePlayerFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 using namespace itdbwriter;
+using namespace rescuefixture;
 
 namespace {
 
 namespace fs = std::filesystem;
-const fs::path kMedia = VARNEL_RESCUE_MEDIA;
-
-std::string Utf8(std::u16string_view text) { return NarrowFromWide(text); }
-
-// A player folder: media files under the names and folders given, and a database if asked.
-class Player {
-public:
-    // In a temporary folder of its own, or at `root` (a file system mounted for the test).
-    explicit Player(std::string root = {}) : Base(root.empty() ? Dir.File("") : root + "/") {}
-    // `relative` below the root, such as "iPod_Control/Music/F00/AAAA.mp3".
-    void Add(const std::string& relative, const std::string& fixture)
-    {
-        const fs::path to = fs::path(Base) / relative;
-        fs::create_directories(to.parent_path());
-        // Written, not copied: the FAT file system in user space copies nothing itself.
-        std::ifstream in(kMedia / fixture, std::ios::binary);
-        std::ofstream(to, std::ios::binary) << in.rdbuf();
-    }
-    void WriteDatabase(const Bytes& bytes)
-    {
-        fs::create_directories(fs::path(Base) / "iPod_Control" / "iTunes");
-        ASSERT_TRUE(WriteFile(Base + "iPod_Control/iTunes/iTunesDB", bytes));
-    }
-    std::string Root() const { return Base; }
-
-private:
-    TempDir Dir;
-    std::string Base;
-};
-
-// Titles of "Files on the player" in order, each with its source and ordinal.
-std::vector<std::string> Listed(const RescuedPlayer& rescued)
-{
-    std::vector<std::string> rows;
-    for (std::int32_t id : rescued.AllFiles.GetItems()) {
-        const OneTrack* track = rescued.Database->FindTrack(id);
-        if (!track) {
-            rows.push_back("missing id " + std::to_string(id));
-            continue;
-        }
-        rows.push_back(Utf8(track->GetTitle()) + (track->GetSource() == TrackSource::Tags ? " tags " : " db ") +
-                       std::to_string(track->GetOrdinal()));
-    }
-    return rows;
-}
-
-// Tracks 40, 41, 42 describing AAAA, BBBB (spelled in other letter case) and CCCC, and a
-// playlist of the last two.
-Database ThreeTrackDatabase()
-{
-    Database db;
-    db.AddTracks({Track(40, u"Db One", u":iPod_Control:Music:F00:AAAA.mp3"),
-                  Track(41, u"Db Two", u":IPOD_CONTROL:MUSIC:f01:bbbb.m4a"),
-                  Track(42, u"Db Three", u":iPod_Control:Music:F02:CCCC.mp3")});
-    db.AddPlaylists({Playlist(u"iPod", true, {40, 41, 42}), Playlist(u"Road", false, {42, 41})});
-    return db;
-}
-
-// The same files on every player: three that the database above describes, two it does not,
-// and two that are no media.
-void AddFiles(Player& player)
-{
-    player.Add("iPod_Control/Music/F00/AAAA.mp3", "id3v23.mp3");
-    player.Add("iPod_Control/Music/F01/BBBB.m4a", "aac.m4a");
-    player.Add("iPod_Control/Music/F02/CCCC.mp3", "notags.mp3");
-    player.Add("iPod_Control/Music/F02/DDDD.m4v", "video.m4v");
-    player.Add("iPod_Control/Music/F00/ZZZZ.mp3", "id3v24.mp3");
-    player.Add("iPod_Control/Music/F01/TEXT.mp3", "text.mp3");
-    player.Add("iPod_Control/Music/F01/.DS_Store", "text.mp3");
-}
 
 struct Case {
     const char* Name;
@@ -169,22 +91,6 @@ TEST(RescuePlayer, WindowArrangementPutsAllFilesFirstWithoutTheSalvagedMaster)
     // The location of a track from tags finds its file the way a database track's does.
     const OneTrack* last = rescued.Database->FindTrack(rescued.AllFiles.GetItems().back());
     EXPECT_EQ(last->GetLocation(), "\\iPod_Control\\Music\\F02\\DDDD.m4v");
-}
-
-// Real players are FAT: a file that the database spells in another letter case is listed
-// once, from the database, not a second time from its tags.
-TEST(RescuePlayer, HealthyPlayerOnFatListsEachFileOnce)
-{
-    TempDir dir;
-    const FatMount fat(dir.File(""));
-    if (!fat.Ready())
-        GTEST_SKIP() << fat.Why();
-    Player player(fat.Root());
-    AddFiles(player);
-    player.WriteDatabase(ThreeTrackDatabase().Build());
-    const RescuedPlayer rescued = RescuePlayer(player.Root());
-    EXPECT_EQ(Listed(rescued), (std::vector<std::string>{"Db One db 1", "Db Two db 2", "Db Three db 3",
-                                                         "Night Ferry tags 4", "Lantern Clip tags 5"}));
 }
 
 // Many files read on several threads come out in the byte order of their locations, and the
@@ -289,39 +195,6 @@ TEST(Salvage, KeepsEveryWholeRecordAroundDamage)
     for (const Bytes& foreign : {Bytes{}, Bytes(4000, 0x6d), Utf16Le(u"mhbd, but no data set")}) {
         ITDBParser parser(dir.Write("foreign", foreign));
         EXPECT_EQ(parser.Salvage(), -1);
-    }
-}
-
-// Whatever a healthy database holds, Salvage reads exactly as Parse does.
-TEST(Salvage, ReadsRealDatabasesAsParseDoes)
-{
-    const char* corpus = std::getenv("VARNEL_CORPUS_DIR");
-    const fs::path folder = corpus ? corpus : VARNEL_CORPUS_DIR;
-    if (!fs::is_directory(folder))
-        GTEST_SKIP() << "no corpus at " << folder;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string ext = entry.path().extension().string();
-        if (ext != ".itdb" && ext != ".itcdb")
-            continue;
-        SCOPED_TRACE(entry.path().filename().string());
-        ITDBParser parsed(entry.path().string());
-        ITDBParser salvaged(entry.path().string());
-        const int count = parsed.Parse(-1);
-        EXPECT_EQ(salvaged.Salvage(), count < 0 ? -1 : count);
-        ASSERT_EQ(salvaged.TrackCount(), parsed.TrackCount());
-        for (const auto& [id, track] : parsed.GetTracks()) {
-            const OneTrack* other = salvaged.FindTrack(id);
-            ASSERT_NE(other, nullptr);
-            EXPECT_EQ(other->GetOrdinal(), track.GetOrdinal());
-            EXPECT_EQ(other->GetTitle(), track.GetTitle());
-            EXPECT_EQ(other->GetLocation(), track.GetLocation());
-        }
-        // Parse reads no playlists when there are no tracks.
-        if (count <= 0)
-            continue;
-        ASSERT_EQ(salvaged.PlaylistCount(), parsed.PlaylistCount());
-        for (int i = 0; i < parsed.PlaylistCount(); ++i)
-            EXPECT_EQ(salvaged.GetPlaylist(i)->GetItems(), parsed.GetPlaylist(i)->GetItems());
     }
 }
 

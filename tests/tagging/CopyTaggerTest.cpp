@@ -272,7 +272,9 @@ TEST_F(CopyTagger, ACopyThatCannotTakeItsTagsForLackOfSpaceFailsAsTheDiskIsFull)
     std::ofstream(copyPath, std::ios::binary) << mp3;
 
     OneTrack track;
-    track.SetTitle(std::u16string(30000, u'x')); // far more tag than the disk has room for
+    // Far more tag than the disk has room for, in texts as long as the tag writer takes them.
+    for (const auto set : {&OneTrack::SetTitle, &OneTrack::SetArtist, &OneTrack::SetAlbum})
+        (track.*set)(std::u16string(4000, u'x'));
     track.SetMediaType(1);
     RunTagging tagging("");
     const int source = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -285,3 +287,42 @@ TEST_F(CopyTagger, ACopyThatCannotTakeItsTagsForLackOfSpaceFailsAsTheDiskIsFull)
     EXPECT_EQ(error, ENOSPC);
     EXPECT_EQ(tagging.Untagged(), 0);
 }
+
+namespace {
+
+// A writer that dies on a copy (the tests' hook aborts it there) leaves that copy plain, the
+// source's bytes, counted as untagged; the next copy is tagged by the writer that replaces it.
+TEST_F(CopyTagger, AWriterThatDiesLeavesAPlainCopyAndANewWriterTagsTheNext)
+{
+    const std::string mp3 = Slurp(Media("notags.mp3"));
+    const std::string sourcePath = Temp.File("source.mp3");
+    std::ofstream(sourcePath, std::ios::binary) << mp3;
+    const auto track = [](const char16_t* title, const char* location) {
+        OneTrack made;
+        made.SetTitle(title);
+        made.SetLocation(location);
+        made.SetMediaType(1);
+        return made;
+    };
+    const OneTrack boom = track(u"Boom", ":iPod_Control:Music:F00:BOOM.mp3");
+    const OneTrack fine = track(u"Fine", ":iPod_Control:Music:F00:FINE.mp3");
+    ::setenv("VARNEL_TAGS_ABORT_ON", "BOOM.mp3", 1);
+    RunTagging tagging("");
+    std::vector<std::string> copies;
+    for (const OneTrack* each : {&boom, &fine}) {
+        copies.push_back(Temp.File(std::to_string(copies.size()) + ".mp3"));
+        std::ofstream(copies.back(), std::ios::binary) << mp3;
+        const int source = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
+        const int copy = ::open(copies.back().c_str(), O_RDWR | O_CLOEXEC);
+        EXPECT_EQ(tagging.StepFor(*each, ".mp3")(source, copy), 0);
+        ::close(copy);
+        ::close(source);
+    }
+    ::unsetenv("VARNEL_TAGS_ABORT_ON");
+    EXPECT_TRUE(Slurp(copies[0]) == mp3);
+    EXPECT_EQ(tagging.Untagged(), 1);
+    TagLib::MPEG::File tagged(copies[1].c_str());
+    EXPECT_EQ(tagged.tag()->title().to8Bit(true), "Fine");
+}
+
+} // namespace

@@ -26,6 +26,16 @@ tagged "Glass Bell" alac.m4a -f lavfi -i sine=frequency=440:sample_rate=8000:dur
 # MPEG-4 video: 2 s of a 32x32 test picture at 2 frames a second, H.264 and AAC, iTunes-style atoms.
 tagged "Lantern Clip" video.m4v -f lavfi -i testsrc=size=32x32:rate=2:duration=2 -f lavfi -i $tone \
   -c:v libx264 -preset veryslow -crf 45 -c:a aac -b:a 16k -shortest -movflags +faststart
+# WAV, 0.25 s of 8 kHz mono PCM: ffmpeg keeps the tags in a RIFF INFO list (INAM, IART, IPRD, IGNR,
+# ICRD, IPRT, ICMT; INFO has no album artist, composer or disc).
+tagged "Quay Bell" info.wav -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.25 -c:a pcm_s16le
+# MPEG-4 video without a sound track.
+tagged "Still Harbour" silent.m4v -f lavfi -i testsrc=size=32x32:rate=2:duration=2 -c:v libx264 -preset veryslow \
+  -crf 45 -movflags +faststart
+# A protected AAC file as the iTunes Store sold them: the AAC fixture with its sample entry named
+# drms, which no encoder writes (the audio stays readable, which the tests never need).
+python3 -c 'import sys; d = open("aac.m4a", "rb").read(); i = d.index(b"mp4a", d.index(b"stsd"));
+sys.stdout.buffer.write(d[:i] + b"drms" + d[i + 4:])' > protected.m4p
 # The ID3v2.4 MP3 cut short after its first 2,000 bytes, as a failing disk leaves a file.
 head -c 2000 id3v24.mp3 > truncated.mp3
 # A text file that only carries a media file's name.
