@@ -32,10 +32,13 @@ bool ExtractCopies::Failed(const RunItem& item, const std::string& reason, const
     if (Ended)
         return false;
     const bool closing = Form.RunEnding();
-    if (fatal == kDestinationGoneReason) {
+    if (fatal == kDestinationGoneReason || fatal == kLeadsOntoPlayerReason) {
         if (!closing)
-            UserDialogs::ShowError(&Form, "The destination folder is no longer there. The copies already in place "
-                                          "are kept; nothing more is copied.");
+            UserDialogs::ShowError(&Form, QString(fatal == kDestinationGoneReason
+                                                      ? "The destination folder is no longer there."
+                                                      : "A folder of the destination now leads onto the iPod. Varnel "
+                                                        "only reads the iPod and never writes to it.") +
+                                              " The copies already in place are kept; nothing more is copied.");
         Ended = true;
         return false;
     }

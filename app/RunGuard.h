@@ -5,6 +5,9 @@
 
 #include <string>
 
+inline constexpr const char* kChosenFolderOnPlayer = "The chosen folder is on the iPod. Varnel only reads the iPod "
+                                                      "and never writes to it: please choose a folder on your computer.";
+
 // Ends a run of the window (tracks, photos) the same way on every way out: bar hidden, detail
 // empty, idle status line.
 class RunGuard {

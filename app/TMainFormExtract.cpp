@@ -97,8 +97,7 @@ void TMainForm::ExtractTracks(bool writeTags)
     ExtractRun run({IPodDrive, folder, static_cast<OverwriteMode>(PreferencesForm->GetOverwriteFiles()), tagging.get()},
                    copies);
     if (run.DestinationOnPlayer()) {
-        UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
-                                     "to it: please choose a folder on your computer.");
+        UserDialogs::ShowError(this, kChosenFolderOnPlayer);
         return;
     }
     PreferencesForm->SetExtractPath(folder);
@@ -118,8 +117,11 @@ void TMainForm::ExtractTracks(bool writeTags)
                                      "writes to it: please choose another folder or file name template.");
         return;
     }
-    if (run.Open() != 0) {
-        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+    if (const int error = run.Open(); error != 0) {
+        const NormalCursor reporting;
+        // The folder passed the gate when it was chosen, but leads onto the player by now.
+        UserDialogs::ShowError(this, error == kOnPlayerError ? kChosenFolderOnPlayer
+                                                             : "Error retriving destination directory information.");
         return;
     }
     const RunCounts& counts = run.CopyTracks();

@@ -2,6 +2,7 @@
 // extraction run as the tracks.
 #include "TMainForm.h"
 
+#include "BusyCursor.h"
 #include "ExtractCopies.h"
 #include "ExtractRun.h"
 #include "FileCopy.h"
@@ -46,8 +47,7 @@ void TMainForm::ExtractPhotos()
     ExtractCopies copies(*this);
     ExtractRun run({IPodDrive, folder, static_cast<OverwriteMode>(PreferencesForm->GetOverwriteFiles()), nullptr}, copies);
     if (run.DestinationOnPlayer()) {
-        UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
-                                     "to it: please choose a folder on your computer.");
+        UserDialogs::ShowError(this, kChosenFolderOnPlayer);
         return;
     }
     PreferencesForm->SetExtractPath(folder);
@@ -65,8 +65,10 @@ void TMainForm::ExtractPhotos()
                                      "writes to it: please choose another folder.");
         return;
     }
-    if (run.Open() != 0) {
-        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+    if (const int error = run.Open(); error != 0) {
+        const NormalCursor reporting;
+        UserDialogs::ShowError(this, error == kOnPlayerError ? kChosenFolderOnPlayer
+                                                             : "Error retriving destination directory information.");
         return;
     }
     guard.After(run.CopyTracks());

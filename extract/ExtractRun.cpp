@@ -1,5 +1,6 @@
 #include "ExtractRun.h"
 
+#include "CopyHooks.h"
 #include "CopyTemporary.h"
 #include "DestinationFolder.h"
 #include "ITDBParser.h"
@@ -25,6 +26,11 @@ constexpr std::size_t kGatePart = 2000;
 bool Stopped(const CopyResult& result)
 {
     return result.Error == ECANCELED && result.Side == CopySide::None;
+}
+
+const char* OnPlayerMessage(const RunItem& item)
+{
+    return item.What == RunItem::Kind::Playlist ? kPlaylistOnPlayerMessage : kCopyOnPlayerMessage;
 }
 
 } // namespace
@@ -137,6 +143,8 @@ std::optional<std::string> ExtractRun::FirstOnPlayer()
 
 int ExtractRun::Open()
 {
+    if (const CopyHooks* hooks = CurrentCopyHooks(); hooks && hooks->AtStep)
+        hooks->AtStep(CopyStep::GatePassed, Setup.Destination);
     Folder = std::make_unique<DestinationFolder>(Setup.Destination, &Gate);
     if (Folder->Error() != 0)
         return Folder->Error();
@@ -204,6 +212,12 @@ bool ExtractRun::Handle(RunItem& item, RunCounts& counts)
     Sweep(FolderBelow(item.Plan.Destination));
     bool replace = Setup.Mode == AlwaysOverwrite;
     if (Folder->Holds(item.Plan.Destination)) {
+        // The file there was looked up by its path below the destination: one that a folder
+        // turned into a link onto the player leads to is neither kept nor asked about.
+        if (const int fd = Folder->OpenFolder(FolderBelow(item.Plan.Destination)); fd >= 0)
+            ::close(fd);
+        else if (errno == kOnPlayerError)
+            return Settle({{&item, false, false, {kOnPlayerError, OnPlayerMessage(item), CopySide::Folder}}}, counts);
         // The copies waiting in the group go in place first: an answer may take long, and a stop
         // meanwhile must find them done.
         if (Setup.Mode == AlwaysPrompt && !Settle(Flush(), counts))
@@ -280,6 +294,8 @@ std::vector<ExtractRun::Outcome> ExtractRun::Add(RunItem& item, bool replace)
         outcome.Result = Group->Add(item.Plan.Source, item.Look, destination, replace, progress, tagging);
     }
     Now.CurrentDone = 0;
+    if (outcome.Result.Error == kOnPlayerError)
+        outcome.Result.Message = OnPlayerMessage(item);
     if (!outcome.Result) {
         TakeBack(waiting.MadeFolders);
         return {outcome};
@@ -388,6 +404,10 @@ std::string ExtractRun::Fatal(const Outcome& failure) const
             return "the player is no longer there";
         return {};
     }
+    // Every path passed the gate before the run began: a folder refused now was changed under
+    // the run, and the next one may be too.
+    if (result.Error == kOnPlayerError)
+        return kLeadsOntoPlayerReason;
     if (DestinationGoneError(result.Error) || !Folder->StillThere())
         return kDestinationGoneReason;
     switch (result.Error) {

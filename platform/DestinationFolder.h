@@ -57,6 +57,9 @@ private:
 // The reason a run ends when its destination folder went away (a disk unplugged, the server of a
 // FUSE file system killed).
 inline constexpr const char* kDestinationGoneReason = "the destination folder is no longer there";
+// The reason a run ends when a folder it writes into leads onto the player by the time it is
+// opened, though every path passed the gate: something changed the destination under the run.
+inline constexpr const char* kLeadsOntoPlayerReason = "a folder of the destination leads onto the player";
 
 // Errors with which a file system says it is gone rather than that one operation failed.
 bool DestinationGoneError(int error);

@@ -35,6 +35,8 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes,
 
 std::string WriteFileInFolder(int folder, const std::string& name, std::string_view bytes, bool (*stop)())
 {
+    // A kill between naming the temporary and renaming it leaves it here: each write sweeps.
+    RemoveStaleTemporaries(folder);
     int error = 0;
     {
         CopyTemporary temporary;

@@ -115,6 +115,13 @@ std::optional<std::string> FindPathNoCase(const std::string& root, std::string_v
     if (HasDotComponent(relative))
         return std::nullopt;
     const auto parts = Components(relative);
+    // A path spelled right, as nearly every track's is, takes one look rather than one for each
+    // of its components.
+    std::string exact = root;
+    for (const std::string_view part : parts)
+        exact = Join(exact, part);
+    if (!parts.empty() && Exists(exact))
+        return exact;
     return FindBelow(root, parts);
 }
 

@@ -454,6 +454,29 @@ TEST_F(ExtractTest, ADestinationThatGoesAwayEndsTheRunWithAnErrorBox)
     ExpectIdle(form);
 }
 
+TEST_F(ExtractTest, ADestinationThatLeadsOntoThePlayerAsTheRunOpensItIsRefused)
+{
+    FakePlayer player(kTracks);
+    const auto entries = [&] { return std::distance(std::filesystem::recursive_directory_iterator(player.Root()), {}); };
+    const auto before = entries();
+    TMainForm form;
+    Open(form, player, {0, 1, 2});
+    CopyHooks hooks;
+    hooks.AtStep = [&](CopyStep step, const std::string&) {
+        if (step == CopyStep::GatePassed) {
+            std::filesystem::rename(player.Out(), player.Out() + ".away");
+            std::filesystem::create_directory_symlink(player.Root() + "/iPod_Control/Music", player.Out());
+        }
+    };
+    SetCopyHooks(&hooks);
+    Extract(form, player);
+    SetCopyHooks(nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The chosen folder is on the iPod.")) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(entries(), before) << "written onto the player";
+    ExpectIdle(form);
+}
+
 TEST_F(ExtractTest, ACloseThatArrivesAsTheRunStartsWaitsForTheRun)
 {
     StoreSettings({{"FileFormat", "%title%"}});

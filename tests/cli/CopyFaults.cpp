@@ -12,7 +12,10 @@
 //   eio           that flush and every later one fail with EIO;
 //   sigint        a Ctrl+C arrives (a second one, if the run was already stopped by one).
 // VARNEL_CLOCK_AHEAD=SECONDS sets the wall clock that far ahead, so that files look older.
+// VARNEL_SWAP_AT_OPEN=N:PATH=TARGET: as the program opens PATH (spelt exactly so) for the Nth
+// time, the folder there moves to PATH.away and a link to TARGET takes its place.
 #include <cerrno>
+#include <cstdarg>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -147,4 +150,22 @@ extern "C" int clock_gettime(clockid_t clock, struct timespec* time)
     if (const char* ahead = std::getenv("VARNEL_CLOCK_AHEAD"); ahead && result == 0 && clock == CLOCK_REALTIME)
         time->tv_sec += std::atol(ahead);
     return result;
+}
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    static const auto real = Next<int (*)(const char*, int, ...)>("open");
+    static int opened = 0;
+    const char* swap = std::getenv("VARNEL_SWAP_AT_OPEN");
+    const char* colon = swap ? std::strchr(swap, ':') : nullptr;
+    const char* equals = colon ? std::strchr(colon, '=') : nullptr;
+    if (equals && std::string(colon + 1, equals) == path && ++opened == std::atoi(swap)) {
+        ::rename(path, (std::string(path) + ".away").c_str());
+        ::symlink(equals + 1, path);
+    }
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    return real(path, flags, mode);
 }

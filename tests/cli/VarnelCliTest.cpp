@@ -518,6 +518,15 @@ TEST_F(VarnelCliTest, NothingIsWrittenOntoThePlayer)
         EXPECT_NE(run.Err.find(": lies on the player; varnel-cli never writes to the player"), std::string::npos) << run.Err;
         EXPECT_EQ(std::distance(fs::directory_iterator(dest), {}), 2) << tail[2];
     }
+    // DEST turned into a link onto the player after the gate, as the run opens it: its fourth open,
+    // after the gate's, the letter case's and the gate's of the copies.
+    const std::string late = Temp.File("late");
+    fs::create_directories(late);
+    std::vector<std::string> env = FaultEnvironment("none", 0);
+    env.push_back("VARNEL_SWAP_AT_OPEN=4:" + late + "=" + (Root / "iPod_Control/Music").string());
+    const ProgramResult swapped = RunProgram(VARNEL_CLI_PROGRAM, {"extract", Root.string(), late}, env);
+    EXPECT_EQ(swapped.ExitCode, 2);
+    EXPECT_EQ(swapped.Err, "varnel-cli: " + late + ": lies on the player; varnel-cli never writes to the player\n");
     EXPECT_EQ(FilesBelow(Root), player);
     EXPECT_FALSE(fs::exists(Temp.File("link/new")));
 
@@ -1023,6 +1032,11 @@ TEST_F(VarnelCliTest, EveryFolderARunLooksIntoIsSweptOfStaleTemporaries)
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 kept as they were"), std::string::npos) << run.Err;
     EXPECT_EQ(FilesBelow(dest).size(), 3u + playlists);
+    // The export's folder too.
+    WriteText(dest / "Band/.varnel-part-killed4", "left by a kill");
+    run = RunProgram(VARNEL_CLI_PROGRAM, {"export", Root.string(), (dest / "Band/tracks.csv").string()}, env);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(FilesBelow(dest).size(), 4u + playlists);
 }
 
 // A dry run looks at each source as the copy would: a pipe or a folder where the player's file

@@ -1,6 +1,7 @@
 #include "ExtractRun.h"
 
 #include "CopyHooks.h"
+#include "DestinationFolder.h"
 #include "FatMount.h"
 #include "ITDBParser.h"
 #include "ItdbWriter.h"
@@ -151,7 +152,7 @@ TEST_F(ExtractRunTest, LetterCaseIsDecidedForEachFileSystemACopyLandsOn)
 
 // What is written after the gate judged the paths goes through the folders as opened and judged
 // then: a playlist folder turned into a link onto the player, or a destination unmounted, gets
-// nothing; the source changed since planning looked at it is not copied.
+// nothing and ends the run; the source changed since planning looked at it is not copied.
 TEST_F(ExtractRunTest, WhatChangesAfterPlanningIsJudgedAsItIsWritten)
 {
     const bool root = ::geteuid() == 0;
@@ -161,13 +162,16 @@ TEST_F(ExtractRunTest, WhatChangesAfterPlanningIsJudgedAsItIsWritten)
         const char* What;
         std::function<void()> Change; // once the last track's bytes are copied
         int Copied;
-        bool Gone;
+        const char* Reason; // why the playlists end
+        const char* Told;   // the playlist's failure
         std::vector<std::string> Left; // what Out holds afterwards
     } cases[] = {
         {"playlists' folder a link onto the player",
-         [&] { fs::create_directory_symlink(Player() / "iPod_Control/iTunes", Out / "Playlists"); }, 3, false,
+         [&] { fs::create_directory_symlink(Player() / "iPod_Control/iTunes", Out / "Playlists"); }, 3,
+         kLeadsOntoPlayerReason, kPlaylistOnPlayerMessage,
          {"Band/Road Song.mp3", "Band/road song.mp3", "Other/Intro.mp3", "Playlists"}},
-        {"destination unmounted", [&] { ::umount2(Out.c_str(), MNT_DETACH); }, 0, true, {}},
+        {"destination unmounted", [&] { ::umount2(Out.c_str(), MNT_DETACH); }, 0, kDestinationGoneReason,
+         kDestinationGoneMessage, {}},
     };
     for (const auto& c : cases) {
         if (std::string(c.What) == "destination unmounted" &&
@@ -188,7 +192,8 @@ TEST_F(ExtractRunTest, WhatChangesAfterPlanningIsJudgedAsItIsWritten)
         SetCopyHooks(nullptr);
         EXPECT_EQ(tracks.Copied, c.Copied) << c.What;
         EXPECT_EQ(lists.Copied, 0) << c.What;
-        EXPECT_EQ(!lists.StopReason.empty(), c.Gone) << c.What << lists.StopReason;
+        EXPECT_EQ(lists.StopReason, c.Reason) << c.What;
+        EXPECT_EQ(Host.Failures.back(), (Out / "Playlists/Road Trip.m3u8").string() + ": " + c.Told) << c.What;
         EXPECT_EQ(FilesBelow(Player()), player) << c.What;
         EXPECT_EQ(FilesBelow(Out), c.Left) << c.What;
         fs::remove_all(Out);
@@ -205,6 +210,39 @@ TEST_F(ExtractRunTest, WhatChangesAfterPlanningIsJudgedAsItIsWritten)
     EXPECT_EQ(run->CopyTracks().Failed, 1);
     EXPECT_EQ(Host.Failures.back(), (Out / "Other/Intro.mp3").string() + ": " + kSourceChangedMessage);
     EXPECT_FALSE(fs::exists(Out / "Other/Intro.mp3"));
+}
+
+// A template folder turned into a link onto the player in mid-run was changed under the run: the
+// run ends there, keeping the copies already written, and a file the link leads to on the player
+// is neither kept nor replaced.
+TEST_F(ExtractRunTest, AFolderThatLeadsOntoThePlayerInMidRunEndsTheRun)
+{
+    const fs::path music = Player() / "iPod_Control/Music";
+    Write(music / "F03/Intro.mp3", "the player's own");
+    const std::vector<std::string> player = FilesBelow(Player());
+    for (const OverwriteMode mode : {NeverOverwrite, AlwaysOverwrite}) {
+        for (const char* folder : {"F02", "F03"}) { // F03 holds a file under the copy's name
+            ExtractRun run({Player().string(), Out.string(), mode}, Host);
+            ASSERT_TRUE(run.Plan(*Database, Tracks, {"%artist%/%title%", true}));
+            ASSERT_FALSE(run.FirstOnPlayer());
+            ASSERT_EQ(run.Open(), 0);
+            CopyHooks hooks;
+            hooks.AtStep = [&](CopyStep step, const std::string& destination) {
+                if (step == CopyStep::ContentsCopied && destination == run.Tracks()[1].Plan.Destination)
+                    fs::create_directory_symlink(music / folder, Out / "Other");
+            };
+            SetCopyHooks(&hooks);
+            const RunCounts counts = run.CopyTracks();
+            SetCopyHooks(nullptr);
+            EXPECT_EQ(counts.StopReason, kLeadsOntoPlayerReason) << folder << mode;
+            EXPECT_EQ(counts.Copied, 2) << folder << mode;
+            EXPECT_EQ(counts.Failed, 1) << folder << mode;
+            EXPECT_EQ(Host.Failures.back(), (Out / "Other/Intro.mp3").string() + ": " + kCopyOnPlayerMessage);
+            EXPECT_EQ(FilesBelow(Player()), player) << folder << mode;
+            fs::remove_all(Out);
+            fs::create_directories(Out);
+        }
+    }
 }
 
 // Files made in memory (playlists, or items the caller plans) are written like copies and meet
