@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class CoverArt;
+class CoverView;
 class ElidedLabel;
 class QAction;
 class QLabel;
@@ -93,6 +95,9 @@ public:
     // cleared by Close.
     QLineEdit* TrackFilter = nullptr;
     QLabel* LblFilterCount = nullptr; // "1,234 of 50,000" while the field holds text
+    // Beside the track list: the cover of the current row's track from the player's artwork
+    // database; empty when it has none. View > Cover shows or hides it.
+    CoverView* CoverPane = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
@@ -108,6 +113,7 @@ public:
     QMenu* PopupMenu = nullptr;
     QMenu* MenuPopupShowHide = nullptr;
     QMenu* MenuPopupSortBy = nullptr;
+    QMenu* MenuHeaderColumns = nullptr; // the track list header's: the extra columns, checked when shown
     QAction* MenuViewMenuBar = nullptr;
     QAction* MenuViewToolbar = nullptr;
     QAction* MenuViewStatusBar = nullptr;
@@ -134,6 +140,7 @@ public:
     QAction* ActionViewToolbar = nullptr;
     QAction* ActionViewStatusBar = nullptr;
     QAction* ActionViewFilter = nullptr;
+    QAction* ActionViewCover = nullptr;
     QAction* ActionSortTrackNumber = nullptr;
     QAction* ActionSortTitle = nullptr;
     QAction* ActionSortArtist = nullptr;
@@ -168,6 +175,7 @@ public slots:
     void ActionViewToolbarExecute();
     void ActionViewStatusBarExecute();
     void ActionViewFilterExecute();
+    void ActionViewCoverExecute();
     void ActionSortTrackNumberExecute();
     void ActionSortTitleExecute();
     void ActionSortArtistExecute();
@@ -220,6 +228,16 @@ private:
     // True for a key that runs one of the window's commands even in the filter field.
     bool IsCommandKey(const QKeyEvent& key) const;
     void ShowFilterCount();
+    // The extra columns (hidden at first), the header's menu for them, the sort arrow and the
+    // cells' tooltips; ApplyShownColumns shows those the settings name.
+    void SetUpTrackColumns();
+    void ApplyShownColumns();
+    void ShowExtraColumn(int column, bool show);
+    // The arrow in the header of the column the rows are sorted by; none for -1.
+    void ShowSortArrow(int column, bool descending);
+    QWidget* CreateCoverPane();
+    void ShowCoverPane(bool show);
+    void ShowCurrentCover();
     QAction* MakeAction(QAction*& action, const char* name, const QString& caption, const QKeySequence& shortcut,
                         const QIcon& icon, void (TMainForm::*handler)());
     QAction* MakeToggle(const char* name, const QString& caption, void (TMainForm::*handler)());
@@ -270,6 +288,7 @@ private:
     int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
+    std::unique_ptr<CoverArt> Covers;         // of the open database, made at the first cover shown
     MatchWords FilterWords; // of TrackFilter
     std::vector<char> FilterMatches; // by read ordinal, for FilterWords; empty: not yet worked out
 };

@@ -117,6 +117,9 @@ void TMainForm::CreateActions()
                &TMainForm::ActionViewStatusBarExecute);
     MakeAction(ActionViewFilter, "ActionViewFilter", "&Filter Tracks", QKeySequence("Ctrl+K"), none,
                &TMainForm::ActionViewFilterExecute);
+    MakeAction(ActionViewCover, "ActionViewCover", "Co&ver", QKeySequence(), none, &TMainForm::ActionViewCoverExecute);
+    ActionViewCover->setCheckable(true);
+    ActionViewCover->setChecked(true);
     MakeAction(ActionSortTrackNumber, "ActionSortTrackNumber", "Track &Number", QKeySequence(), none,
                &TMainForm::ActionSortTrackNumberExecute);
     MakeAction(ActionSortTitle, "ActionSortTitle", "&Title", QKeySequence(), none, &TMainForm::ActionSortTitleExecute);
@@ -180,7 +183,7 @@ void TMainForm::CreateMenus()
     MenuView->setObjectName("MenuView");
     MenuView->addActions({MenuViewMenuBar, MenuViewToolbar, MenuViewStatusBar});
     MenuView->addSeparator();
-    MenuView->addAction(ActionViewFilter);
+    MenuView->addActions({ActionViewFilter, ActionViewCover});
     MenuViewSortBy = MenuView->addMenu(SortIcon, "&Sort List By");
     MenuViewSortBy->setObjectName("MenuViewSortBy");
     MenuViewSortBy->addActions({ActionSortTrackNumber, ActionSortTitle, ActionSortArtist, ActionSortAlbum,
