@@ -4,7 +4,8 @@
 // opened offscreen on a folder of 50,000 files by default. A timer meant to fire every 10 ms
 // measures the longest stretch without events from the opening until the listing has settled.
 //
-//   ChooserBench [--files N] [--runs R] [--folder DIR]
+//   ChooserBench [--files N] [--runs R] [--settle MS] [--keep 1] [--only 1|2|3] [--folder DIR]
+// With --keep 1 the folder of files stays for the next run, which then takes it as it is.
 
 #include "BenchRun.h"
 #include "BenchWindow.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QTimer>
 
 #include <cstdio>
@@ -68,12 +70,15 @@ double LongestStretchMs(const std::function<void()>& open, int settleMs)
 
 int main(int argc, char** argv)
 {
-    const BenchOptions options(argc, argv, {{"files", 50000}, {"runs", 3}, {"settle", 4000}});
+    const BenchOptions options(argc, argv, {{"files", 50000}, {"runs", 3}, {"settle", 4000}, {"keep", 0}, {"only", 0}});
     const BenchApplication app(argv);
     if (!app.Valid())
         return 1;
-    const fs::path folder = options.Folder / ("varnel-chooserbench-" + std::to_string(::getpid()));
-    if (!MakeFolder(folder, options["files"])) {
+    // A desktop's locale, not "C": the dialog then sorts names by the locale's collation, as on
+    // the users' desktops.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const fs::path folder = options.Folder / ("varnel-chooserbench-" + std::to_string(options["files"]));
+    if (!fs::is_directory(folder) && !MakeFolder(folder, options["files"])) {
         std::fprintf(stderr, "cannot write %s\n", folder.c_str());
         return 1;
     }
@@ -92,6 +97,8 @@ int main(int argc, char** argv)
     };
     double worst = 0;
     for (const auto& chooser : choosers) {
+        if (options["only"] > 0 && &chooser != &choosers[options["only"] - 1])
+            continue;
         std::printf("%-18s", chooser.name);
         for (int run = 0; run < options["runs"]; ++run) {
             const double ms = LongestStretchMs(chooser.open, options["settle"]);
@@ -102,6 +109,7 @@ int main(int argc, char** argv)
         std::printf("\n");
     }
     std::printf("worst %.0f ms (goal: no stretch over 250 ms)\n", worst);
-    fs::remove_all(folder);
+    if (!options["keep"])
+        fs::remove_all(folder);
     return 0;
 }

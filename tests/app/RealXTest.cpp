@@ -1,10 +1,16 @@
 // Behaviour that only a real X server shows: keys as the X keyboard sends them, and a window
 // manager's frame around the main window. Run by with-x.sh; skipped on any other platform.
 #include "TAboutForm.h"
+#include "QtUserDialogs.h"
 #include "TMainForm.h"
 
 #include <QGuiApplication>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
@@ -41,6 +47,24 @@ TEST(RealX, TheAboutBoxTurnsItsTabsBothWaysFromTheKeyboard)
         ASSERT_TRUE(TypeKeys(about, keys));
         EXPECT_TRUE(QTest::qWaitFor([&] { return about.PageControl1->currentIndex() == other; }, 3000));
     }
+}
+
+// The folder chooser opens on the folder above the start folder with the start folder chosen, so
+// that Return takes it without listing what it holds.
+TEST(RealX, ReturnInTheFolderChooserTakesTheStartFolder)
+{
+    if (!OnX())
+        GTEST_SKIP() << "needs an X server";
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("Music Out/inner"));
+    const QString start = root.filePath("Music Out");
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog && !(QTest::qWaitForWindowExposed(dialog) && TypeKeys(*dialog, "Return")))
+            dialog->reject();
+    });
+    QtUserDialogs dialogs;
+    EXPECT_EQ(dialogs.ChooseFolder(nullptr, "Extract Tracks To Directory", start), start);
 }
 
 // Under a window manager the stored bounds are the outer frame; each start must put the frame
