@@ -39,7 +39,7 @@ bool Stopped(const CopyResult& result)
 
 ExtractCopies::ExtractCopies(TMainForm& form, const std::string& playerRoot, const std::string& folder,
                              std::int32_t& mode, RunTagging* tagging)
-    : Form(form), Mode(mode), Tagging(tagging), Destination(folder), Options(BeneathPlayer(playerRoot, Destination)),
+    : Form(form), Mode(mode), Tagging(tagging), Gate(playerRoot), Destination(folder, &Gate), Options(BeneathPlayer(playerRoot, Destination)),
       Group(Options)
 {
 }

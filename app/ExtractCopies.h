@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DestinationFolder.h"
+#include "PlayerDestination.h"
 #include "FileCopy.h"
 #include "TrackCopyPlan.h"
 
@@ -60,6 +61,7 @@ private:
     TMainForm& Form;
     std::int32_t& Mode;
     RunTagging* Tagging;
+    WriteGate Gate;
     DestinationFolder Destination;
     CopyOptions Options;
     CopyGroup Group;

@@ -1,6 +1,9 @@
 // Export: the track list as a UTF-16 comma-separated text file.
 #include "TMainForm.h"
 
+#include "DestinationFolder.h"
+#include "FileCopy.h"
+#include "FileIo.h"
 #include "PlayerDestination.h"
 #include "TPreferencesForm.h"
 #include "TrackListExport.h"
@@ -10,14 +13,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProgressBar>
-#include <QSaveFile>
 
 namespace {
 
 // The status detail follows the rows at most this often: the title of every row of 50,000
 // would cost more than the export itself.
 constexpr auto kDetailInterval = std::chrono::milliseconds(30);
-constexpr std::size_t kWriteBytes = 256 * 1024;
 
 } // namespace
 
@@ -44,15 +45,19 @@ void TMainForm::ExportTrackList()
     if (fileName.isEmpty())
         return;
     PreferencesForm->SetExtractPath(fileName.left(fileName.lastIndexOf('/') + 1).toStdString());
-    if (WriteGate(IPodDrive).RefusesFile(QFile::encodeName(fileName).toStdString())) {
+    // Written beside the chosen name (the file a link leads to) and put in its place only when
+    // complete, through its folder as opened and judged now: a failed export leaves an earlier
+    // file as it was, and nothing swapped in meanwhile leads onto the player.
+    const std::string path = QFile::encodeName(fileName).toStdString();
+    const WriteGate gate(IPodDrive);
+    const std::optional<std::string> target = FileBehindLinks(path); // none: links without end
+
+    const DestinationFolder folder(target ? FolderOf(*target) : std::string(), &gate);
+    if (!target || folder.Error() == kOnPlayerError) {
         UserDialogs::ShowError(this, kExportOnPlayerMessage);
         return;
     }
-
-    // Written beside the chosen name and put in its place only when complete, so that a failed
-    // export leaves an earlier file of that name as it was.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (folder.Fd() < 0) {
         UserDialogs::ShowError(this, "Error opening file for writing:\n" + fileName);
         return;
     }
@@ -64,13 +69,7 @@ void TMainForm::ExportTrackList()
     QCoreApplication::processEvents();
 
     std::string bytes;
-    bytes.reserve(kWriteBytes + 4096);
     AppendExportHeader(bytes);
-    bool written = true;
-    auto flush = [&] {
-        written = written && file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
-        bytes.clear();
-    };
     auto lastDetail = std::chrono::steady_clock::now() - kDetailInterval;
     for (const OneTrack* track : tracks) {
         const auto now = std::chrono::steady_clock::now();
@@ -79,12 +78,8 @@ void TMainForm::ExportTrackList()
             lastDetail = now;
         }
         AppendExportRow(bytes, *track);
-        if (bytes.size() >= kWriteBytes)
-            flush();
     }
-    flush();
-    if (!written || !file.commit()) {
-        file.cancelWriting();
+    if (!WriteFileInFolder(folder.Fd(), target->substr(target->find_last_of('/') + 1), bytes).empty()) {
         const NormalCursor reporting;
         UserDialogs::ShowError(this, "Error writing file:\n" + fileName);
     }

@@ -3,6 +3,7 @@
 
 #include "AppTitle.h"
 #include "BusyCursor.h"
+#include "CopyHooks.h"
 #include "FileCopy.h"
 #include "FileNameTemplate.h"
 #include "LetterCase.h"
@@ -15,8 +16,8 @@
 #include "UserDialogs.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTreeWidget>
 
 namespace {
@@ -65,10 +66,14 @@ void TMainForm::SavePlaylistAsM3u()
     if (fileName.isEmpty())
         return;
 
-    if (WriteGate(IPodDrive).RefusesFile(QFile::encodeName(fileName).toStdString())) {
+    const std::string path = QFile::encodeName(fileName).toStdString();
+    const WriteGate gate(IPodDrive);
+    if (gate.RefusesFile(path)) {
         UserDialogs::ShowError(this, kPlaylistOnPlayerMessage);
         return;
     }
+    if (const CopyHooks* hooks = CurrentCopyHooks(); hooks && hooks->AtStep)
+        hooks->AtStep(CopyStep::GatePassed, path);
     const std::string playlistFolder = QFileInfo(fileName).absolutePath().toStdString();
     const std::string copiesFolder = CopiesFolder(*PreferencesForm, playlistFolder);
     std::vector<M3uEntry> entries;
@@ -95,15 +100,15 @@ void TMainForm::SavePlaylistAsM3u()
             return;
     }
     const BusyCursor busy;
-    const std::string text = M3uText(entries);
-
-    QSaveFile file(fileName);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
-                         file.commit();
-    if (!written) {
-        file.cancelWriting();
+    // Judged again now, through the folder as opened: the warning gave time to swap the file or
+    // its folder for a link onto the player.
+    const std::optional<std::string> target = FileBehindLinks(path);
+    const std::string failure = target ? WriteFileAtomically(*target, M3uText(entries), nullptr, &gate, kPlaylistOnPlayerMessage)
+                                       : std::string(kPlaylistOnPlayerMessage);
+    if (!failure.empty()) {
         const NormalCursor reporting;
-        UserDialogs::ShowError(this, "Error writing file:\n" + fileName + "\n" + file.errorString());
+        UserDialogs::ShowError(this, failure == kPlaylistOnPlayerMessage
+                                         ? QString(kPlaylistOnPlayerMessage)
+                                         : "Error writing file:\n" + fileName + "\n" + QString::fromStdString(failure));
     }
 }

@@ -154,3 +154,11 @@ std::optional<std::vector<ArtworkImage>> ReadArtworkDB(std::span<const unsigned 
     }
     return images;
 }
+
+std::optional<ArtworkImage> ReadImageItem(std::span<const unsigned char> bytes)
+{
+    const std::optional<Record> item = ReadRecord(bytes, "mhii", 28);
+    if (!item || item->Whole.size() != bytes.size())
+        return std::nullopt;
+    return ReadImage(*item);
+}

@@ -39,3 +39,7 @@ struct ArtworkImage {
 
 // nullopt when the bytes do not start with a whole "mhfd" header whose total length is their size.
 std::optional<std::vector<ArtworkImage>> ReadArtworkDB(std::span<const unsigned char> bytes);
+
+// One image item ("mhii") whose record is exactly `bytes`, read as ReadArtworkDB reads each; nullopt
+// when it does not read whole.
+std::optional<ArtworkImage> ReadImageItem(std::span<const unsigned char> bytes);

@@ -18,23 +18,32 @@ bool IsRgb565Format(std::uint32_t format)
     }
 }
 
-std::optional<RgbImage> DecodeThumbnail(const Thumbnail& thumbnail, std::span<const unsigned char> bytes)
+std::optional<PictureInSlot> LocatePicture(const Thumbnail& thumbnail, int bytesPerPixel)
 {
-    const std::int64_t width = thumbnail.Width;
-    const std::int64_t height = thumbnail.Height;
+    const std::int64_t size = thumbnail.Size;
     const std::int64_t top = thumbnail.VerticalPadding;
     const std::int64_t left = thumbnail.HorizontalPadding;
-    const std::int64_t size = thumbnail.Size;
-    if (width <= 0 || height <= 0 || top < 0 || left < 0 || size != std::int64_t(bytes.size()))
+    if (bytesPerPixel <= 0 || top < 0 || left < 0 || thumbnail.Height <= top || thumbnail.Width <= left)
         return std::nullopt;
-    std::int64_t rows = height + 2 * top;
-    if (size % rows != 0)
-        ++rows;
-    if (size % rows != 0)
+    for (const std::int64_t rows : {thumbnail.Height + top, thumbnail.Height + top + 1}) {
+        const std::int64_t rowBytes = size / rows;
+        if (size % rows != 0 || rowBytes % bytesPerPixel != 0 || rowBytes / bytesPerPixel < thumbnail.Width)
+            continue;
+        return PictureInSlot{rowBytes, top, left, thumbnail.Width - left, thumbnail.Height - top};
+    }
+    return std::nullopt;
+}
+
+std::optional<RgbImage> DecodeThumbnail(const Thumbnail& thumbnail, std::span<const unsigned char> bytes)
+{
+    const std::optional<PictureInSlot> picture = LocatePicture(thumbnail);
+    if (!picture || thumbnail.Size != bytes.size())
         return std::nullopt;
-    const std::int64_t rowBytes = size / rows;
-    if (rowBytes % 2 != 0 || rowBytes / 2 < left + width)
-        return std::nullopt;
+    const std::int64_t width = picture->Width;
+    const std::int64_t height = picture->Height;
+    const std::int64_t top = picture->Top;
+    const std::int64_t left = picture->Left;
+    const std::int64_t rowBytes = picture->RowBytes;
 
     RgbImage image;
     image.Width = static_cast<int>(width);

@@ -1,7 +1,8 @@
 #include "ExportCommand.h"
 
-#include "FileCopy.h"
 #include "CliError.h"
+#include "CopyHooks.h"
+#include "FileCopy.h"
 #include "ExportTarget.h"
 #include "Interrupt.h"
 #include "PlayerDestination.h"
@@ -17,9 +18,14 @@ int RunExport(const ExportOptions& options)
     const std::vector<const OneTrack*> rows = PickTracks(ChosenRows(db, options.Playlist), options.Picks);
     if (rows.empty())
         throw CliError("There are no tracks to export.");
-    // A descriptor (standard output, a pipe) is written as it is; a file is written only off the player.
-    if (DescriptorNamedBy(file) < 0 && WriteGate(db.PlayerRoot).RefusesFile(file))
+    // Refused before anything is made: a file on the player, or a descriptor open on one. Pipes
+    // and terminals are written as they are. The write judges its folder again.
+    const WriteGate gate(db.PlayerRoot);
+    const int fd = DescriptorNamedBy(file);
+    if (fd >= 0 ? gate.RefusesOpenedFile(fd) : gate.RefusesFile(file))
         throw CliError(kExportOnPlayerMessage);
+    if (const CopyHooks* hooks = CurrentCopyHooks(); hooks && hooks->AtStep)
+        hooks->AtStep(CopyStep::GatePassed, file);
 
     std::string bytes;
     AppendExportHeader(bytes);
@@ -27,8 +33,10 @@ int RunExport(const ExportOptions& options)
         AppendExportRow(bytes, *track);
 
     CatchInterrupts();
-    const std::string failure = WriteExportTarget(file, bytes, Interrupted);
+    const std::string failure = WriteExportTarget(file, bytes, Interrupted, gate);
     EndIfInterrupted();
+    if (failure == kExportOnPlayerMessage)
+        throw CliError(kExportOnPlayerMessage);
     if (!failure.empty())
         throw CliError("Error opening file for writing: " + file + ": " + failure);
     return ExitDone;

@@ -34,8 +34,9 @@ std::string WriteToDescriptor(int fd, std::string_view bytes)
     return WriteAllTo(fd, bytes) ? std::string() : std::strerror(errno);
 }
 
-// A FIFO or a device: opened as it is, never created, truncated or replaced.
-std::string WriteThrough(const std::string& file, std::string_view bytes)
+// A FIFO or a device: opened as it is, never created, truncated or replaced. What was opened is
+// judged: the name may lead to a file on the player by now.
+std::string WriteThrough(const std::string& file, std::string_view bytes, const WriteGate& gate)
 {
     int fd;
     do
@@ -43,6 +44,10 @@ std::string WriteThrough(const std::string& file, std::string_view bytes)
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return std::strerror(errno);
+    if (gate.RefusesOpenedFile(fd)) {
+        ::close(fd);
+        return kExportOnPlayerMessage;
+    }
     int error = WriteAllTo(fd, bytes) ? 0 : errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
@@ -69,23 +74,26 @@ int DescriptorNamedBy(std::string_view file)
     return -1;
 }
 
-std::string WriteExportTarget(const std::string& file, std::string_view bytes, bool (*stop)())
+std::string WriteExportTarget(const std::string& file, std::string_view bytes, bool (*stop)(), const WriteGate& gate)
 {
     if (const int fd = DescriptorNamedBy(file); fd >= 0)
-        return WriteToDescriptor(fd, bytes);
+        return gate.RefusesOpenedFile(fd) ? kExportOnPlayerMessage : WriteToDescriptor(fd, bytes);
 
+    const auto replace = [&](const std::string& path) {
+        return WriteFileAtomically(path, bytes, stop, &gate, kExportOnPlayerMessage);
+    };
     struct stat link {};
     if (::lstat(file.c_str(), &link) != 0)
-        return WriteFileAtomically(file, bytes, stop); // a new file
+        return replace(file); // a new file
     struct stat target {};
     const bool targetThere = ::stat(file.c_str(), &target) == 0;
     if (targetThere && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
-        return WriteThrough(file, bytes);
+        return WriteThrough(file, bytes, gate);
     if (!S_ISLNK(link.st_mode))
-        return WriteFileAtomically(file, bytes, stop);
+        return replace(file);
     // The file the link leads to, made when the link dangles; the link itself stays.
     const std::optional<std::string> resolved = FileBehindLinks(file);
     if (!resolved)
         return std::strerror(ELOOP);
-    return WriteFileAtomically(*resolved, bytes, stop);
+    return replace(*resolved);
 }

@@ -220,7 +220,7 @@ RunCounts CopyAll(const std::vector<PlannedCopy>& copies, OverwriteMode& mode, c
     ExtractProgress progress(static_cast<int>(copies.size()), totalBytes);
     ExtractCopier copier(playerRoot, destination, progress, Interrupted, tagging);
     if (copier.OpenError() != 0)
-        throw CliError(destination + ": " + std::strerror(copier.OpenError()));
+        throw CliError(destination + (copier.OpenError() == kOnPlayerError ? kOnPlayer : ": " + DestinationErrorText(copier.OpenError())));
     RunCounts counts;
     bool goOn = true;
     for (const PlannedCopy& copy : copies) {

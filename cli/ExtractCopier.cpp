@@ -29,7 +29,7 @@ std::string FolderBelow(const DestinationFolder& destination, const std::string&
 
 ExtractCopier::ExtractCopier(const std::string& playerRoot, const std::string& destination, ExtractProgress& progress,
                              bool (*stop)(), RunTagging* tagging)
-    : Folder(destination), Progress(progress), Stop(stop), Tagging(tagging), Player(playerRoot),
+    : Gate(playerRoot), Folder(destination, &Gate), Progress(progress), Stop(stop), Tagging(tagging), Player(playerRoot),
       Group(PlayerOptions(playerRoot, Folder))
 {
 }
@@ -52,7 +52,7 @@ std::vector<CopyOutcome> ExtractCopier::Add(const TrackCopyPlan& plan, const One
     Staged staged{{&plan, &track, size, replace, false, {}}, {}};
     CopyResult& result = staged.Outcome.Result;
     if (const int error = Folder.MakeFolders(FolderBelow(Folder, plan.Destination), staged.MadeFolders); error != 0)
-        result = {error, std::strerror(error), CopySide::Folder};
+        result = {error, DestinationErrorText(error), CopySide::Folder};
     if (result) {
         result = Group.Add(plan.Source, plan.Destination, replace, [this](std::uint64_t, std::uint64_t done) {
             Progress.Copying(done);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DestinationFolder.h"
+#include "PlayerDestination.h"
 #include "FileCopy.h"
 #include "PlayerPresence.h"
 #include "TrackCopyPlan.h"
@@ -56,6 +57,7 @@ private:
         std::vector<std::string> MadeFolders;
     };
 
+    WriteGate Gate;
     DestinationFolder Folder;
     ExtractProgress& Progress;
     bool (*Stop)();

@@ -67,7 +67,7 @@ int WriteArtworkSeeds(const std::filesystem::path& dir)
     const Bytes wide = Rgb565Slot(6, 6, 0, 1, 6, 4, colour);
     pixels.insert(pixels.end(), wide.begin(), wide.end());
     const std::vector<ImageSpec> images = {
-        {100, 0x1111, {{1060, u":F1060_1.ithmb", 0, 72, 6, 6, 0, 0}, {1055, u":F1055_1.ithmb", 72, 72, 4, 6, 1, 0}}},
+        {100, 0x1111, {{1060, u":F1060_1.ithmb", 0, 72, 6, 6, 0, 0}, {1055, u":F1055_1.ithmb", 72, 72, 5, 6, 1, 0}}},
         {101, 0x2222, {{1067, u":F1067_1.ithmb", 0, 54, 6, 6, 0, 0}}},
     };
     int failures = 0;

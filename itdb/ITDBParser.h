@@ -30,8 +30,9 @@ struct PlayCountEntry;
 //
 // Beside the database, Parse also reads what the player noted since the last sync (see
 // PlayerNotes.h): plays and skips are added to the database's counts, a last play replaces the
-// database's, and a rating replaces it wherever the entry holds one; the On-The-Go playlists,
-// "On-The-Go 1", "On-The-Go 2" and so on, follow the database's playlists.
+// database's, and a rating replaces it wherever the entry holds one; the On-The-Go playlists
+// follow the database's playlists, numbered on after the highest "On-The-Go N" that the database
+// already names ("On-The-Go 1" when it names none), each holding at least one track.
 class ITDBParser {
 public:
     explicit ITDBParser(std::string fileName);

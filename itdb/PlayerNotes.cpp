@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <limits>
 #include <map>
@@ -62,6 +64,24 @@ std::string Lower(std::string text)
     return text;
 }
 
+// The highest N of the playlists named "On-The-Go N" that the computer made from the player's
+// lists at earlier syncs; 0 when there are none.
+int HighestOnTheGoNumber(const std::vector<OnePlaylist>& playlists)
+{
+    constexpr std::u16string_view kPrefix = u"On-The-Go ";
+    int highest = 0;
+    for (const OnePlaylist& playlist : playlists) {
+        const std::u16string_view name = playlist.GetName();
+        if (!name.starts_with(kPrefix) || name.size() == kPrefix.size() || name.size() > kPrefix.size() + 9)
+            continue;
+        int number = 0;
+        for (const char16_t c : name.substr(kPrefix.size()))
+            number = (c >= u'0' && c <= u'9' && number >= 0) ? number * 10 + (c - u'0') : -1;
+        highest = std::max(highest, number);
+    }
+    return highest;
+}
+
 } // namespace
 
 std::optional<std::vector<PlayCountEntry>> ReadPlayCounts(std::span<const unsigned char> bytes, std::string& problem)
@@ -75,7 +95,8 @@ std::optional<std::vector<PlayCountEntry>> ReadPlayCounts(std::span<const unsign
         PlayCountEntry& entry = entries[i];
         entry.Plays = UInt32At(at);
         entry.LastPlayed = UInt32At(at + 4);
-        if (header->EntryLength >= 16)
+        // All bits set: no rating given on the player.
+        if (header->EntryLength >= 16 && UInt32At(at + 12) != 0xFFFFFFFFu)
             entry.Rating = std::clamp(Int32At(at + 12), 0, 100);
         if (header->EntryLength >= 28)
             entry.Skips = UInt32At(at + 20);
@@ -121,14 +142,58 @@ PlayerNoteFiles FindPlayerNoteFiles(const std::string& databasePath)
     return found;
 }
 
-bool ReadSmallFile(const std::string& path, std::size_t limit, std::vector<unsigned char>& bytes,
-                   std::string& problem)
+std::string PlayerFolderOf(const std::string& path)
+{
+    // Made whole from the current folder first, so that a relative path names its folders too.
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(path, error).lexically_normal();
+    const std::filesystem::path folder = (error ? std::filesystem::path(path) : whole).parent_path();
+    if (Lower(folder.parent_path().filename().string()) == "ipod_control")
+        return folder.parent_path().parent_path().string();
+    return folder.empty() ? "." : folder.string();
+}
+
+int OpenPlayerFile(const std::string& path, std::string& problem)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         problem = std::strerror(errno);
-        return false;
+        return -1;
     }
+    // Where the opened file really lies: its path with every link followed must name the very
+    // file that was opened, and lie within the player's folder.
+    char* real = ::realpath(path.c_str(), nullptr);
+    char* top = ::realpath(PlayerFolderOf(path).c_str(), nullptr);
+    struct stat opened {}, named {};
+    bool inside = real && top && ::fstat(fd, &opened) == 0 && ::stat(real, &named) == 0 &&
+                  opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    if (inside) {
+        const std::string_view file(real), folder(top);
+        inside = folder == "/" || (file.starts_with(folder) && file.size() > folder.size() && file[folder.size()] == '/');
+    }
+    std::free(real);
+    std::free(top);
+    if (!inside) {
+        ::close(fd);
+        problem = kLinkLeadsOut;
+        return -1;
+    }
+    return fd;
+}
+
+std::string LeftOutWarning(const std::string& path, const std::string& what, const std::string& problem)
+{
+    if (problem == kLinkLeadsOut)
+        return path + ": left out: " + problem;
+    return path + ": " + what + " left out: " + problem;
+}
+
+bool ReadSmallFile(const std::string& path, std::size_t limit, std::vector<unsigned char>& bytes,
+                   std::string& problem)
+{
+    const int fd = OpenPlayerFile(path, problem);
+    if (fd < 0)
+        return false;
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (!ok)
@@ -162,7 +227,7 @@ std::vector<PlayCountEntry> ITDBParser::ReadPlayCountsFile(const std::string& pa
     if (ReadSmallFile(path, kNoteFileLimit, bytes, problem))
         entries = ReadPlayCounts(bytes, problem);
     if (!entries) {
-        Warnings.push_back(path + ": the plays since the last sync are left out: " + problem);
+        Warnings.push_back(LeftOutWarning(path, "the plays since the last sync are", problem));
         return {};
     }
     return std::move(*entries);
@@ -179,24 +244,24 @@ void ITDBParser::AddOnTheGo(const std::vector<std::string>& paths, std::vector<O
     }
     std::vector<unsigned char> bytes;
     std::string problem;
-    int number = 0;
+    int number = HighestOnTheGoNumber(Playlists);
     for (const std::string& path : paths) {
         std::optional<std::vector<std::uint32_t>> indexes;
         if (ReadSmallFile(path, kNoteFileLimit, bytes, problem))
             indexes = ReadOnTheGo(bytes, problem);
         if (!indexes) {
-            Warnings.push_back(path + ": the On-The-Go playlist is left out: " + problem);
+            Warnings.push_back(LeftOutWarning(path, "the On-The-Go playlist is", problem));
             continue;
         }
-        if (indexes->empty())
-            continue;
         OnePlaylist playlist;
-        const std::string name = "On-The-Go " + std::to_string(++number);
-        playlist.SetName(std::u16string(name.begin(), name.end()));
         for (const std::uint32_t index : *indexes) {
             if (index < listed.size() && listed[index])
                 playlist.AddItem(listed[index]->GetTrackId());
         }
+        if (playlist.ItemCount() == 0)
+            continue;
+        const std::string name = "On-The-Go " + std::to_string(++number);
+        playlist.SetName(std::u16string(name.begin(), name.end()));
         Playlists.push_back(std::move(playlist));
     }
 }

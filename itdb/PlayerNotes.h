@@ -35,6 +35,23 @@ struct PlayerNoteFiles {
 };
 PlayerNoteFiles FindPlayerNoteFiles(const std::string& databasePath);
 
-// Reads a whole file of at most `limit` bytes; false, with the reason, otherwise.
+// The player's folder of a file found beside its database or its artwork: <root> for a file in
+// "<root>/iPod_Control/<folder>/" (any letter case), otherwise the folder that holds the file.
+std::string PlayerFolderOf(const std::string& path);
+
+// The reason OpenPlayerFile and ReadSmallFile give for a file that is a link (or lies under one)
+// leading out of the player's folder; such a file is never read.
+inline constexpr const char* kLinkLeadsOut = "it is a link that leads out of the player's folder";
+
+// Opens a file of the player for reading, judging the opened file itself: it must lie in
+// PlayerFolderOf(path) once every link is followed. Returns a descriptor, or -1 with the reason.
+int OpenPlayerFile(const std::string& path, std::string& problem);
+
+// Reads a whole regular file of the player (see OpenPlayerFile) of at most `limit` bytes; false,
+// with the reason, otherwise.
 bool ReadSmallFile(const std::string& path, std::size_t limit, std::vector<unsigned char>& bytes,
                    std::string& problem);
+
+// The warning for a file left out: "PATH: left out: <kLinkLeadsOut>" for a link out of the
+// player, otherwise "PATH: <what> left out: <problem>".
+std::string LeftOutWarning(const std::string& path, const std::string& what, const std::string& problem);

@@ -56,7 +56,7 @@ namespace {
 
 CopyResult Failure(int error, CopySide side)
 {
-    return {error, std::strerror(error), side};
+    return {error, side == CopySide::Source ? std::strerror(error) : DestinationErrorText(error), side};
 }
 
 void AtStep(CopyStep step, const std::string& destination)

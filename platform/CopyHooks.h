@@ -11,6 +11,9 @@ enum class CopyStep {
     SourceOpened,   // the source is open and its size taken; nothing read yet
     ContentsCopied, // every byte is in the temporary; the source is still open
     PuttingInPlace, // the group is flushed; this copy is about to take its name
+    GatePassed,     // a command's files passed the gate by path; nothing of it is written yet
+    MakingFolder,   // a folder below the destination is made next, unless it exists (its path below it)
+    NamingFile,     // a playlist or export is written and flushed; it is about to take its name
 };
 
 enum class FlushKind { FileSystem, File, Folder };

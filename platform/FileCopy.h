@@ -9,6 +9,7 @@
 #include <vector>
 
 class DestinationFolder;
+class WriteGate;
 
 // Copies files so that each destination name holds either the complete copy or what it held
 // before, never a part: the bytes go into a temporary file in the destination's folder (an
@@ -124,7 +125,13 @@ CopyResult CopyFileAtomically(const std::string& source, const std::string& dest
 // permissions where the file system keeps them; a new one gets those of the user's file creation
 // mask. Returns an empty text, or the system's reason for the failure, in which case nothing is
 // left behind. Stops before the file takes its name, as a failure, when `stop` returns true.
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)() = nullptr);
+// With a gate, the file's folder is opened and judged when the file is written (see
+// DestinationFolder); a refused folder fails with `refusal` and nothing is written. The name is
+// replaced within that folder: a link put there meanwhile is replaced, never followed.
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes, bool (*stop)() = nullptr,
+                                const WriteGate* gate = nullptr, const char* refusal = nullptr);
+// The same, for the file `name` in the folder `folder` that the caller opened (and judged).
+std::string WriteFileInFolder(int folder, const std::string& name, std::string_view bytes, bool (*stop)() = nullptr);
 
 // transferred × 100 / total, truncated, within 0 to 100; an empty file counts as complete.
 int CopyPercent(std::uint64_t total, std::uint64_t transferred);

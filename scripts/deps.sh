@@ -12,6 +12,7 @@ packages=(
   fusefat dosfstools
   desktop-file-utils appstream dpkg-dev man-db groff-base lintian
   fonts-liberation2
+  libgpod-dev  # tests only: an independent writer of the artwork database
 )
 if [ "${1:-}" = "--with-display" ]; then
   packages+=(xvfb xauth xdotool imagemagick)

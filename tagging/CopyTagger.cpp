@@ -3,13 +3,16 @@
 #include "FdStream.h"
 #include "OneTrack.h"
 
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
 
 #include <algorithm>
 #include <cctype>
@@ -45,20 +48,25 @@ std::u16string WithoutZeros(std::u16string_view text)
     return out;
 }
 
-// The basic tags: frame or item name, and the value (empty: nothing to fill).
+// The basic tags: frame or item name, the file's own property that stands for it, and the value
+// (empty: nothing to fill).
 struct BasicTag {
     const char* Id3;
     const char* Mp4;
+    const char* Property;
     TagLib::String Value;
 };
 
 std::vector<BasicTag> BasicTags(const TrackTags& tags)
 {
     std::vector<BasicTag> basic = {
-        {"TIT2", "\251nam", Text(tags.Title)},      {"TPE1", "\251ART", Text(tags.Artist)},
-        {"TALB", "\251alb", Text(tags.Album)},      {"TPE2", "aART", Text(tags.AlbumArtist)},
-        {"TCON", "\251gen", Text(tags.Genre)},      {"TCOM", "\251wrt", Text(tags.Composer)},
-        {"TDRC", "\251day", tags.Year > 0 ? TagLib::String(std::to_string(tags.Year)) : TagLib::String()},
+        {"TIT2", "\251nam", "TITLE", Text(tags.Title)},
+        {"TPE1", "\251ART", "ARTIST", Text(tags.Artist)},
+        {"TALB", "\251alb", "ALBUM", Text(tags.Album)},
+        {"TPE2", "aART", "ALBUMARTIST", Text(tags.AlbumArtist)},
+        {"TCON", "\251gen", "GENRE", Text(tags.Genre)},
+        {"TCOM", "\251wrt", "COMPOSER", Text(tags.Composer)},
+        {"TDRC", "\251day", "DATE", tags.Year > 0 ? TagLib::String(std::to_string(tags.Year)) : TagLib::String()},
     };
     return basic;
 }
@@ -73,43 +81,39 @@ void SetUserText(TagLib::ID3v2::Tag& tag, const TagLib::String& description, con
     tag.addFrame(frame);
 }
 
-void AddText(TagLib::ID3v2::Tag& tag, const char* id, const TagLib::String& value)
+void AddText(TagLib::ID3v2::Tag& tag, const char* id, const TagLib::StringList& value)
 {
     auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
     frame->setText(value);
     tag.addFrame(frame);
 }
 
-void TagId3(TagLib::ID3v2::Tag& tag, const TrackTags& tags)
+// `own`: what the file's APEv2 or ID3v1 tag holds, by property name; it goes before the database's.
+void TagId3(TagLib::ID3v2::Tag& tag, const TrackTags& tags, const TagLib::PropertyMap& own)
 {
     const auto& frames = tag.frameListMap();
-    const auto lacks = [&frames](const char* id) {
+    const auto fill = [&](const char* id, const char* property, const TagLib::String& fromDatabase) {
         const auto it = frames.find(id);
-        return it == frames.end() || it->second.isEmpty() || it->second.front()->toString().isEmpty();
+        if (it != frames.end() && !it->second.isEmpty() && !it->second.front()->toString().isEmpty())
+            return;
+        const TagLib::StringList ownValue = own.value(property);
+        if (ownValue.isEmpty() && fromDatabase.isEmpty())
+            return;
+        tag.removeFrames(id);
+        AddText(tag, id, ownValue.isEmpty() ? TagLib::StringList(fromDatabase) : ownValue);
     };
-    for (const BasicTag& basic : BasicTags(tags)) {
-        if (!basic.Value.isEmpty() && lacks(basic.Id3)) {
-            tag.removeFrames(basic.Id3);
-            AddText(tag, basic.Id3, basic.Value);
-        }
-    }
-    if (tags.TrackNumber > 0 && lacks("TRCK")) {
-        tag.removeFrames("TRCK");
-        AddText(tag, "TRCK", Number(tags.TrackNumber, tags.TrackCount));
-    }
-    if (tags.DiscNumber > 0 && lacks("TPOS")) {
-        tag.removeFrames("TPOS");
-        AddText(tag, "TPOS", Number(tags.DiscNumber, tags.DiscCount));
-    }
-    if (tags.Compilation && lacks("TCMP")) {
-        tag.removeFrames("TCMP");
-        AddText(tag, "TCMP", "1");
-    }
+    for (const BasicTag& basic : BasicTags(tags))
+        fill(basic.Id3, basic.Property, basic.Value);
+    fill("TRCK", "TRACKNUMBER", tags.TrackNumber > 0 ? Number(tags.TrackNumber, tags.TrackCount) : TagLib::String());
+    fill("TPOS", "DISCNUMBER", tags.DiscNumber > 0 ? Number(tags.DiscNumber, tags.DiscCount) : TagLib::String());
+    fill("TCMP", "COMPILATION", tags.Compilation ? "1" : "");
 
     const int stars = StarsOf(tags.Rating);
     if (stars > 0 || tags.PlayCount > 0) {
         static constexpr int kPopmRating[] = {0, 1, 64, 128, 196, 255};
-        for (TagLib::ID3v2::Frame* frame : tag.frameList("POPM")) {
+        // A copy of the list: removing a frame takes it out of the tag's own list.
+        const TagLib::ID3v2::FrameList ratings = tag.frameList("POPM");
+        for (TagLib::ID3v2::Frame* frame : ratings) {
             if (static_cast<TagLib::ID3v2::PopularimeterFrame*>(frame)->email().isEmpty())
                 tag.removeFrame(frame);
         }
@@ -123,12 +127,12 @@ void TagId3(TagLib::ID3v2::Tag& tag, const TrackTags& tags)
     if (tags.PlayCount > 0)
         SetUserText(tag, "FMPS_PlayCount", TagLib::String(std::to_string(tags.PlayCount)));
 
-    if (!tags.CoverJpeg.empty() && tag.frameList("APIC").isEmpty()) {
+    if (tags.CoverJpeg && !tags.CoverJpeg->empty() && tag.frameList("APIC").isEmpty()) {
         auto* picture = new TagLib::ID3v2::AttachedPictureFrame();
         picture->setMimeType("image/jpeg");
         picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-        picture->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(tags.CoverJpeg.data()),
-                                               static_cast<unsigned int>(tags.CoverJpeg.size())));
+        picture->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(tags.CoverJpeg->data()),
+                                               static_cast<unsigned int>(tags.CoverJpeg->size())));
         tag.addFrame(picture);
     }
 }
@@ -153,9 +157,9 @@ void TagMp4(TagLib::MP4::Tag& tag, const TrackTags& tags)
     if (tags.PlayCount > 0)
         tag.setItem("----:com.apple.iTunes:FMPS_PlayCount",
                     TagLib::StringList(TagLib::String(std::to_string(tags.PlayCount))));
-    if (!tags.CoverJpeg.empty() && lacks("covr")) {
-        const TagLib::ByteVector jpeg(reinterpret_cast<const char*>(tags.CoverJpeg.data()),
-                                      static_cast<unsigned int>(tags.CoverJpeg.size()));
+    if (tags.CoverJpeg && !tags.CoverJpeg->empty() && lacks("covr")) {
+        const TagLib::ByteVector jpeg(reinterpret_cast<const char*>(tags.CoverJpeg->data()),
+                                      static_cast<unsigned int>(tags.CoverJpeg->size()));
         tag.setItem("covr", TagLib::MP4::CoverArtList().append(TagLib::MP4::CoverArt(TagLib::MP4::CoverArt::JPEG, jpeg)));
     }
 }
@@ -210,7 +214,14 @@ bool TagCopy(int fd, TagKind kind, const TrackTags& tags, std::string& reason, b
     if (kind == TagKind::Mpeg) {
         TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
         if (file.isValid() && file.firstFrameOffset() >= 0) {
-            TagId3(*file.ID3v2Tag(true), tags);
+            TagLib::PropertyMap own;
+            if (file.hasID3v1Tag())
+                own = file.ID3v1Tag()->properties();
+            if (file.hasAPETag()) {
+                for (const auto& [key, values] : file.APETag()->properties())
+                    own.replace(key, values);
+            }
+            TagId3(*file.ID3v2Tag(true), tags, own);
             saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
                               TagLib::File::DoNotDuplicate);
         }

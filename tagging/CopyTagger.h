@@ -1,7 +1,8 @@
 #pragma once
 
+#include "CoverArt.h"
+
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,7 @@ struct TrackTags {
     bool Compilation = false;
     std::int32_t Rating = 0; // 0 to 100
     std::int32_t PlayCount = 0;
-    std::span<const unsigned char> CoverJpeg; // empty: no cover
+    CoverJpegBytes CoverJpeg; // null or empty: no cover
 };
 
 // The track's values, zero units dropped; the cover is left to the caller.
@@ -32,11 +33,13 @@ TagKind TagKindOf(std::string_view extension, bool video);
 
 // Tags the copy open read-write at `fd` with TagLib through a stream over the descriptor:
 // - rating and play count in the forms desktop music programs read (for MP3, in ID3v2.4, a POPM
-//   frame with an empty e-mail field, TXXX:FMPS_Rating and TXXX:FMPS_PlayCount; for MP4, the
-//   freeform items ----:com.apple.iTunes:FMPS_Rating and FMPS_PlayCount), none of them for a
-//   track that was never rated nor played;
+//   frame with an empty e-mail field, replacing any such frame while those of other e-mails stay,
+//   TXXX:FMPS_Rating and TXXX:FMPS_PlayCount; for MP4, the freeform items
+//   ----:com.apple.iTunes:FMPS_Rating and FMPS_PlayCount), none of them for a track that was
+//   never rated nor played;
 // - the cover as a JPEG front cover, only where the file holds no picture of its own;
-// - the basic tags, each only where the file lacks it.
+// - the basic tags, each only where the file's ID3v2 tag or MP4 items lack it; an MP3's APEv2
+//   tag, then its ID3v1 tag, give such a value before the player does.
 // Other tags are kept. Only the tag region changes; the audio data stays as it was.
 //
 // Returns true when the copy was tagged. False, with the reason, when it could not be (a damaged

@@ -43,8 +43,7 @@ std::vector<std::string> RunTagging::Warnings() const
         warnings.push_back(copies + " could not be tagged (videos, or files that do not take tags); " +
                            (UntaggedCount == 1 ? "it is a plain copy." : "they are plain copies."));
     }
-    if (!Covers.Problem().empty())
-        warnings.push_back(Covers.Problem() + "; the copies have no covers from it.");
+    warnings.insert(warnings.end(), Covers.Warnings().begin(), Covers.Warnings().end());
     return warnings;
 }
 

@@ -26,8 +26,8 @@ public:
     std::function<int(int source, int copy)> StepFor(const OneTrack& track, std::string_view extension);
 
     int Untagged() const { return UntaggedCount; }
-    // What to tell at the end of the run, one line each: how many copies stayed plain, and why
-    // the artwork database gave no covers when it was there but could not be read.
+    // What to tell at the end of the run, one line each: how many copies stayed plain, and what
+    // of the artwork gave no covers (see CoverArt::Warnings).
     std::vector<std::string> Warnings() const;
 
 private:

@@ -1,3 +1,4 @@
+#include "CopyHooks.h"
 #include "MainFormFixture.h"
 #include "TPreferencesForm.h"
 
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 namespace {
@@ -139,4 +141,41 @@ TEST_F(DemoPlayerFixture, APlaylistPointsAtTheLastExtractionNotAtTheLastExport)
     const QString text = QString::fromStdString(ReadText(playlist));
     EXPECT_EQ(text.count("\n../out1/"), kDemoTrackCount) << text.toStdString();
     EXPECT_EQ(dialogs.unexpected, 0);
+}
+
+// The warning about missing copies gives time to swap the chosen file, or its folder, for a link
+// onto the player: the playlist is judged again as it is written, and the player stays as it was.
+TEST_F(DemoPlayerFixture, APlaylistSwappedOntoThePlayerDuringTheWarningIsRefused)
+{
+    namespace fs = std::filesystem;
+    const fs::path itunes = Folder.filePath("demo/iPod_Control/iTunes").toStdString();
+    const fs::path lists = Folder.filePath("lists").toStdString();
+    const std::string database = ReadText(QString::fromStdString((itunes / "iTunesDB").string()));
+    const auto entries = [&] { return std::distance(fs::directory_iterator(itunes), {}); };
+    const auto before = entries();
+    const struct {
+        const char* What;
+        std::function<void()> Swap;
+    } cases[] = {
+        {"the file", [&] { fs::create_symlink(itunes / "iTunesDB", lists / "list.m3u8"); }},
+        {"its folder", [&] { fs::rename(lists, lists.string() + "-moved"), fs::create_directory_symlink(itunes, lists); }},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(lists);
+        fs::create_directories(lists);
+        CopyHooks hooks;
+        hooks.AtStep = [&](CopyStep step, const std::string&) {
+            if (step == CopyStep::GatePassed)
+                c.Swap();
+        };
+        SetCopyHooks(&hooks);
+        dialogs.answers.push_back(UserDialogs::Answer::Yes);
+        dialogs.paths.push_back(QString::fromStdString((lists / "list.m3u8").string()));
+        form->ActionFileSavePlaylist->trigger();
+        SetCopyHooks(nullptr);
+        EXPECT_EQ(dialogs.messages.back().text.toStdString(), "The playlist would be written onto the player.") << c.What;
+        EXPECT_TRUE(ReadText(QString::fromStdString((itunes / "iTunesDB").string())) == database) << c.What;
+        EXPECT_EQ(entries(), before) << c.What;
+    }
+    fs::remove(lists);
 }

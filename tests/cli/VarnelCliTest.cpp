@@ -563,7 +563,21 @@ TEST_F(VarnelCliTest, TheExportIsNeverWrittenOntoThePlayer)
         EXPECT_EQ(run.ExitCode, 2) << file;
         EXPECT_EQ(run.Err, "varnel-cli: The export would be written onto the player.\n") << file;
     }
+    // Descriptors the shell opened: one on the database is refused before anything is written;
+    // one appending to a file off the player is written.
+    const std::string offPlayer = Temp.File("appended.csv");
+    const struct {
+        std::string Redirect; // $2 is the database, $3 a file off the player
+        int Exit;
+    } descriptors[] = {{"/dev/fd/3 3<>\"$2\"", 2}, {"- >>\"$2\"", 2}, {"/dev/stdout >>\"$3\"", 0}};
+    for (const auto& d : descriptors) {
+        const ProgramResult run = RunProgram("/bin/sh", {"-c", "exec \"$0\" export \"$1\" " + d.Redirect, VARNEL_CLI_PROGRAM,
+                                                         Root.string(), DatabasePath(), offPlayer},
+                                             {"XDG_CONFIG_HOME=" + Config.string(), "HOME=" + Config.string()});
+        EXPECT_EQ(run.ExitCode, d.Exit) << d.Redirect << run.Err;
+    }
     EXPECT_EQ(FilesBelow(Root), player);
+    EXPECT_EQ(ReadFile(offPlayer).substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(Run({"export", DatabasePath(), "-"}).Out.substr(0, 2), "\xFF\xFE") << "standard output stays open";
 }
 

@@ -1,4 +1,5 @@
 #include "ITDBParser.h"
+#include "PlayerNotes.h"
 #include "TempDir.h"
 #include "ZoneForTest.h"
 
@@ -61,7 +62,7 @@ TEST_F(PlayerNotes, PlayCountsOfEachEntryLengthMergeWithTheDatabase)
     const std::vector<std::vector<std::int32_t>> fields = {
         {4, static_cast<std::int32_t>(3700000000u), 0, 100, 0, 3, 0}, // the database's first track (id 30)
         {0, 0, 0, 0, 0, 0, 0},            // id 10: nothing since the sync, the stars taken away
-        {1, 0, 0, 40, 0, 1, 0},           // id 20
+        {1, 0, 0, -1, 0, 1, 0},           // id 20: all bits set, no rating given on the player
         {9, 9, 9, 9, 9, 9, 9},            // past the track list: ignored
     };
     const struct {
@@ -84,6 +85,7 @@ TEST_F(PlayerNotes, PlayCountsOfEachEntryLengthMergeWithTheDatabase)
         EXPECT_EQ(second.Rating, c.rating10);
         EXPECT_EQ(second.LastPlayed, 3600000000 - kPlayerEpoch); // 0 keeps the database's
         EXPECT_EQ(parser->FindTrack(20)->GetDetails().PlayCount, 6);
+        EXPECT_EQ(parser->FindTrack(20)->GetDetails().Rating, 60);
     }
 }
 
@@ -120,4 +122,68 @@ TEST_F(PlayerNotes, OnTheGoPlaylistsFollowTheDatabasesInFileOrder)
         {"Library", {30, 10, 20}}, {"On-The-Go 1", {30}}, {"On-The-Go 2", {10}}};
     EXPECT_EQ(Playlists(2), limited);
     EXPECT_EQ(Parse()->GetWarnings().size(), 1u);
+}
+
+TEST_F(PlayerNotes, OnTheGoNumbersContinueAfterThoseTheDatabaseNames)
+{
+    Database db;
+    db.AddTracks({Track(30, u"Song"), Track(10, u"Song")});
+    db.AddPlaylists({Playlist(u"Library", true, {30, 10}), Playlist(u"On-The-Go 2", false, {10}),
+                     Playlist(u"On-The-Go 7", false, {30}), Playlist(u"On-The-Go 7b", false, {}),
+                     Playlist(u"On-The-Go 99999999999", false, {})});
+    Temp.Write("iTunesDB", db.Build());
+    Temp.Write("OTGPlaylistInfo", PlayerNoteFile("mhpo", 20, 4, {{5}, {9}})); // every index past the list
+    Temp.Write("OTGPlaylistInfo_1", PlayerNoteFile("mhpo", 20, 4, {{1}}));
+    std::vector<std::string> names;
+    for (const auto& [name, items] : Playlists())
+        names.push_back(name);
+    const std::vector<std::string> expected = {"Library", "On-The-Go 2", "On-The-Go 7", "On-The-Go 7b",
+                                               "On-The-Go 99999999999", "On-The-Go 8"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST_F(PlayerNotes, NotesThatAreLinksOutOfThePlayersFolderAreLeftOut)
+{
+    TempDir elsewhere;
+    const std::string outside = elsewhere.Write("counts", PlayerNoteFile("mhdp", 96, 28, {{4}, {4}, {4}}));
+    const std::string inside = Temp.Write("counts", PlayerNoteFile("mhdp", 96, 28, {{4}, {4}, {4}}));
+    const std::string otg = elsewhere.Write("otg", PlayerNoteFile("mhpo", 20, 4, {{1}}));
+    std::filesystem::create_directory_symlink(elsewhere.File(""), Temp.File("away"));
+    const struct {
+        const char* what;
+        std::string target;
+        bool read;
+    } cases[] = {
+        {"a link out", outside, false},
+        {"a link to a folder out", Temp.File("away/counts"), false},
+        {"a link within", inside, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(Temp.File("Play Counts"));
+        std::filesystem::create_symlink(c.target, Temp.File("Play Counts"));
+        const auto parser = Parse();
+        EXPECT_EQ(parser->FindTrack(30)->GetDetails().PlayCount, c.read ? 9 : 5);
+        const std::vector<std::string> warned = parser->GetWarnings();
+        const std::vector<std::string> expected = {Temp.File("Play Counts") + ": left out: it is a link that leads out of the player's folder"};
+        EXPECT_EQ(warned, c.read ? std::vector<std::string>{} : expected);
+    }
+    std::filesystem::remove(Temp.File("Play Counts"));
+    std::filesystem::create_symlink(otg, Temp.File("OTGPlaylistInfo"));
+    EXPECT_EQ(Playlists().size(), 1u);
+    EXPECT_EQ(Parse()->GetWarnings(), std::vector<std::string>{Temp.File("OTGPlaylistInfo") + ": left out: it is a link that leads out of the player's folder"});
+}
+
+TEST(PlayerFolder, IsTheRootAboveIPodControlOrElseTheFilesFolder)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/media/ipod/iPod_Control/iTunes/Play Counts", "/media/ipod"},
+        {"/media/ipod/IPOD_CONTROL/Artwork/F1060_1.ithmb", "/media/ipod"},
+        {"/iPod_Control/iTunes/iTunesDB", "/"},
+        {"/home/ana/backup/iTunesDB", "/home/ana/backup"},
+        {"/home/ana/iPod_Control/../backup/iTunesDB", "/home/ana/backup"},
+    };
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(PlayerFolderOf(path), folder) << path;
+    EXPECT_EQ(PlayerFolderOf("iPod_Control/iTunes/iTunesDB"), std::filesystem::current_path().string());
 }
