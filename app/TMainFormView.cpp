@@ -18,15 +18,14 @@
 #include <QMenu>
 #include <QTreeView>
 
-#include <span>
 
 namespace {
 
-QImage DecodeCover(std::span<const unsigned char> jpeg)
+QImage DecodeCover(const CoverJpegBytes& jpeg)
 {
     QImage image;
-    if (!jpeg.empty())
-        image.loadFromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPEG");
+    if (jpeg && !jpeg->empty())
+        image.loadFromData(jpeg->data(), static_cast<int>(jpeg->size()), "JPEG");
     return image;
 }
 
