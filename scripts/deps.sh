@@ -15,7 +15,7 @@ packages=(
   libgpod-dev  # tests only: an independent writer of the artwork database
 )
 if [ "${1:-}" = "--with-display" ]; then
-  packages+=(xvfb xauth xdotool imagemagick)
+  packages+=(xvfb xauth xdotool imagemagick openbox x11-utils)
 fi
 
 missing=()

@@ -97,6 +97,28 @@ TEST_F(ViewTest, ExtraColumnsShowFromTheHeaderMenuAndSort)
         EXPECT_EQ(header->isSectionHidden(column), column != ColRating) << column;
 }
 
+// The arrow is drawn above the sorted column's caption, and only there.
+TEST_F(ViewTest, TheSortArrowIsDrawnInTheSortedColumnsHeader)
+{
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QHeaderView* header = form->TrackList->header();
+    const auto arrowPixels = [&](int column) {
+        const QImage image = header->viewport()->grab().toImage();
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        int dark = 0;
+        for (int dx = -4; dx <= 4; ++dx) {
+            for (int y = 0; y < 7; ++y)
+                dark += qGray(image.pixel(x + dx, y)) < 160 ? 1 : 0;
+        }
+        return dark;
+    };
+    EXPECT_EQ(arrowPixels(ColTitle), 0);
+    form->ActionSortTitle->trigger();
+    EXPECT_GT(arrowPixels(ColTitle), 4);
+    EXPECT_EQ(arrowPixels(ColArtist), 0);
+}
+
 // A cell cut short by its column's width shows its whole text as a tooltip; a whole one none.
 TEST_F(ViewTest, ACutCellShowsItsWholeTextAsATooltip)
 {
