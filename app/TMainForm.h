@@ -200,9 +200,6 @@ public:
     // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
     // pointing at where an extraction puts each track.
     void SavePlaylistAsM3u();
-    // Shows the progress of the file being copied; false asks the copy to stop (the window is
-    // closing).
-    bool ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred);
     // True when the run must end: the window is closing, or a signal has just arrived.
     bool RunEnding();
     // Ends the program's work for a signal: open dialogs are dismissed as by Escape, a run stops
@@ -248,11 +245,6 @@ private:
     void ShowStatusBar(bool show);
     // The tracks of the selected rows, in list order.
     std::vector<const OneTrack*> SelectedTracks() const;
-    // The copy plans of a run of `tracks` into `folder`: each track under the name the open
-    // database's naming rule gives it for that folder's file system. `goOn` is asked after each
-    // track is named and before each is planned; no plans when it answers false.
-    std::vector<TrackCopyPlan> PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
-                                       const std::function<bool()>& goOn) const;
     // Where the folder and file choosers open: the last folder used, else the documents folder
     // when it exists, else the home folder.
     QString ChooserStartFolder() const;
@@ -284,7 +276,6 @@ private:
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
-    std::chrono::steady_clock::time_point LastEventsRun; // progress lets events run this often
     int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database

@@ -1,43 +1,27 @@
 // Extraction: copying the selected tracks to a folder under names from the template.
 #include "TMainForm.h"
 
-#include "ElidedLabel.h"
 #include "ExtractCopies.h"
+#include "ExtractRun.h"
 #include "FileCopy.h"
-#include "LetterCase.h"
-#include "PlayerDestination.h"
 #include "PlayerPaths.h"
 #include "RowSelection.h"
 #include "RunTagging.h"
 #include "SignalCatcher.h"
-#include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
-#include "TrackCopyPlan.h"
 #include "TrackListModel.h"
-#include "TrackNames.h"
 #include "UserDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QItemSelectionModel>
-#include <QProgressBar>
 #include <QStandardPaths>
 #include <QTreeView>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
-#include <optional>
 
 namespace {
-
-// How often an extraction moves the bar and lets the window handle its events. Doing so for
-// every file and every percent (each new value repaints the status bar at once) made the
-// window's extraction of many songs half as slow again as the command line's.
-constexpr auto kEventInterval = std::chrono::milliseconds(30);
-// The copies the write gate looks at between two chances for the window's events: each takes a
-// look at the file system.
-constexpr std::size_t kGatePart = 2000;
 
 QString Shown(const std::string& utf8)
 {
@@ -126,8 +110,13 @@ void TMainForm::ExtractTracks(bool writeTags)
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
-    const WriteGate gate(IPodDrive);
-    if (gate.RefusesFolder(folder)) {
+    std::unique_ptr<RunTagging> tagging;
+    if (writeTags)
+        tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
+    ExtractCopies copies(*this);
+    ExtractRun run({IPodDrive, folder, static_cast<OverwriteMode>(PreferencesForm->GetOverwriteFiles()), tagging.get()},
+                   copies);
+    if (run.DestinationOnPlayer()) {
         UserDialogs::ShowError(this, "The chosen folder is on the iPod. Varnel only reads the iPod and never writes "
                                      "to it: please choose a folder on your computer.");
         return;
@@ -135,105 +124,28 @@ void TMainForm::ExtractTracks(bool writeTags)
     PreferencesForm->SetExtractPath(folder);
     // Where the copies are, for a playlist saved later: an export moves ExtractPath elsewhere.
     PreferencesForm->SetLastExtractFolder(folder);
-    std::int32_t mode = PreferencesForm->GetOverwriteFiles();
 
     // Busy at once: naming and finding the files of 50,000 tracks takes a while, and the window
-    // stays alive meanwhile.
+    // stays alive meanwhile (the run reports its progress every few tens of milliseconds).
     SetStatusText("Extracting tracks:");
-    RunGuard run(*this);
-    auto planned = std::chrono::steady_clock::now();
-    const auto goOn = [&] {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - planned >= kEventInterval) {
-            QCoreApplication::processEvents();
-            planned = now;
-        }
-        return !RunEnding();
-    };
-    const std::vector<TrackCopyPlan> plans = PlanRun(tracks, folder, goOn);
-    // The template's folders, or links in the chosen folder, can lead back onto the player. The
-    // copies are looked at a part at a time, with the window's events run between the parts.
-    std::optional<std::string> refused;
-    for (std::size_t first = 0; first < plans.size() && !refused && goOn(); first += kGatePart) {
-        std::vector<std::string> written;
-        for (std::size_t i = first; i < std::min(plans.size(), first + kGatePart); ++i)
-            written.push_back(plans[i].Destination);
-        refused = gate.FirstRefused(written);
-    }
-    if (refused) {
+    RunGuard guard(*this);
+    if (!run.Plan(*Database, tracks, {PreferencesForm->GetFileFormat(), false}))
+        return;
+    // The template's folders, or links in the chosen folder, can lead back onto the player.
+    if (run.FirstOnPlayer()) {
         const NormalCursor reporting;
         UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
                                      "writes to it: please choose another folder or file name template.");
         return;
     }
-    // The first progress report of the run moves the bar; later ones every kEventInterval. The
-    // file names in the detail area keep a clock of their own, so that a long stretch of files
-    // that are not copied still lets events run.
-    LastEventsRun = {};
-    auto detailShown = std::chrono::steady_clock::now();
-    auto showDetail = [&](const QString& text) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - detailShown < kEventInterval) {
-            StatusDetail->SetFullText(text);
-            return;
-        }
-        SetStatusDetail(text.toStdU16String());
-        detailShown = now;
-    };
-    std::unique_ptr<RunTagging> tagging;
-    if (writeTags)
-        tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
-    ExtractCopies copies(*this, IPodDrive, folder, mode, tagging.get());
-    if (copies.OpenError() != 0) {
+    if (run.Open() != 0) {
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
-    bool stopped = false;
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-        const TrackCopyPlan& plan = plans[i];
-        if ((stopped = RunEnding()))
-            break;
-        const QString destination = Shown(plan.Destination);
-        showDetail(destination);
-        if (plan.Refusal.empty())
-            copies.Look(plan);
-
-        bool replace = mode == AlwaysOverwrite;
-        if (copies.Taken(plan)) {
-            if (mode == NeverOverwrite)
-                continue;
-            if (mode == AlwaysPrompt) {
-                // The copies made so far go in place first: the answer may take long, and the
-                // window may be closed meanwhile.
-                if ((stopped = !copies.Flush()))
-                    break;
-                const OverwriteAnswer answer = [&] {
-                    const NormalCursor asking;
-                    return OverwritePromptForm->AskOverwrite(destination);
-                }();
-                if ((stopped = answer == AnswerCancel))
-                    break;
-                if (answer == AnswerYesToAll)
-                    mode = AlwaysOverwrite;
-                if (answer == AnswerNoToAll)
-                    mode = NeverOverwrite;
-                if (answer == AnswerNo || answer == AnswerNoToAll)
-                    continue;
-            }
-            replace = true;
-        }
-        if ((stopped = RunEnding()))
-            break;
-
-        if ((stopped = !plan.Refusal.empty() ? !copies.AskToGoOn(plan, plan.Refusal) : !copies.Copy(plan, *tracks[i], replace)))
-            break;
-    }
-    // However the run ends, the copies written whole go in place; only the one in progress was
-    // dropped. A window that is closing asks nothing more.
-    const int placed = copies.Finish(CloseWhenIdle);
-    if (stopped && placed > 0)
-        run.Final = "Stopped; " + std::to_string(placed) + " finished " + (placed == 1 ? "copy was" : "copies were") +
-                    " put in place first";
+    const RunCounts& counts = run.CopyTracks();
+    if (counts.Ended() && counts.PlacedAtStop > 0)
+        guard.Final = "Stopped; " + std::to_string(counts.PlacedAtStop) + " finished " +
+                      (counts.PlacedAtStop == 1 ? "copy was" : "copies were") + " put in place first";
     if (tagging && !CloseWhenIdle && !tagging->Warnings().empty()) {
         QStringList lines;
         for (const std::string& warning : tagging->Warnings())
@@ -241,34 +153,6 @@ void TMainForm::ExtractTracks(bool writeTags)
         const NormalCursor told;
         UserDialogs::ShowWarning(this, lines.join('\n'));
     }
-}
-
-std::vector<TrackCopyPlan> TMainForm::PlanRun(const std::vector<const OneTrack*>& tracks, const std::string& folder,
-                                              const std::function<bool()>& goOn) const
-{
-    // Named first, all tracks of the database: the window's events run meanwhile too.
-    const TrackNames names(*Database, {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(folder, true)},
-                           [&goOn] { goOn(); });
-    std::vector<TrackCopyPlan> plans;
-    plans.reserve(tracks.size());
-    for (const OneTrack* track : tracks) {
-        if (!goOn())
-            return {};
-        plans.push_back(PlanTrackCopy(*track, IPodDrive, folder, names));
-    }
-    return plans;
-}
-
-bool TMainForm::ExtractCopyProgress(std::uint64_t total, std::uint64_t transferred)
-{
-    const int percent = CopyPercent(total, transferred);
-    const auto now = std::chrono::steady_clock::now();
-    // Not for every chunk: a new value repaints the bar, and with it the status bar, at once.
-    if (now - LastEventsRun >= kEventInterval) {
-        SetProgress(percent);
-        LastEventsRun = now;
-    }
-    return !RunEnding();
 }
 
 bool TMainForm::RunEnding()

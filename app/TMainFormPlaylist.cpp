@@ -82,7 +82,7 @@ void TMainForm::SavePlaylistAsM3u()
         const BusyCursor busy;
         // The extraction's own naming rule, which depends on the run's folder only for letter case.
         const TrackNames names(*Database,
-                               {PreferencesForm->GetFileFormat(), false, FileSystemIgnoresCase(copiesFolder, false)});
+                               {PreferencesForm->GetFileFormat(), false, false, LetterCaseIn(copiesFolder, false)});
         entries.reserve(tracks.size());
         for (const OneTrack* track : tracks) {
             const std::string copy = JoinPath(copiesFolder, names.RelativePath(*track));

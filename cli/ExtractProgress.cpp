@@ -1,5 +1,6 @@
 #include "ExtractProgress.h"
 
+#include "ExtractRun.h"
 #include "TerminalText.h"
 
 #include <algorithm>
@@ -35,10 +36,7 @@ std::size_t TerminalWidth()
 
 } // namespace
 
-ExtractProgress::ExtractProgress(int totalFiles, std::uint64_t totalBytes)
-    : Terminal(::isatty(STDERR_FILENO) == 1), TotalFiles(totalFiles), TotalBytes(totalBytes)
-{
-}
+ExtractProgress::ExtractProgress() : Terminal(::isatty(STDERR_FILENO) == 1) {}
 
 std::string ExtractProgress::Bytes(std::uint64_t bytes)
 {
@@ -57,16 +55,16 @@ std::string ExtractProgress::Bytes(std::uint64_t bytes)
     return text;
 }
 
-void ExtractProgress::Copying(std::uint64_t fileBytes)
+void ExtractProgress::Update(const RunProgress& progress)
 {
-    CurrentBytes = fileBytes;
+    TotalFiles = progress.Items;
+    FilesDone = progress.Copied;
+    FilesFailed = progress.Failed;
+    FilesKept = progress.Kept;
+    TotalBytes = progress.Bytes;
+    BytesDone = progress.BytesDone;
+    CurrentBytes = progress.CurrentDone;
     Draw(false);
-}
-
-void ExtractProgress::Written(std::uint64_t fileBytes)
-{
-    BytesDone += fileBytes;
-    CurrentBytes = 0;
 }
 
 std::string ExtractProgress::Counter(const char* unit) const
@@ -79,19 +77,10 @@ std::string ExtractProgress::Counter(const char* unit) const
 
 void ExtractProgress::Copied(const std::string& destination)
 {
-    ++FilesDone;
     if (Terminal)
-        Draw(FilesDone + FilesFailed + FilesKept == TotalFiles);
+        Draw(static_cast<std::size_t>(FilesDone + FilesFailed + FilesKept) == TotalFiles);
     else if (!Quiet)
-        std::cerr << "copied " << Counter("") << ": " << destination << '\n';
-}
-
-void ExtractProgress::Dropped(std::uint64_t fileBytes, bool written)
-{
-    TotalBytes -= std::min(TotalBytes, fileBytes);
-    if (written)
-        BytesDone -= std::min(BytesDone, fileBytes);
-    CurrentBytes = 0;
+        std::cerr << ("copied " + Counter("") + ": " + destination + '\n'); // one write, not five
 }
 
 void ExtractProgress::Message(const std::string& line)

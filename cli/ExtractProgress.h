@@ -4,24 +4,19 @@
 #include <cstdint>
 #include <string>
 
+struct RunProgress;
+
 // What an extraction run tells the user on standard error while it copies. On a terminal, one
 // line redrawn in place a few times a second: files done of total, bytes done of total, rate and
 // time left. Otherwise one plain line per file, so that a log stays readable.
 class ExtractProgress {
 public:
-    ExtractProgress(int totalFiles, std::uint64_t totalBytes);
+    ExtractProgress();
 
-    // Bytes of the file being copied so far.
-    void Copying(std::uint64_t fileBytes);
-    // The file's bytes are all written; it waits to be put in place with its group.
-    void Written(std::uint64_t fileBytes);
-    // The file is in place.
+    // Where the run stands: files handled of all, bytes written of all.
+    void Update(const RunProgress& progress);
+    // The file is in place (counted by the Update before).
     void Copied(const std::string& destination);
-    // The file is not copied, not yet or not at all: its bytes leave the totals, and those done
-    // when they were `written`. Failed and Kept count it as handled.
-    void Dropped(std::uint64_t fileBytes, bool written = false);
-    void Failed() { ++FilesFailed; }
-    void Kept() { ++FilesKept; }
     // A line of its own (a failure, a question), printed above the progress line.
     void Message(const std::string& line);
     // Clears the progress line.
@@ -47,11 +42,11 @@ private:
     const bool Terminal;
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point LastDraw{};
-    int TotalFiles;
+    std::size_t TotalFiles = 0;
     int FilesDone = 0; // copied
     int FilesFailed = 0;
     int FilesKept = 0;
-    std::uint64_t TotalBytes;
+    std::uint64_t TotalBytes = 0;
     std::uint64_t BytesDone = 0;    // of files written
     std::uint64_t CurrentBytes = 0; // of the file being copied
     bool LineShown = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OverwriteAnswer.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -9,16 +11,6 @@ class ElidedLabel;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
-
-// What the user answered about one existing destination file. The numbers are what extraction
-// acts on; the buttons on screen come in another order.
-enum OverwriteAnswer : std::int32_t {
-    AnswerYes = 1,
-    AnswerYesToAll = 2,
-    AnswerNo = 3,
-    AnswerNoToAll = 4,
-    AnswerCancel = 5,
-};
 
 // The question asked during extraction when a destination file already exists. The main window
 // creates it once and reuses it for every question.

@@ -56,20 +56,21 @@ TrackNames::TrackNames(std::vector<const OneTrack*> tracks, const TrackNameRule&
     NameAll(std::move(tracks), rule, {});
 }
 
-std::string UniqueNames::KeyOf(const std::string& path) const
+std::string UniqueNames::KeyOf(const std::string& path, bool ignoreCase) const
 {
-    return IgnoreCase ? FoldedKey(path) : path;
+    return ignoreCase ? FoldedKey(path) : path;
 }
 
 std::string UniqueNames::Take(const TrackNameParts& parts)
 {
     std::string path = parts.Folders + NarrowFromWide(parts.Stem) + parts.Extension;
-    std::string key = KeyOf(path);
+    const bool ignoreCase = IgnoreCaseIn ? IgnoreCaseIn(parts.Folders) : IgnoreCase;
+    std::string key = KeyOf(path, ignoreCase);
     if (!Taken.insert(key).second) {
         unsigned& number = NextNumber.try_emplace(key, 2).first->second;
         do {
             path = Numbered(parts, number++);
-        } while (!Taken.insert(KeyOf(path)).second);
+        } while (!Taken.insert(KeyOf(path, ignoreCase)).second);
     }
     return path;
 }
@@ -79,7 +80,7 @@ void TrackNames::NameAll(std::vector<const OneTrack*> tracks, const TrackNameRul
 {
     std::stable_sort(tracks.begin(), tracks.end(),
                      [](const OneTrack* a, const OneTrack* b) { return a->GetOrdinal() < b->GetOrdinal(); });
-    UniqueNames names(rule.IgnoreCase);
+    UniqueNames names = rule.IgnoreCaseIn ? UniqueNames(rule.IgnoreCaseIn) : UniqueNames(rule.IgnoreCase);
     Index.reserve(tracks.size());
     for (const OneTrack* track : tracks) {
         const TrackNameParts parts = NamePartsOf(*track, rule.FileFormat, rule.SlashMakesFolders);

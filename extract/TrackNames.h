@@ -25,6 +25,10 @@ struct TrackNameRule {
     // file system ignores case (see FileSystemIgnoresCase). Folding with Unicode simple case
     // folding may fold more than the file system does; that only adds a number to a name.
     bool IgnoreCase = false;
+    // When set, decides instead of IgnoreCase for each folder below the destination ("Band/First/",
+    // "" for the destination itself): a disk mounted inside the destination has a rule of its own
+    // (see LetterCaseIn).
+    std::function<bool(const std::string& folders)> IgnoreCaseIn = {};
 };
 
 // Hands out names by the rule below: each name taken is the first of NAME, "NAME (2)",
@@ -34,13 +38,19 @@ struct TrackNameRule {
 class UniqueNames {
 public:
     explicit UniqueNames(bool ignoreCase) : IgnoreCase(ignoreCase) {}
+    // Case ignored or not for each folder, as TrackNameRule::IgnoreCaseIn.
+    explicit UniqueNames(std::function<bool(const std::string& folders)> ignoreCaseIn)
+        : IgnoreCaseIn(std::move(ignoreCaseIn))
+    {
+    }
     // The path "Folders/Stem.ext", numbered when needed (see TrackNames).
     std::string Take(const TrackNameParts& parts);
 
 private:
-    std::string KeyOf(const std::string& path) const;
+    std::string KeyOf(const std::string& path, bool ignoreCase) const;
 
-    bool IgnoreCase;
+    bool IgnoreCase = false;
+    std::function<bool(const std::string& folders)> IgnoreCaseIn;
     std::unordered_set<std::string> Taken;
     // For each name met more than once, the number to try next: so a thousand "Intro"s cost a
     // thousand tries, not half a million.

@@ -28,7 +28,7 @@
 #include "CopyTemporary.h"
 #include "DestinationFolder.h"
 #include "FileIo.h"
-#include "OpenBeneath.h"
+#include "SourceLooks.h"
 
 #include <algorithm>
 #include <cstring>
@@ -133,60 +133,13 @@ public:
     const int Fd;
 };
 
-// Opens the source, beneath `rootFd` when `root` is set, first only to look at it: anything but
-// a regular file is refused before it is opened for reading. A descriptor, or -1 with `failure`.
-int OpenSource(int rootFd, const std::string& root, const std::string& source, bool lookOnly, CopyResult& failure)
+bool SameFile(const struct stat& st, const SourceLook& look)
 {
-    int fd = -1;
-    if (root.empty()) {
-        fd = ::open(source.c_str(), lookOnly ? O_PATH | O_CLOEXEC : O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } else {
-        std::string top = root;
-        while (top.size() > 1 && top.back() == '/')
-            top.pop_back();
-        // A sibling whose name starts with the root's name (root "/media/IPOD", source
-        // "/media/IPOD2/x.mp3") is not beneath it.
-        if (top != "/" && (source.compare(0, top.size(), top) != 0 || source.size() <= top.size() ||
-                           source[top.size()] != '/')) {
-            failure = {EXDEV, kLeavesPlayerMessage, CopySide::Source};
-            return -1;
-        }
-        fd = OpenBeneath(rootFd, source.substr(top == "/" ? 0 : top.size()), lookOnly);
-        if (fd < 0 && errno == EXDEV) {
-            failure = {EXDEV, kLeavesPlayerMessage, CopySide::Source};
-            return -1;
-        }
-    }
-    if (fd < 0) {
-        failure = Failure(errno, CopySide::Source);
-        return -1;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        // A device or a pipe has no end to copy up to (a crafted location can name one).
-        failure = st.st_mode == 0 ? Failure(errno, CopySide::Source)
-                  : S_ISDIR(st.st_mode) ? Failure(EISDIR, CopySide::Source)
-                                        : CopyResult{EINVAL, kNotAFileMessage, CopySide::Source};
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return st.st_dev == look.Device && st.st_ino == look.Inode && static_cast<std::uint64_t>(st.st_size) == look.Size &&
+           st.st_mtim.tv_sec == look.Modified.tv_sec && st.st_mtim.tv_nsec == look.Modified.tv_nsec;
 }
 
 } // namespace
-
-CopyResult LookAtSource(const std::string& root, const std::string& source, std::uint64_t& size)
-{
-    const Descriptor rootFd(root.empty() ? -1 : ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!root.empty() && rootFd.Fd < 0)
-        return Failure(errno, CopySide::Source);
-    CopyResult failure;
-    const Descriptor looked(OpenSource(rootFd.Fd, root, source, true, failure));
-    struct stat st {};
-    if (looked.Fd >= 0 && ::fstat(looked.Fd, &st) == 0)
-        size = static_cast<std::uint64_t>(st.st_size);
-    return failure;
-}
 
 CopyGroup::CopyGroup(CopyOptions options) : Options(std::move(options)), UnnamedAllowed(UnnamedTemporariesCanBeLinked())
 {
@@ -246,62 +199,104 @@ CopyResult CopyGroup::Add(const std::string& source, const std::string& destinat
     if (!Options.SourceRoot.empty() && RootFd < 0)
         return Failure(RootError, CopySide::Source);
     CopyResult refused;
-    if (const Descriptor looked(OpenSource(RootFd, Options.SourceRoot, source, true, refused)); looked.Fd < 0)
+    struct stat st {};
+    if (const Descriptor looked(OpenSourceFile(RootFd, Options.SourceRoot, source, true, refused, &st)); looked.Fd < 0)
         return refused;
-    const Descriptor in(OpenSource(RootFd, Options.SourceRoot, source, false, refused));
+    return Add(source, LookOf(st), destination, replace, progress, finish);
+}
+
+CopyResult CopyGroup::Add(const std::string& source, const SourceLook& look, const std::string& destination,
+                          bool replace, const CopyProgress& progress, const CopyFinish& finish)
+{
+    if (!Options.SourceRoot.empty() && RootFd < 0)
+        return Failure(RootError, CopySide::Source);
+    CopyResult refused;
+    struct stat st {};
+    const Descriptor in(OpenSourceFile(RootFd, Options.SourceRoot, source, false, refused, &st));
     if (in.Fd < 0)
         return refused;
-    struct stat st {};
-    if (::fstat(in.Fd, &st) != 0)
-        return Failure(errno, CopySide::Source);
+    if (!SameFile(st, look))
+        return {ESTALE, kSourceChangedMessage, CopySide::Source};
     ::fcntl(in.Fd, F_SETFL, ::fcntl(in.Fd, F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     AtStep(CopyStep::SourceOpened, destination);
+    return AddOpened(in.Fd, st, destination, replace, progress, finish);
+}
 
-    Pending copy{{}, destination, {}, 0, replace};
-    const int folder = FolderFor(destination, copy.Name);
+CopyResult CopyGroup::Prepare(Pending& copy, std::uint64_t needed)
+{
+    const int folder = FolderFor(copy.Destination, copy.Name);
     if (folder < 0)
         return Failure(errno, CopySide::Folder);
     copy.Folder = static_cast<std::size_t>(folder);
     const int folderFd = Folders[copy.Folder].Fd;
     struct stat existing {};
     const bool exists = ::fstatat(folderFd, copy.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (replace && exists && Protected(existing))
+    if (copy.Replace && exists && Protected(existing))
         return Failure(EACCES, CopySide::Destination);
-
     if (const int error = copy.Temporary.Create(folderFd, UnnamedAllowed); error != 0)
-        return Failure(FullAsNoSpace(error, folderFd, static_cast<std::uint64_t>(st.st_size) + 1), CopySide::Folder);
+        return Failure(FullAsNoSpace(error, folderFd, needed), CopySide::Folder);
+    return {};
+}
+
+void CopyGroup::Stage(Pending&& copy, std::uint64_t bytes)
+{
+    // Start writing the data out now, so that the group's flush finds most of it done.
+    ::sync_file_range(copy.Temporary.Fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    Bytes += bytes;
+    Copies.push_back(std::move(copy));
+}
+
+CopyResult CopyGroup::AddBytes(std::string_view bytes, const std::string& destination, bool replace)
+{
+    Pending copy{{}, destination, {}, 0, replace};
+    if (CopyResult prepared = Prepare(copy, bytes.size() + 1); !prepared)
+        return prepared;
+    if (!WriteAll(copy.Temporary.Fd(), bytes.data(), bytes.size()))
+        return Failure(FullAsNoSpace(errno, copy.Temporary.Fd(), bytes.size()), CopySide::Destination);
+    AtStep(CopyStep::ContentsCopied, destination);
+    Stage(std::move(copy), bytes.size());
+    return {};
+}
+
+CopyResult CopyGroup::AddOpened(int in, const struct stat& st, const std::string& destination, bool replace,
+                                const CopyProgress& progress, const CopyFinish& finish)
+{
+    Pending copy{{}, destination, {}, 0, replace};
+    if (CopyResult prepared = Prepare(copy, static_cast<std::uint64_t>(st.st_size) + 1); !prepared)
+        return prepared;
     const int out = copy.Temporary.Fd();
 
+    // Bytes read against the size at the start, then size and time again: a file written to
+    // meanwhile (cut short, grown, or rewritten in place) gives a copy of neither version.
+    const auto unchanged = [&in, &st] {
+        struct stat after {};
+        return ::fstat(in, &after) == 0 && after.st_size == st.st_size && after.st_mtim.tv_sec == st.st_mtim.tv_sec &&
+               after.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+    };
     std::uint64_t transferred = 0;
-    if (CopyResult result = CopyContents(in.Fd, out, static_cast<std::uint64_t>(st.st_size), transferred, progress,
+    if (CopyResult result = CopyContents(in, out, static_cast<std::uint64_t>(st.st_size), transferred, progress,
                                          Options);
         !result)
         return result;
     AtStep(CopyStep::ContentsCopied, destination);
-    // Bytes read against the size at the start, then size and time again: a file written to
-    // meanwhile (cut short, grown, or rewritten in place) gives a copy of neither version.
-    struct stat after {};
-    if (::fstat(in.Fd, &after) != 0)
-        return Failure(errno, CopySide::Source);
-    if (transferred != static_cast<std::uint64_t>(st.st_size) || after.st_size != st.st_size ||
-        after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
+    if (transferred != static_cast<std::uint64_t>(st.st_size) || !unchanged())
         return {ESTALE, kSourceChangedMessage, CopySide::Source};
 
     // The temporary holds the complete copy and has no name yet: a step that changes a copy (its
-    // tags, say) goes here, before the modification time is set.
+    // tags, say) goes here, before the modification time is set. It may read the source again
+    // (a copy made afresh when tagging failed half-way), so the source is checked once more.
     if (finish) {
-        if (const int error = finish(in.Fd, out); error != 0)
-            return Failure(error, CopySide::Destination);
+        if (const int error = finish(in, out); error != 0)
+            return Failure(FullAsNoSpace(error, out, 1), CopySide::Destination);
+        if (!unchanged())
+            return {ESTALE, kSourceChangedMessage, CopySide::Source};
     }
 
     // A file system that keeps no modification times still holds a good copy.
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     ::futimens(out, times);
-    // Start writing the data out now, so that the group's flush finds most of it done.
-    ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
-    Bytes += transferred;
-    Copies.push_back(std::move(copy));
+    Stage(std::move(copy), transferred);
     return {};
 }
 

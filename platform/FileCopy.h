@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <sys/types.h>
+#include <time.h>
 
 class DestinationFolder;
 class WriteGate;
@@ -65,6 +67,15 @@ struct CopyResult {
     explicit operator bool() const { return Error == 0; }
 };
 
+// What planning saw of a source file (see SourceLooks), for the copy to compare with the file it
+// opens: a file replaced, cut short or rewritten since is not copied.
+struct SourceLook {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    std::uint64_t Size = 0;
+    struct timespec Modified {};
+};
+
 // Copies that are put in place together. Add writes each into its temporary; Commit flushes
 // them all, then gives each its name, then flushes their folders. A group that is discarded,
 // or destroyed before Commit, leaves nothing behind.
@@ -82,6 +93,15 @@ public:
     // A failure concerns this copy alone and leaves nothing of it behind.
     CopyResult Add(const std::string& source, const std::string& destination, bool replace,
                    const CopyProgress& progress = {}, const CopyFinish& finish = {});
+    // The same for a source that planning looked at: it is opened once, and fails with
+    // kSourceChangedMessage unless it is still the file of `look` (device, inode, size and
+    // modification time). The source's checks hold after `finish` too: a step that copies the
+    // source again meets a source that changed meanwhile.
+    CopyResult Add(const std::string& source, const SourceLook& look, const std::string& destination, bool replace,
+                   const CopyProgress& progress = {}, const CopyFinish& finish = {});
+    // Writes `bytes` into a temporary beside `destination`, put in place with the group like a
+    // copy (same temporary, flush and naming, same rules for a file already there).
+    CopyResult AddBytes(std::string_view bytes, const std::string& destination, bool replace);
     // True once the group holds as many copies or bytes as it should before Commit.
     bool Full() const;
     std::size_t Size() const;
@@ -99,6 +119,12 @@ private:
     // The folder to make `destination`'s temporary in (kept open until the group is put in
     // place), or -1 with errno set.
     int FolderFor(const std::string& destination, std::string& name);
+    CopyResult AddOpened(int in, const struct stat& st, const std::string& destination, bool replace,
+                         const CopyProgress& progress, const CopyFinish& finish);
+    // Makes the temporary of `copy` in the folder of `destination`, unless a file there refuses
+    // to be replaced; `needed` bytes for the error of a full disk.
+    CopyResult Prepare(Pending& copy, std::uint64_t needed);
+    void Stage(Pending&& copy, std::uint64_t bytes);
     int FlushBeforeNames();
     int FlushAfterNames(const std::vector<bool>& named);
 
@@ -110,11 +136,6 @@ private:
     std::vector<Folder> Folders;
     std::uint64_t Bytes = 0;
 };
-
-// Looks at the source as a copy from beneath `root` would, without opening it: a device node or
-// a pipe is refused before anything touches it. Returns the refusal (kLeavesPlayerMessage,
-// kNotAFileMessage, or the system's reason), or success with its size in `size`.
-CopyResult LookAtSource(const std::string& root, const std::string& source, std::uint64_t& size);
 
 // One copy in a group of its own: in place, or failed leaving the destination as it was.
 CopyResult CopyFileAtomically(const std::string& source, const std::string& destination,

@@ -1,5 +1,7 @@
 #include "LetterCase.h"
 
+#include "CopyTemporary.h"
+
 #include "Volumes.h"
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -88,7 +91,8 @@ std::optional<bool> AnswerFromFolderOrParents(int dir, dev_t device)
 // Makes a file of a lower-case name in `dir` and looks it up in upper case.
 std::optional<bool> AnswerFromProbe(int dir)
 {
-    const std::string probe = ".varnel-case-probe-" + std::to_string(::getpid());
+    // Named as a copy's temporary, so that the sweep of a later run removes one a kill left.
+    const std::string probe = std::string(kTemporaryPrefix) + "case-probe-" + std::to_string(::getpid());
     const std::string swapped = SwappedCase(probe);
     if (Exists(dir, swapped))
         return std::nullopt;
@@ -140,6 +144,42 @@ bool FileSystemIgnoresCase(const std::string& folder, bool mayWrite)
     const bool ignores = answer ? *answer : TypeIgnoresCase(type);
     ::close(dir);
     return ignores;
+}
+
+std::function<bool(const std::string& folders)> LetterCaseIn(const std::string& destination, bool mayWrite)
+{
+    struct Answers {
+        std::string Destination;
+        bool MayWrite = false;
+        std::unordered_map<std::string, bool> ByFolder;
+        std::unordered_map<dev_t, bool> ByDevice;
+    };
+    auto answers = std::make_shared<Answers>();
+    answers->Destination = destination;
+    answers->MayWrite = mayWrite;
+    return [answers](const std::string& folders) {
+        if (const auto known = answers->ByFolder.find(folders); known != answers->ByFolder.end())
+            return known->second;
+        std::string path = answers->Destination;
+        if (!folders.empty())
+            path += "/" + folders;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        // The nearest existing folder: one not made yet lands on its parent's file system.
+        struct stat info {};
+        while ((::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) && path.size() > answers->Destination.size()) {
+            const std::size_t slash = path.find_last_of('/');
+            if (slash == std::string::npos || slash == 0)
+                break;
+            path.erase(slash);
+        }
+        const dev_t device = ::stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
+        auto known = answers->ByDevice.find(device);
+        if (known == answers->ByDevice.end())
+            known = answers->ByDevice.emplace(device, FileSystemIgnoresCase(path, answers->MayWrite)).first;
+        answers->ByFolder.emplace(folders, known->second);
+        return known->second;
+    };
 }
 
 std::string FileSystemTypeOf(dev_t device, std::string_view mountInfo, std::string_view udevData, unsigned long magic)

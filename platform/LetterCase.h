@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -15,6 +16,12 @@
 //   volume whose real type cannot be learnt counts as ignoring case, without a probe.
 // A `folder` that does not exist yet takes the answer of its nearest existing parent.
 bool FileSystemIgnoresCase(const std::string& folder, bool mayWrite);
+
+// The rule for each folder below `destination` ("Band/First/", "" for the destination itself):
+// whether the file system that holds it, or its nearest existing parent, ignores letter case, as
+// FileSystemIgnoresCase finds out once for each file system met (a disk mounted inside the
+// destination has its own). The answers are kept for the life of the function returned.
+std::function<bool(const std::string& folders)> LetterCaseIn(const std::string& destination, bool mayWrite);
 
 // A fuseblk mount whose real type is not known.
 inline constexpr std::string_view kUnknownFuseblk = "fuseblk";

@@ -3,6 +3,8 @@
 #include "FdStream.h"
 #include "OneTrack.h"
 
+#include <cerrno>
+
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
@@ -233,11 +235,13 @@ bool TagCopy(int fd, TagKind kind, const TrackTags& tags, std::string& reason, b
         }
     } else {
         reason = "not a kind of file that takes tags";
+        errno = 0;
         return false;
     }
     changed = stream.Changed();
     if (!saved || stream.Failed()) {
         reason = stream.Failed() ? "the tags could not be written" : "the file does not read as one that takes tags";
+        errno = stream.Error();
         return false;
     }
     return true;

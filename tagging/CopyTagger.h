@@ -43,5 +43,7 @@ TagKind TagKindOf(std::string_view extension, bool video);
 // Other tags are kept. Only the tag region changes; the audio data stays as it was.
 //
 // Returns true when the copy was tagged. False, with the reason, when it could not be (a damaged
-// file, a failed write); the copy may then have been changed, and `Changed` says so.
+// file, a failed write); the copy may then have been changed, and `Changed` says so. After a
+// read or write of the copy that failed, errno holds its error; otherwise errno is 0 (TagLib
+// refused the file).
 bool TagCopy(int fd, TagKind kind, const TrackTags& tags, std::string& reason, bool& changed);

@@ -20,7 +20,7 @@ bool FdStream::ReadAt(long offset, char* data, std::size_t size)
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            return got == 0 ? false : (Failure = true, false);
+            return got == 0 ? false : (Fail(errno), false);
         done += static_cast<std::size_t>(got);
     }
     return true;
@@ -35,7 +35,7 @@ bool FdStream::WriteAt(long offset, const char* data, std::size_t size)
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0) {
-            Failure = true;
+            Fail(put < 0 ? errno : EIO);
             return false;
         }
         done += static_cast<std::size_t>(put);
@@ -148,7 +148,7 @@ long FdStream::length()
 {
     struct stat info {};
     if (::fstat(Fd, &info) != 0) {
-        Failure = true;
+        Fail(errno);
         return 0;
     }
     return static_cast<long>(info.st_size);
@@ -158,5 +158,5 @@ void FdStream::truncate(long length)
 {
     Written = true;
     if (::ftruncate(Fd, static_cast<off_t>(length)) != 0)
-        Failure = true;
+        Fail(errno);
 }

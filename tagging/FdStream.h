@@ -23,6 +23,8 @@ public:
     void truncate(long length) override;
 
     bool Failed() const { return Failure; }
+    // The errno of the first read or write that failed; 0 when none did.
+    int Error() const { return FirstError; }
     // Whether anything was written, truncated or moved.
     bool Changed() const { return Written; }
 
@@ -36,7 +38,15 @@ private:
 
     int Fd;
     long At = 0;
+    void Fail(int error)
+    {
+        Failure = true;
+        if (FirstError == 0)
+            FirstError = error;
+    }
+
     bool Failure = false;
+    int FirstError = 0;
     bool Written = false;
     bool KernelMove = true;
 };

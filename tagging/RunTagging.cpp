@@ -31,6 +31,10 @@ int RunTagging::Tag(const OneTrack& track, const std::string& extension, int sou
     bool changed = false;
     if (TagCopy(copy, kind, tags, reason, changed))
         return 0;
+    // The destination failed under the tag write (full, gone, an I/O error): the copy fails as
+    // it would have while its data was written. Only a file TagLib refuses stays a plain copy.
+    if (const int error = errno; error != 0)
+        return error;
     ++UntaggedCount;
     return changed ? CopyAgain(source, copy) : 0;
 }

@@ -14,8 +14,9 @@ class OneTrack;
 // copies that stay plain.
 //
 // A copy that cannot be tagged (a video, a kind of file without tags, a damaged file) stays the
-// plain copy: one that TagLib had begun to change is copied again from the source. Only when
-// that fails too does the step fail the copy, so that a copy is whole or absent.
+// plain copy: one that TagLib had begun to change is copied again from the source. When that
+// fails too, or a read or write of the copy fails during tagging (the destination full or gone),
+// the step fails the copy with that error, so that a copy is whole or absent.
 class RunTagging {
 public:
     // `artworkDatabase` as for CoverArt: the player's ArtworkDB, or empty.

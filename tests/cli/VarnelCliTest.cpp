@@ -1008,18 +1008,21 @@ TEST_F(VarnelCliTest, EveryFolderARunLooksIntoIsSweptOfStaleTemporaries)
     const fs::path dest = Temp.File("music");
     for (const char* name : {"Band/Intro.mp3", "Band/\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC.mp3", "Up_Down/Song _Two_, live.m4a"})
         WriteText(dest / name, "kept");
-    WriteText(dest / "Band/.varnel-part-killed1", "left by a kill");
-    WriteText(dest / "Up_Down/.varnel-part-killed2", "left by a kill");
+    // The playlists' folder, and the top where the letter-case probe is made, too.
+    for (const char* litter : {"Band/.varnel-part-killed1", "Up_Down/.varnel-part-killed2",
+                               "Playlists/.varnel-part-killed3", ".varnel-part-case-probe-1"})
+        WriteText(dest / litter, "left by a kill");
     std::vector<std::string> env = FaultEnvironment("none", 0);
     const std::vector<std::string> args = {"extract", Root.string(), dest.string(), "--overwrite", "never",
-                                           "--template", "%artist%/%title%"};
+                                           "--template", "%artist%/%title%", "--playlists"};
     ProgramResult run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
-    EXPECT_EQ(FilesBelow(dest).size(), 5u) << "young temporaries may be a running copy's";
+    const std::size_t playlists = FilesBelow(dest / "Playlists").size() - 1;
+    EXPECT_EQ(FilesBelow(dest).size(), 7u + playlists) << "young temporaries may be a running copy's";
     env.push_back("VARNEL_CLOCK_AHEAD=600");
     run = RunProgram(VARNEL_CLI_PROGRAM, args, env);
     EXPECT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_NE(run.Err.find("0 of 3 tracks copied, 3 kept as they were"), std::string::npos) << run.Err;
-    EXPECT_EQ(FilesBelow(dest).size(), 3u);
+    EXPECT_EQ(FilesBelow(dest).size(), 3u + playlists);
 }
 
 // A dry run looks at each source as the copy would: a pipe or a folder where the player's file

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 #include <sys/file.h>
 #include <sys/wait.h>
 
@@ -128,7 +129,7 @@ TEST_F(CopyPromisesTest, ASourceThatChangesDuringItsCopyIsNotPassedOffAsCopied)
     const std::string content = Bytes(256 * 1024, 2);
     struct Case {
         const char* what;
-        CopyStep step;
+        std::optional<CopyStep> step; // none: while a step after the copy (tagging) copies it again
         void (*change)(const std::string& source);
     };
     const Case cases[] = {
@@ -139,6 +140,7 @@ TEST_F(CopyPromisesTest, ASourceThatChangesDuringItsCopyIsNotPassedOffAsCopied)
              const struct timespec times[2] = {{0, UTIME_OMIT}, {1'234'567'890, 0}};
              ::utimensat(AT_FDCWD, s.c_str(), times, 0);
          }},
+        {"cut short while copied again", std::nullopt, [](const std::string& s) { ::truncate(s.c_str(), 1000); }},
     };
     for (const bool kernel : {true, false}) {
         for (const Case& c : cases) {
@@ -150,7 +152,16 @@ TEST_F(CopyPromisesTest, ASourceThatChangesDuringItsCopyIsNotPassedOffAsCopied)
                     c.change(source);
             };
             Hook(hooks);
-            const CopyResult result = CopyFileAtomically(source, Out("song.mp3"), {}, Chunks(64 * 1024, kernel));
+            const CopyFinish again = [&](int in, int out) {
+                c.change(source);
+                std::string bytes(content.size(), '\0');
+                const ssize_t got = ::pread(in, bytes.data(), bytes.size(), 0);
+                return ::ftruncate(out, 0) == 0 && got >= 0 && ::pwrite(out, bytes.data(), static_cast<std::size_t>(got), 0) == got
+                           ? 0
+                           : errno;
+            };
+            const CopyResult result = CopyFileAtomically(source, Out("song.mp3"), {}, Chunks(64 * 1024, kernel), true,
+                                                         c.step ? CopyFinish() : again);
             EXPECT_EQ(result.Message, kSourceChangedMessage) << c.what;
             EXPECT_EQ(Read(Out("song.mp3")), "the user's older copy") << c.what;
             EXPECT_EQ(Entries(), std::vector<std::string>{"song.mp3"}) << c.what;
