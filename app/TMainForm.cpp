@@ -206,6 +206,7 @@ void TMainForm::CreateStatusBar()
     StatusDetail = new ElidedLabel;
     StatusDetail->setObjectName("StatusDetail");
     StatusBar->addWidget(StatusDetail, 1);
+    CreateSummaryArea();
 }
 
 void TMainForm::FormCreate()

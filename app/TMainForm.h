@@ -26,6 +26,7 @@ class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QSplitter;
 class QTimer;
 class QToolBar;
@@ -101,6 +102,12 @@ public:
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
+    // The status bar's fourth area: the last command's summary (kept until the next command) with
+    // "Open Folder", or while an extraction runs the whole run's progress with "Stop".
+    QWidget* SummaryPanel = nullptr;
+    QLabel* LblRunSummary = nullptr;
+    QPushButton* BtnOpenFolder = nullptr;
+    QPushButton* BtnStop = nullptr;
     // Saves the window's bounds once a resize has ended (single shot, restarted by each resize).
     QTimer* BoundsSaveTimer = nullptr;
 
@@ -200,8 +207,19 @@ public:
     // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
     // pointing at where an extraction puts each track.
     void SavePlaylistAsM3u();
-    // True when the run must end: the window is closing, or a signal has just arrived.
+    // True when the run must end: Stop or Escape, the window is closing, or a signal has just
+    // arrived.
     bool RunEnding();
+    // The fourth area of the status bar (see SummaryPanel). ShowSummary's folder is what Open
+    // Folder opens; none hides the button.
+    void ShowSummary(const QString& text, const QString& folder);
+    void ClearSummary();
+    void BeginRunProgress();
+    // Shows where the run stands, a few times a second at most (the last item always).
+    void ShowRunProgress(std::size_t done, std::size_t tracks, std::uint64_t bytesDone, std::uint64_t bytes);
+    void EndRunProgress();
+    // Stop and Escape: the run in progress stops as when the window closes.
+    void StopRun();
     // Ends the program's work for a signal: open dialogs are dismissed as by Escape, a run stops
     // before its next file (the file being copied is discarded whole) and the window closes,
     // saving the settings.
@@ -218,6 +236,7 @@ private:
     void CreateMenus();
     void CreateControls();
     void CreateStatusBar();
+    void CreateSummaryArea();
     // The filter field and its count above `list`; returns the pane holding all three.
     QWidget* CreateTrackFilter(QWidget* list);
     // Shows the rows the filter passes, keeping the selection on rows that stay shown.
@@ -276,6 +295,10 @@ private:
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
+    bool StopAsked = false; // Stop or Escape during an extraction
+    QString SummaryFolder;
+    std::chrono::steady_clock::time_point RunStarted;
+    std::chrono::steady_clock::time_point LastRunProgress;
     int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database

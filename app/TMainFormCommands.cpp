@@ -60,6 +60,8 @@ QAction* TMainForm::MakeAction(QAction*& action, const char* name, const QString
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
     action->setIconVisibleInMenu(true);
+    // A command's summary stays until the next command.
+    connect(action, &QAction::triggered, this, &TMainForm::ClearSummary);
     connect(action, &QAction::triggered, this, handler);
     // Added to the window itself so that the shortcuts work while the menu bar is hidden.
     addAction(action);

@@ -6,6 +6,7 @@
 #include "FileCopy.h"
 #include "PlayerPaths.h"
 #include "RowSelection.h"
+#include "RunSummaryText.h"
 #include "RunTagging.h"
 #include "SignalCatcher.h"
 #include "TPreferencesForm.h"
@@ -142,7 +143,12 @@ void TMainForm::ExtractTracks(bool writeTags)
         UserDialogs::ShowError(this, "Error retriving destination directory information.");
         return;
     }
+    BeginRunProgress();
     const RunCounts& counts = run.CopyTracks();
+    EndRunProgress();
+    ShowSummary(ExtractSummary(counts.Copied, static_cast<int>(tracks.size()), chosen, counts.Failed, counts.Kept,
+                               tagging ? tagging->Untagged() : 0),
+                chosen);
     if (counts.Ended() && counts.PlacedAtStop > 0)
         guard.Final = "Stopped; " + std::to_string(counts.PlacedAtStop) + " finished " +
                       (counts.PlacedAtStop == 1 ? "copy was" : "copies were") + " put in place first";
@@ -162,5 +168,5 @@ bool TMainForm::RunEnding()
     // ends before its next file rather than after a group of small ones.
     if (SignalCatcher::Arrived() && !CloseWhenIdle)
         QCoreApplication::processEvents();
-    return CloseWhenIdle;
+    return CloseWhenIdle || StopAsked;
 }
