@@ -74,6 +74,8 @@ void ExtractCopies::Progress(const RunProgress& progress)
         Named = progress.Current;
         Form.SetStatusDetail(QString::fromStdString(progress.Current->Plan.Destination).toStdU16String());
     }
+    Form.ShowRunProgress(static_cast<std::size_t>(progress.Copied + progress.Kept + progress.Failed), progress.Items,
+                         progress.BytesDone + progress.CurrentDone, progress.Bytes);
     const std::uint64_t total = progress.Current ? progress.Current->Size() : 0;
     Form.SetProgress(progress.Current ? CopyPercent(total, progress.CurrentDone) : 0);
 }

@@ -1,8 +1,11 @@
 #include "TMainForm.h"
 
 #include "AppTitle.h"
+#include "CoverArt.h"
+#include "CoverView.h"
 #include "ElidedLabel.h"
 #include "FittingLabel.h"
+#include "SortArrowHeader.h"
 #include "TAboutForm.h"
 #include "TOverwritePromptForm.h"
 #include "TPreferencesForm.h"
@@ -48,6 +51,9 @@ constexpr int kStatusPanelWidth = 200;
 constexpr int kDetailMinimumWindowWidth = 428;
 // How long after the last resize event the window's bounds are saved: one drag of an edge, one save.
 constexpr int kBoundsSaveDelayMs = 300;
+// How long a new window waits for the window manager's frame: 100 looks, 20 ms apart.
+constexpr int kFrameWaitStepMs = 20;
+constexpr int kFrameWaitSteps = 100;
 
 // The texts the status line shows besides the idle text, each at its longest; its panel is as
 // wide as the widest of them needs.
@@ -82,6 +88,8 @@ TMainForm::TMainForm(QWidget* parent)
     ShowMenuBar(PreferencesForm->GetShowMenuBar());
     ShowToolbar(PreferencesForm->GetShowToolbar());
     ShowStatusBar(PreferencesForm->GetShowStatusBar());
+    ShowCoverPane(PreferencesForm->GetShowCover());
+    ApplyShownColumns();
     Database.reset();
 
     FormCreate();
@@ -119,6 +127,7 @@ void TMainForm::CreateControls()
     TrackListItems = new TrackListModel(this);
     TrackList = new QTreeView;
     TrackList->setObjectName("TrackList");
+    TrackList->setHeader(new SortArrowHeader(TrackList));
     TrackList->setModel(TrackListItems);
     TrackList->setRootIsDecorated(false);
     TrackList->setItemsExpandable(false);
@@ -139,8 +148,7 @@ void TMainForm::CreateControls()
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(0);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int column = 0; column < TrackColumnCount; ++column)
-        header->resizeSection(column, TrackListModel::DefaultWidth(column));
+    SetUpTrackColumns();
     connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
         const int minimum = TrackListModel::MinimumWidth(column);
         if (size < minimum)
@@ -163,9 +171,11 @@ void TMainForm::CreateControls()
     Splitter1->setChildrenCollapsible(false);
     Splitter1->addWidget(LstPlaylists);
     Splitter1->addWidget(CreateTrackFilter(TrackList));
+    Splitter1->addWidget(CreateCoverPane());
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({150, 843});
+    Splitter1->setStretchFactor(2, 0);
+    Splitter1->setSizes({150, 843, CoverPane->sizeHint().width()});
     setCentralWidget(Splitter1);
     ConnectListEvents();
 }
@@ -196,6 +206,7 @@ void TMainForm::CreateStatusBar()
     StatusDetail = new ElidedLabel;
     StatusDetail->setObjectName("StatusDetail");
     StatusBar->addWidget(StatusDetail, 1);
+    CreateSummaryArea();
 }
 
 void TMainForm::FormCreate()
@@ -286,15 +297,26 @@ void TMainForm::showEvent(QShowEvent* event)
     if (BoundsCorrected || event->spontaneous())
         return;
     BoundsCorrected = true;
-    // Once the window manager has put its frame around the window, make the outer size the
-    // applied one, unless the window was resized meanwhile.
-    QTimer::singleShot(0, this, [this] {
-        if (!PreferencesForm || windowState() != Qt::WindowNoState || size() != AppliedClientSize)
+    // The window manager frames the window some time after it is shown, and tells the frame's
+    // width later still; until then the frame is the window itself. Once it is known, make the
+    // outer size the applied one, unless the window was resized meanwhile. A window that stays
+    // unframed (no window manager) has nothing to correct.
+    auto* wait = new QTimer(this);
+    wait->setInterval(0); // a first look at once, then every kFrameWaitStepMs
+    connect(wait, &QTimer::timeout, this, [this, wait, steps = 0]() mutable {
+        wait->setInterval(kFrameWaitStepMs);
+        const bool framed = frameGeometry().size() != size();
+        if (!framed && ++steps < kFrameWaitSteps)
+            return;
+        wait->stop();
+        wait->deleteLater();
+        if (!framed || !PreferencesForm || windowState() != Qt::WindowNoState || size() != AppliedClientSize)
             return;
         const QRect frame = frameGeometry();
         if (frame.size() != AppliedFrame.size())
             resize(size() + AppliedFrame.size() - frame.size());
     });
+    wait->start();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)

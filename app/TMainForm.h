@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class CoverArt;
+class CoverView;
 class ElidedLabel;
 class QAction;
 class QLabel;
@@ -24,6 +26,7 @@ class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QSplitter;
 class QTimer;
 class QToolBar;
@@ -93,9 +96,18 @@ public:
     // cleared by Close.
     QLineEdit* TrackFilter = nullptr;
     QLabel* LblFilterCount = nullptr; // "1,234 of 50,000" while the field holds text
+    // Beside the track list: the cover of the current row's track from the player's artwork
+    // database; empty when it has none. View > Cover shows or hides it.
+    CoverView* CoverPane = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusLine = nullptr;
     QWidget* ProgressPanel = nullptr;
+    // The status bar's fourth area: the last command's summary (kept until the next command) with
+    // "Open Folder", or while an extraction runs the whole run's progress with "Stop".
+    QWidget* SummaryPanel = nullptr;
+    QLabel* LblRunSummary = nullptr;
+    QPushButton* BtnOpenFolder = nullptr;
+    QPushButton* BtnStop = nullptr;
     // Saves the window's bounds once a resize has ended (single shot, restarted by each resize).
     QTimer* BoundsSaveTimer = nullptr;
 
@@ -108,6 +120,7 @@ public:
     QMenu* PopupMenu = nullptr;
     QMenu* MenuPopupShowHide = nullptr;
     QMenu* MenuPopupSortBy = nullptr;
+    QMenu* MenuHeaderColumns = nullptr; // the track list header's: the extra columns, checked when shown
     QAction* MenuViewMenuBar = nullptr;
     QAction* MenuViewToolbar = nullptr;
     QAction* MenuViewStatusBar = nullptr;
@@ -135,6 +148,7 @@ public:
     QAction* ActionViewToolbar = nullptr;
     QAction* ActionViewStatusBar = nullptr;
     QAction* ActionViewFilter = nullptr;
+    QAction* ActionViewCover = nullptr;
     QAction* ActionSortTrackNumber = nullptr;
     QAction* ActionSortTitle = nullptr;
     QAction* ActionSortArtist = nullptr;
@@ -170,6 +184,7 @@ public slots:
     void ActionViewToolbarExecute();
     void ActionViewStatusBarExecute();
     void ActionViewFilterExecute();
+    void ActionViewCoverExecute();
     void ActionSortTrackNumberExecute();
     void ActionSortTitleExecute();
     void ActionSortArtistExecute();
@@ -196,8 +211,19 @@ public:
     // File > "Save Playlist as M3U...": the rows shown, in their order, as an .m3u8 playlist
     // pointing at where an extraction puts each track.
     void SavePlaylistAsM3u();
-    // True when the run must end: the window is closing, or a signal has just arrived.
+    // True when the run must end: Stop or Escape, the window is closing, or a signal has just
+    // arrived.
     bool RunEnding();
+    // The fourth area of the status bar (see SummaryPanel). ShowSummary's folder is what Open
+    // Folder opens; none hides the button.
+    void ShowSummary(const QString& text, const QString& folder);
+    void ClearSummary();
+    void BeginRunProgress(const QString& items = QStringLiteral("tracks"));
+    // Shows where the run stands, a few times a second at most (the last item always).
+    void ShowRunProgress(std::size_t done, std::size_t tracks, std::uint64_t bytesDone, std::uint64_t bytes);
+    void EndRunProgress();
+    // Stop and Escape: the run in progress stops as when the window closes.
+    void StopRun();
     // Ends the program's work for a signal: open dialogs are dismissed as by Escape, a run stops
     // before its next file (the file being copied is discarded whole) and the window closes,
     // saving the settings.
@@ -214,6 +240,7 @@ private:
     void CreateMenus();
     void CreateControls();
     void CreateStatusBar();
+    void CreateSummaryArea();
     // The filter field and its count above `list`; returns the pane holding all three.
     QWidget* CreateTrackFilter(QWidget* list);
     // Shows the rows the filter passes, keeping the selection on rows that stay shown.
@@ -221,6 +248,16 @@ private:
     // True for a key that runs one of the window's commands even in the filter field.
     bool IsCommandKey(const QKeyEvent& key) const;
     void ShowFilterCount();
+    // The extra columns (hidden at first), the header's menu for them, the sort arrow and the
+    // cells' tooltips; ApplyShownColumns shows those the settings name.
+    void SetUpTrackColumns();
+    void ApplyShownColumns();
+    void ShowExtraColumn(int column, bool show);
+    // The arrow in the header of the column the rows are sorted by; none for -1.
+    void ShowSortArrow(int column, bool descending);
+    QWidget* CreateCoverPane();
+    void ShowCoverPane(bool show);
+    void ShowCurrentCover();
     QAction* MakeAction(QAction*& action, const char* name, const QString& caption, const QKeySequence& shortcut,
                         const QIcon& icon, void (TMainForm::*handler)());
     QAction* MakeToggle(const char* name, const QString& caption, void (TMainForm::*handler)());
@@ -262,9 +299,15 @@ private:
     bool FormDestroyDone = false;
     bool BoundsCorrected = false;
     bool CloseWhenIdle = false;
+    bool StopAsked = false; // Stop or Escape during an extraction
+    QString SummaryFolder;
+    std::chrono::steady_clock::time_point RunStarted;
+    std::chrono::steady_clock::time_point LastRunProgress;
+    QString RunItems; // what the run in progress extracts ("tracks", "photos")
     int DatabaseTasks = 0; // loads, rebuilds, extractions, exports; the database must stay meanwhile
     bool PlaylistChangePending = false; // a playlist chosen while busy, shown once idle
     std::unique_ptr<TrackSortKeys> SortKeys; // of the open database
+    std::unique_ptr<CoverArt> Covers;         // of the open database, made at the first cover shown
     MatchWords FilterWords; // of TrackFilter
     std::vector<char> FilterMatches; // by read ordinal, for FilterWords; empty: not yet worked out
 };

@@ -60,6 +60,8 @@ QAction* TMainForm::MakeAction(QAction*& action, const char* name, const QString
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
     action->setIconVisibleInMenu(true);
+    // A command's summary stays until the next command.
+    connect(action, &QAction::triggered, this, &TMainForm::ClearSummary);
     connect(action, &QAction::triggered, this, handler);
     // Added to the window itself so that the shortcuts work while the menu bar is hidden.
     addAction(action);
@@ -119,6 +121,9 @@ void TMainForm::CreateActions()
                &TMainForm::ActionViewStatusBarExecute);
     MakeAction(ActionViewFilter, "ActionViewFilter", "&Filter Tracks", QKeySequence("Ctrl+K"), none,
                &TMainForm::ActionViewFilterExecute);
+    MakeAction(ActionViewCover, "ActionViewCover", "Co&ver", QKeySequence(), none, &TMainForm::ActionViewCoverExecute);
+    ActionViewCover->setCheckable(true);
+    ActionViewCover->setChecked(true);
     MakeAction(ActionSortTrackNumber, "ActionSortTrackNumber", "Track &Number", QKeySequence(), none,
                &TMainForm::ActionSortTrackNumberExecute);
     MakeAction(ActionSortTitle, "ActionSortTitle", "&Title", QKeySequence(), none, &TMainForm::ActionSortTitleExecute);
@@ -183,7 +188,7 @@ void TMainForm::CreateMenus()
     MenuView->setObjectName("MenuView");
     MenuView->addActions({MenuViewMenuBar, MenuViewToolbar, MenuViewStatusBar});
     MenuView->addSeparator();
-    MenuView->addAction(ActionViewFilter);
+    MenuView->addActions({ActionViewFilter, ActionViewCover});
     MenuViewSortBy = MenuView->addMenu(SortIcon, "&Sort List By");
     MenuViewSortBy->setObjectName("MenuViewSortBy");
     MenuViewSortBy->addActions({ActionSortTrackNumber, ActionSortTitle, ActionSortArtist, ActionSortAlbum,

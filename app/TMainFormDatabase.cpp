@@ -1,6 +1,7 @@
 // The main window's opening and closing of a database, and the playlist filter.
 #include "TMainForm.h"
 
+#include "CoverArt.h"
 #include "PlayerPaths.h"
 #include "TPreferencesForm.h"
 #include "TSelectIPodForm.h"
@@ -105,6 +106,7 @@ void TMainForm::CloseDatabase()
     LstPlaylists->clear();
     IPodDrive.clear();
     SortKeys.reset();
+    Covers.reset();
     FilterMatches.clear();
     Database.reset();
     SetStatusText(IdleStatusText());
@@ -235,6 +237,7 @@ void TMainForm::ShowPlaylist(OnePlaylist* playlist)
     }
     TrackListItems->Reset(std::move(rows));
     LastSortColumn = -1;
+    ShowSortArrow(-1, false); // the playlist's own order
     ShowProgress(false);
 }
 

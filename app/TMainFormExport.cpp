@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
 #include <QProgressBar>
 
 namespace {
@@ -82,6 +83,9 @@ void TMainForm::ExportTrackList()
     if (!WriteFileInFolder(folder.Fd(), target->substr(target->find_last_of('/') + 1), bytes).empty()) {
         const NormalCursor reporting;
         UserDialogs::ShowError(this, "Error writing file:\n" + fileName);
+    } else {
+        ShowSummary(QStringLiteral("Exported %1 tracks to %2").arg(QLocale().toString(qulonglong(tracks.size())), fileName),
+                    fileName.left(fileName.lastIndexOf('/') + 1));
     }
 
     SetStatusText(IdleStatusText());

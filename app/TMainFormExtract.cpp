@@ -7,6 +7,7 @@
 #include "FileCopy.h"
 #include "PlayerPaths.h"
 #include "RowSelection.h"
+#include "RunSummaryText.h"
 #include "RunTagging.h"
 #include "SignalCatcher.h"
 #include "TPreferencesForm.h"
@@ -124,7 +125,12 @@ void TMainForm::ExtractTracks(bool writeTags)
                                                              : "Error retriving destination directory information.");
         return;
     }
+    BeginRunProgress();
     const RunCounts& counts = run.CopyTracks();
+    EndRunProgress();
+    ShowSummary(ExtractSummary(counts.Copied, static_cast<int>(tracks.size()), chosen, counts.Failed, counts.Kept,
+                               tagging ? tagging->Untagged() : 0),
+                chosen);
     guard.After(counts);
     if (tagging && !CloseWhenIdle && !tagging->Warnings().empty()) {
         QStringList lines;
@@ -142,5 +148,5 @@ bool TMainForm::RunEnding()
     // ends before its next file rather than after a group of small ones.
     if (SignalCatcher::Arrived() && !CloseWhenIdle)
         QCoreApplication::processEvents();
-    return CloseWhenIdle;
+    return CloseWhenIdle || StopAsked;
 }

@@ -138,6 +138,13 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
+    // Escape, which stops a run elsewhere in the window, clears the field in it.
+    if (watched == TrackFilter && event->type() == QEvent::ShortcutOverride
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
+        && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return true;
+    }
     // Whoever goes to the field is about to type: the texts are folded now rather than under the
     // first key.
     if (watched == TrackFilter && event->type() == QEvent::FocusIn && SortKeys)

@@ -19,11 +19,15 @@ int TMainForm::CompareTracks(const OneTrack* a, const OneTrack* b, int column)
 
 void TMainForm::SortTrackList(int column)
 {
-    if (SortKeys && column >= 0 && column < TrackColumnCount) {
+    const bool valid = column >= 0 && column < TrackListColumnCount;
+    const bool descending = column == LastSortColumn;
+    if (SortKeys && valid) {
         TrackSortKeys& keys = *SortKeys;
         TrackListItems->SortRows([&keys, column](const OneTrack& track) { return keys.Key(track, column); },
-                                 column == LastSortColumn);
+                                 descending);
     }
+    if (valid)
+        ShowSortArrow(column, descending);
     LastSortColumn = LastSortColumn == column ? -1 : column;
 }
 

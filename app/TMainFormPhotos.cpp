@@ -10,6 +10,7 @@
 #include "PhotoLibrary.h"
 #include "PhotoPlan.h"
 #include "RunGuard.h"
+#include "RunSummaryText.h"
 #include "TPreferencesForm.h"
 #include "UserDialogs.h"
 
@@ -71,5 +72,11 @@ void TMainForm::ExtractPhotos()
                                                              : "Error retriving destination directory information.");
         return;
     }
-    guard.After(run.CopyTracks());
+    BeginRunProgress(QStringLiteral("photos"));
+    const RunCounts counts = run.CopyTracks();
+    EndRunProgress();
+    ShowSummary(ExtractSummary(counts.Copied, static_cast<int>(run.Tracks().size()), chosen, counts.Failed, counts.Kept, 0,
+                               QStringLiteral("photos")),
+                chosen);
+    guard.After(counts);
 }

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTreeWidget>
 
 namespace {
@@ -110,5 +111,8 @@ void TMainForm::SavePlaylistAsM3u()
         UserDialogs::ShowError(this, failure == kPlaylistOnPlayerMessage
                                          ? QString(kPlaylistOnPlayerMessage)
                                          : "Error writing file:\n" + fileName + "\n" + QString::fromStdString(failure));
+        return;
     }
+    ShowSummary(QStringLiteral("Saved a playlist of %1 tracks to %2").arg(QLocale().toString(qulonglong(tracks.size())), fileName),
+                QFileInfo(fileName).absolutePath());
 }

@@ -80,6 +80,7 @@ int TMainForm::LoadPlayerFiles(const std::string& root)
         return 0;
     }
 
+    const bool damaged = rescued.Database->FoundDamage();
     CloseDatabase();
     PutAllFilesFirst(rescued);
     IPodDrive = root;
@@ -89,7 +90,8 @@ int TMainForm::LoadPlayerFiles(const std::string& root)
                                           [](const SkippedFile& file) { return file.Unreadable; });
     std::string done = "Rescued " + std::to_string(count) + " track(s)";
     if (rescued.FromDatabase > 0)
-        done += ", " + std::to_string(rescued.FromDatabase) + " from the damaged database";
+        done += ", " + std::to_string(rescued.FromDatabase) +
+                (damaged ? " from the damaged database" : " from the database");
     if (unreadable > 0)
         done += "; " + std::to_string(unreadable) + " file(s) could not be read";
     // The summary is longer than any text the status line was made for; it widens to show it whole.

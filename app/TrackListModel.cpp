@@ -1,6 +1,7 @@
 #include "TrackListModel.h"
 
 #include "OneTrack.h"
+#include "TrackListColumns.h"
 
 #include <QString>
 
@@ -16,7 +17,7 @@ struct ColumnLayout {
     bool right;
 };
 
-constexpr std::array<ColumnLayout, TrackColumnCount> kColumns = {{
+constexpr std::array<ColumnLayout, TrackListColumnCount> kColumns = {{
     {55, 10, false},  // Track #
     {130, 50, false}, // Title
     {130, 50, false}, // Artist
@@ -26,11 +27,20 @@ constexpr std::array<ColumnLayout, TrackColumnCount> kColumns = {{
     {95, 30, false},  // Encoding: "MPEG-4 video file" whole
     {70, 30, true},   // Bit Rate
     {75, 30, true},   // Sample Rate
+    {110, 30, false}, // Album Artist
+    {80, 30, false},  // Genre
+    {40, 20, true},   // Year
+    {40, 20, true},   // Disc
+    {70, 30, false},  // Rating
+    {45, 20, true},   // Plays
+    {45, 20, true},   // Skips
+    {110, 30, false}, // Last Played
+    {110, 30, false}, // Date Added
 }};
 
 bool ValidColumn(int column)
 {
-    return column >= 0 && column < TrackColumnCount;
+    return column >= 0 && column < TrackListColumnCount;
 }
 
 } // namespace
@@ -167,7 +177,7 @@ int TrackListModel::rowCount(const QModelIndex& parent) const
 
 int TrackListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : TrackColumnCount;
+    return parent.isValid() ? 0 : TrackListColumnCount;
 }
 
 QVariant TrackListModel::data(const QModelIndex& index, int role) const
@@ -178,10 +188,10 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const
     if (!track)
         return {};
     switch (role) {
-    case Qt::DisplayRole: {
-        const std::u16string text = TrackCellText(*track, static_cast<TrackColumn>(index.column()));
-        return QString::fromStdU16String(text);
-    }
+    case Qt::DisplayRole:
+        if (IsExtraColumn(index.column()))
+            return ExtraCellText(*track, index.column());
+        return QString::fromStdU16String(TrackCellText(*track, static_cast<TrackColumn>(index.column())));
     case Qt::TextAlignmentRole:
         return static_cast<int>(ColumnAlignment(index.column()));
     default:
@@ -195,6 +205,8 @@ QVariant TrackListModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        if (IsExtraColumn(section))
+            return ExtraColumnCaption(section);
         return QString::fromStdU16String(kTrackColumnHeaders[static_cast<std::size_t>(section)]);
     case Qt::TextAlignmentRole:
         return static_cast<int>(ColumnAlignment(section));

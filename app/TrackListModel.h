@@ -12,9 +12,10 @@
 class OneTrack;
 
 // The rows of the track list: non-owning pointers to tracks held by the open database, in
-// display order, shown in the nine columns of TrackColumn. The model holds every row of the
-// playlist and shows those its filter passes; the hidden ones keep their place in the order, so
-// that a sort orders them too and clearing the filter shows every row in the current order.
+// display order, shown in the nine columns of TrackColumn and then those of ExtraColumn
+// (TrackListColumns.h). The model holds every row of the playlist and shows those its filter
+// passes; the hidden ones keep their place in the order, so that a sort orders them too and
+// clearing the filter shows every row in the current order.
 class TrackListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -18,7 +18,13 @@ namespace {
 bool IsTextColumn(int column)
 {
     return column == ColTitle || column == ColArtist || column == ColAlbum || column == ColTrackType
-        || column == ColEncoding;
+        || column == ColEncoding || column == ColAlbumArtist || column == ColGenre;
+}
+
+bool IsWideColumn(int column)
+{
+    return column == ColTitle || column == ColArtist || column == ColAlbum || column == ColAlbumArtist
+        || column == ColGenre;
 }
 
 std::u16string_view WideText(const OneTrack& track, int column)
@@ -26,6 +32,8 @@ std::u16string_view WideText(const OneTrack& track, int column)
     switch (column) {
     case ColTitle: return track.GetTitle();
     case ColArtist: return track.GetArtist();
+    case ColAlbumArtist: return track.GetAlbumArtist();
+    case ColGenre: return track.GetGenre();
     default: return track.GetAlbum();
     }
 }
@@ -64,6 +72,8 @@ std::int64_t TrackSortKeys::Key(const OneTrack& track, int column)
     case ColSampleRate: return track.GetSampleRate();
     default: break;
     }
+    if (const std::optional<std::int64_t> number = ExtraNumericKey(track, column))
+        return *number;
     if (!IsTextColumn(column))
         return 0;
     const auto& ranks = Ranks(column);
@@ -92,7 +102,7 @@ const std::unordered_map<const OneTrack*, std::int32_t>& TrackSortKeys::Ranks(in
 
     // Each distinct text gets one sort key. The wide texts are read where the database keeps
     // them; the few distinct narrow ones are widened first.
-    const bool wide = column == ColTitle || column == ColArtist || column == ColAlbum;
+    const bool wide = IsWideColumn(column);
     std::vector<std::u16string> widened;
     std::unordered_map<std::u16string_view, std::size_t> wideIndex;
     std::unordered_map<std::string_view, std::size_t> narrowIndex;

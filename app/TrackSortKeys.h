@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ITDBParser.h"
+#include "TrackListColumns.h"
 #include "TrackRowTexts.h"
 
 #include <array>
@@ -31,8 +32,8 @@ public:
     TrackSortKeys(const TrackSortKeys&) = delete;
     TrackSortKeys& operator=(const TrackSortKeys&) = delete;
 
-    // The key of `track` for `column`; 0 for a column outside the nine, or a track not in the
-    // database.
+    // The key of `track` for `column`; 0 for a column outside the list's (the nine and the
+    // extra ones), or a track not in the database.
     std::int64_t Key(const OneTrack& track, int column);
 
     // Indexed by read ordinal (OneTrack::GetOrdinal): non-zero for the tracks whose title, artist
@@ -50,8 +51,8 @@ private:
     // Made when first needed: opening one takes a while. Null when the locale has none.
     std::unique_ptr<UCollator, void (*)(UCollator*)> Collator;
     bool CollatorOpened = false;
-    std::array<std::unordered_map<const OneTrack*, std::int32_t>, TrackColumnCount> TextRanks;
-    std::array<bool, TrackColumnCount> Ranked{};
+    std::array<std::unordered_map<const OneTrack*, std::int32_t>, TrackListColumnCount> TextRanks;
+    std::array<bool, TrackListColumnCount> Ranked{};
 
     // Every distinct folded text once, end to end; per track (by its read ordinal) where its
     // folded title, artist and album lie.

@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 
 #include <initializer_list>
 #include <memory>
@@ -36,4 +40,45 @@ private:
     QTemporaryDir Config;
     int Argc = 1;
     std::unique_ptr<QApplication> App;
+};
+
+// The longest stretch between two firings of a timer that asks to fire at once.
+class EventGaps {
+public:
+    EventGaps()
+    {
+        Timer.setSingleShot(true);
+        Timer.setInterval(0);
+        QObject::connect(&Timer, &QTimer::timeout, [this] {
+            Note();
+            Timer.start();
+        });
+    }
+    void Start()
+    {
+        Longest = {};
+        Last = Started = std::chrono::steady_clock::now();
+        Timer.start();
+    }
+    void Stop()
+    {
+        if (!Timer.isActive())
+            return;
+        Note();
+        Timer.stop();
+        Total = std::chrono::steady_clock::now() - Started;
+    }
+    double LongestMs() const { return std::chrono::duration<double, std::milli>(Longest).count(); }
+    double TotalMs() const { return std::chrono::duration<double, std::milli>(Total).count(); }
+
+private:
+    void Note()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        Longest = std::max(Longest, now - Last);
+        Last = now;
+    }
+    QTimer Timer;
+    std::chrono::steady_clock::time_point Last, Started;
+    std::chrono::steady_clock::duration Longest{}, Total{};
 };

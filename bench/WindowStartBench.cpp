@@ -17,50 +17,8 @@
 #include <QTreeView>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// The longest stretch between two firings of a timer that asks to fire at once.
-class EventGaps {
-public:
-    EventGaps()
-    {
-        Timer.setSingleShot(true);
-        Timer.setInterval(0);
-        QObject::connect(&Timer, &QTimer::timeout, [this] {
-            Note();
-            Timer.start();
-        });
-    }
-    void Start()
-    {
-        Longest = {};
-        Last = Started = Clock::now();
-        Timer.start();
-    }
-    void Stop()
-    {
-        if (!Timer.isActive())
-            return;
-        Note();
-        Timer.stop();
-        Total = Clock::now() - Started;
-    }
-    double LongestMs() const { return std::chrono::duration<double, std::milli>(Longest).count(); }
-    double TotalMs() const { return std::chrono::duration<double, std::milli>(Total).count(); }
-
-private:
-    void Note()
-    {
-        const auto now = Clock::now();
-        Longest = std::max(Longest, now - Last);
-        Last = now;
-    }
-    QTimer Timer;
-    Clock::time_point Last, Started;
-    Clock::duration Longest{}, Total{};
-};
 
 // Answers the folder chooser with the benchmark's folder and starts the clock there.
 class ChosenFolder : public UserDialogs {

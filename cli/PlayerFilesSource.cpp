@@ -59,7 +59,8 @@ PlayerDatabase OpenPlayerFiles(const std::string& given, int trackLimit)
     if (terminal) {
         std::cerr << "varnel-cli: Rescued " << rescued.FromDatabase + rescued.FromTags << " track(s)";
         if (rescued.FromDatabase > 0)
-            std::cerr << ", " << rescued.FromDatabase << " from the damaged database";
+            std::cerr << ", " << rescued.FromDatabase
+                      << (rescued.Database->FoundDamage() ? " from the damaged database" : " from the database");
         std::cerr << '\n';
     }
 

@@ -1,7 +1,9 @@
 #include "DemoPlayer.h"
 
+#include "ArtworkWriter.h"
 #include "ItdbWriter.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -87,6 +89,58 @@ bool WritePlaceholder(const fs::path& file, const std::string& location, std::st
     return true;
 }
 
+// The one cover, drawn here: a low sun over the sea at dusk, a 320 × 320 picture as the player
+// keeps its large covers (RGB565, format 1060).
+constexpr int kCoverSide = 320;
+constexpr std::uint32_t kCoverImage = 100;
+constexpr std::uint64_t kCoverDatabaseId = 0x5EED0000000070ull; // the track's 64-bit id, which the image names too
+
+artworkwriter::Rgb Dusk(int x, int y)
+{
+    const double horizon = kCoverSide * 0.62;
+    const double dx = x - kCoverSide * 0.5;
+    const double dy = y - horizon;
+    const double sun = std::sqrt(dx * dx + dy * dy);
+    if (y < horizon) {
+        if (sun < 56)
+            return {255, 200 - static_cast<int>(sun), 90};
+        const double t = y / horizon; // 0 at the top, 1 at the horizon
+        return {static_cast<int>(40 + 200 * t), static_cast<int>(30 + 90 * t), static_cast<int>(90 + 20 * t)};
+    }
+    // The sea: dark blue, with the sun's light on the waves below it.
+    const double depth = (y - horizon) / (kCoverSide - horizon);
+    const bool glint = std::abs(dx) < 50 * (1 - depth) && (y / 6) % 2 == 0;
+    if (glint)
+        return {250, 170, 80};
+    return {static_cast<int>(30 - 20 * depth), static_cast<int>(50 - 30 * depth), static_cast<int>(110 - 50 * depth)};
+}
+
+bool WriteFile(const fs::path& file, const std::vector<unsigned char>& bytes, std::string& error)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write " + file.string();
+        return false;
+    }
+    return true;
+}
+
+// iPod_Control/Artwork/ArtworkDB and its thumbnail file, with the one cover.
+bool WriteDemoArtwork(const fs::path& base, std::string& error)
+{
+    using namespace artworkwriter;
+    const fs::path folder = base / "iPod_Control" / "Artwork";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const Bytes pixels = Rgb565Slot(kCoverSide, kCoverSide, 0, 0, kCoverSide, kCoverSide, Dusk);
+    ImageSpec image{kCoverImage, kCoverDatabaseId, {{1060, u":F1060_1.ithmb", 0, static_cast<std::uint32_t>(pixels.size()),
+                                      kCoverSide, kCoverSide, 0, 0}}};
+    return !ec && WriteFile(folder / "ArtworkDB", ArtworkDatabase({image}), error)
+           && WriteFile(folder / "F1060_1.ithmb", pixels, error);
+}
+
 } // namespace
 
 bool WriteDemoPlayer(const std::string& root, std::string& error)
@@ -101,6 +155,10 @@ bool WriteDemoPlayer(const std::string& root, std::string& error)
         track.BitRate = demo.BitRate;
         track.SampleRate = demo.SampleRate << 16;
         track.MediaType = demo.MediaType;
+        if (demo.Id == kDemoCoverTrack) {
+            track.ArtworkId = kCoverImage;
+            track.DatabaseId = kCoverDatabaseId;
+        }
         tracks.push_back(std::move(track));
         all.push_back(demo.Id);
     }
@@ -132,5 +190,5 @@ bool WriteDemoPlayer(const std::string& root, std::string& error)
         if (!WritePlaceholder(base / RelativePath(demo.Location), location, error))
             return false;
     }
-    return true;
+    return WriteDemoArtwork(base, error);
 }

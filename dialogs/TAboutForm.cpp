@@ -77,17 +77,21 @@ TAboutForm::TAboutForm(QWidget* parent)
     PageControl1->addTab(TabSheet2, "Revision History");
 
     // The tab widget never has the focus (OK has it), so it hears none of the keys that turn tabs;
-    // the dialog answers them for it, the way every tab widget does.
-    const auto turnTabs = [this](const QKeySequence& keys, int step) {
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this, step] {
+    // the dialog answers them for it, the way every tab widget does. X sends Shift+Tab as
+    // ISO_Left_Tab, which Qt delivers as Backtab with or without the Shift: both turn back. One
+    // shortcut holds each direction's keys, so that a key matching two of them is still one turn.
+    const auto turnTabs = [this](const QList<QKeySequence>& keys, int step) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        const auto turn = [this, step] {
             const int count = PageControl1->count();
             PageControl1->setCurrentIndex((PageControl1->currentIndex() + step + count) % count);
-        });
+        };
+        connect(shortcut, &QShortcut::activated, this, turn);
+        connect(shortcut, &QShortcut::activatedAmbiguously, this, turn);
     };
-    for (const char* keys : {"Ctrl+Tab", "Ctrl+PgDown"})
-        turnTabs(QKeySequence(keys), 1);
-    for (const char* keys : {"Ctrl+Shift+Backtab", "Ctrl+PgUp"})
-        turnTabs(QKeySequence(keys), -1);
+    turnTabs({QKeySequence("Ctrl+Tab"), QKeySequence("Ctrl+PgDown")}, 1);
+    turnTabs({QKeySequence("Ctrl+Shift+Backtab"), QKeySequence("Ctrl+Backtab"), QKeySequence("Ctrl+PgUp")}, -1);
 
     BtnOK = new QPushButton("&OK", this);
     BtnOK->setObjectName("BtnOK");

@@ -52,6 +52,9 @@ public:
     // that reads whole. Returns the number of tracks read, or -1 when the file cannot be opened
     // or holds no data set at all. A healthy database gives what Parse gives.
     int Salvage();
+    // After Salvage: false when the database read whole, every record where its header said and
+    // as many as it said; true when something had to be skipped, looked for or was missing.
+    bool FoundDamage() const { return SalvageFoundDamage; }
 
     // For the rescue: records made from the media files' tags join those read. A track replaces
     // one with the same id; a playlist goes in at `index` (clamped to the list).
@@ -120,6 +123,7 @@ private:
     std::size_t PlaylistCursor = 0;
     std::uint64_t FileOperationCount = 0;
     std::vector<std::string> Warnings;
+    bool SalvageFoundDamage = false;
     // Turns the tracks' dates into UTC.
     PlayerClock Clock;
     // Reused while parsing for the text of one string data object.

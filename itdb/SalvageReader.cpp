@@ -61,30 +61,49 @@ template <class ReadOne>
 void ITDBParser::SalvageList(FileReader& file, std::int64_t listAt, const char (&listTag)[5], const char (&childTag)[5],
                              ReadOne readOne)
 {
+    // The list holds as many records as its header says, each right after the one before.
+    std::int32_t header = 0;
+    std::int32_t declared = -1;
+    if (!(TagAt(file, listAt, listTag) && file.ReadInt32(header) && file.ReadInt32(declared)))
+        SalvageFoundDamage = true;
+    std::int32_t kept = 0;
     std::int64_t at = FirstChild(file, listAt, listTag, childTag);
     while (at >= 0) {
         // A record that reads whole ends past where it began and is kept; the next one is
         // expected right after it. After a damaged one the next record of its kind is looked for.
         const bool whole = file.SeekTo(at) && readOne(file) && file.Position() > at;
         const std::int64_t end = whole ? file.Position() : at + 4;
-        at = whole && TagAt(file, end, childTag) ? end : FindTag(file, end, childTag, "mhsd");
+        kept += whole ? 1 : 0;
+        if (whole && TagAt(file, end, childTag)) {
+            at = end;
+        } else {
+            at = FindTag(file, end, childTag, "mhsd");
+            if (!whole || at >= 0)
+                SalvageFoundDamage = true;
+        }
     }
+    if (kept != declared)
+        SalvageFoundDamage = true;
 }
 
 int ITDBParser::Salvage()
 {
     FileReader file;
     const KeepOperationCount keepCount{file, FileOperationCount};
+    SalvageFoundDamage = true;
     if (!file.Open(FileName) || !InflateIfCompressed(file))
         return -1;
 
     // The header's length is a hint: the first data set is where it points when one is there.
     std::int32_t header = 0;
     std::int64_t set = kNotFound;
-    if (TagAt(file, 0, "mhbd") && file.ReadInt32(header) && header >= 12 && TagAt(file, header, "mhsd"))
+    SalvageFoundDamage = false;
+    if (TagAt(file, 0, "mhbd") && file.ReadInt32(header) && header >= 12 && TagAt(file, header, "mhsd")) {
         set = header;
-    else
+    } else {
+        SalvageFoundDamage = true;
         set = FindTag(file, 0, "mhsd");
+    }
     if (set == kNotFound)
         return -1;
 
@@ -128,6 +147,8 @@ int ITDBParser::Salvage()
             break;
         set = next;
     }
+    if (!(tracksDone && playlistsDone))
+        SalvageFoundDamage = true;
     ScratchUnits = std::u16string();
     ScratchNarrow = std::string();
     return read;

@@ -16,7 +16,7 @@ packages=(
   libgpod-dev libgdk-pixbuf-2.0-dev
 )
 if [ "${1:-}" = "--with-display" ]; then
-  packages+=(xvfb xauth xdotool imagemagick)
+  packages+=(xvfb xauth xdotool imagemagick openbox x11-utils)
 fi
 
 missing=()

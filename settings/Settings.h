@@ -33,5 +33,9 @@ struct Settings {
     // The folder of the window's last extraction, where its copies are; empty until one. Stored
     // only once set, beside the twelve.
     std::string LastExtractFolder;
+    // The window's cover pane, and the track list's extra columns shown (their captions, comma
+    // separated). Stored beside the twelve once they differ from these defaults.
+    bool ShowCover = true;
+    std::string TrackListColumns;
     bool FirstRun = true;
 };

@@ -77,6 +77,15 @@ void WriteAll(QSettings& store, const Settings& record)
     WriteText(store, "ExtractPath", record.ExtractPath);
     if (!record.LastExtractFolder.empty())
         WriteText(store, "LastExtractFolder", record.LastExtractFolder);
+    // Beside the twelve only when not at their defaults, removed again when back at them.
+    if (record.ShowCover)
+        store.remove(QStringLiteral("ShowCover"));
+    else
+        WriteInt(store, "ShowCover", 0);
+    if (record.TrackListColumns.empty())
+        store.remove(QStringLiteral("TrackListColumns"));
+    else
+        WriteText(store, "TrackListColumns", record.TrackListColumns);
     WriteText(store, "FirstRun", "0");
     WriteInt(store, "ShowMenuBar", record.ShowMenuBar ? 1 : 0);
     WriteInt(store, "ShowToolbar", record.ShowToolbar ? 1 : 0);
@@ -132,6 +141,8 @@ Settings SettingsStore::Load(const ScreenArea& screen)
 
     record.ExtractPath = ReadText(*store, "ExtractPath").value_or(std::string());
     record.LastExtractFolder = ReadText(*store, "LastExtractFolder").value_or(std::string());
+    record.ShowCover = ReadBool(*store, "ShowCover", true);
+    record.TrackListColumns = ReadText(*store, "TrackListColumns").value_or(std::string());
     record.FirstRun = ReadBool(*store, "FirstRun", true);
     record.ShowMenuBar = ReadBool(*store, "ShowMenuBar", true);
     record.ShowToolbar = ReadBool(*store, "ShowToolbar", true);

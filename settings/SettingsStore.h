@@ -25,7 +25,8 @@ public:
     static Settings Load(const ScreenArea& screen);
 
     // Writes all twelve values (FirstRun always as "0"), and LastExtractFolder once it is set,
-    // and flushes them to disk. Throws std::runtime_error("Failed to create key <the store file's
+    // ShowCover and TrackListColumns while they differ from their defaults, and flushes them to
+    // disk. Throws std::runtime_error("Failed to create key <the store file's
     // full path>") when the store cannot be written; the file on disk is replaced whole or not at
     // all.
     static void Save(const Settings& record);

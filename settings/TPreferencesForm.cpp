@@ -228,6 +228,18 @@ void TPreferencesForm::SetShowStatusBar(bool show)
     SaveSettings();
 }
 
+void TPreferencesForm::SetShowCover(bool show)
+{
+    Record.ShowCover = show;
+    SaveSettings();
+}
+
+void TPreferencesForm::SetTrackListColumns(const std::string& columns)
+{
+    Record.TrackListColumns = columns;
+    SaveSettings();
+}
+
 void TPreferencesForm::SetWindowBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
 {
     Record.Bounds = {x, y, w, h};

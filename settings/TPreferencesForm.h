@@ -40,6 +40,10 @@ public:
     void SetShowMenuBar(bool show);
     void SetShowToolbar(bool show);
     void SetShowStatusBar(bool show);
+    bool GetShowCover() const { return Record.ShowCover; }
+    void SetShowCover(bool show);
+    const std::string& GetTrackListColumns() const { return Record.TrackListColumns; }
+    void SetTrackListColumns(const std::string& columns);
     WindowBounds GetWindowBounds() const { return Record.Bounds; }
     void SetWindowBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 

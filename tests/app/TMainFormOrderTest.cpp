@@ -7,6 +7,7 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTreeView>
@@ -72,6 +73,7 @@ TEST_F(OrderTest, DirectionAlternatesPerColumnAndResetsOnRebuild)
     for (const auto& steps : sequences) {
         form->ShowPlaylist(form->Database->GetPlaylist(0)); // a rebuild starts afresh
         EXPECT_EQ(form->LastSortColumn, -1);
+        EXPECT_EQ(form->TrackList->header()->sortIndicatorSection(), -1); // the playlist's order: no arrow
         for (const Step& step : steps) {
             step.sort();
             EXPECT_EQ(form->LastSortColumn, step.last);
@@ -79,7 +81,16 @@ TEST_F(OrderTest, DirectionAlternatesPerColumnAndResetsOnRebuild)
                 EXPECT_TRUE(OrderedBy(ByArtist, true));
             else
                 EXPECT_TRUE(OrderedBy(ByTitle, step.titleAscending)) << step.titleAscending;
+            // The arrow shows the order the rows are in, descending too once LastSortColumn is -1.
+            const QHeaderView* arrow = form->TrackList->header();
+            EXPECT_EQ(arrow->sortIndicatorSection(), step.last == ColArtist ? ColArtist : ColTitle);
+            EXPECT_EQ(arrow->sortIndicatorOrder(),
+                      step.last == ColArtist || step.titleAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
         }
+        // Filtering rebuilds the shown rows, in the same order: the arrow stays.
+        form->TrackFilter->setText("o");
+        form->TrackFilter->clear();
+        EXPECT_NE(form->TrackList->header()->sortIndicatorSection(), -1);
     }
 }
 
@@ -242,7 +253,7 @@ protected:
         int lastBottom = -2;
         for (const QItemSelectionRange& range : selection().selection()) {
             EXPECT_EQ(range.left(), 0);
-            EXPECT_EQ(range.right(), TrackColumnCount - 1);
+            EXPECT_EQ(range.right(), form->TrackListItems->columnCount() - 1);
             EXPECT_GT(range.top(), lastBottom + 1) << "ranges overlap, are out of order or could merge";
             lastBottom = range.bottom();
             for (int row = range.top(); row <= range.bottom(); ++row)

@@ -41,4 +41,5 @@ TEST(PhotosExtractTest, TheCommandSaysWhatIsMissingOrWritesEveryAlbum)
     }
     EXPECT_EQ(files, 2u); // the photo in "Trip" is not written again into the master's folder
     EXPECT_EQ(form.StatusLine->text(), "Varnel Ready");
+    EXPECT_EQ(form.LblRunSummary->text(), "Extracted 2 of 2 photos to " + QString::fromStdString(player.Out()));
 }

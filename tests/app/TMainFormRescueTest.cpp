@@ -15,7 +15,7 @@ namespace {
 // database describing the first two and a third file, cut short inside that third track.
 class TMainFormRescueTest : public MainFormFixture {
 protected:
-    std::string MakePlayer(bool withDatabase)
+    std::string MakePlayer(bool withDatabase, bool cut = true)
     {
         const fs::path root = Folder.filePath("player").toStdString();
         const fs::path media = VARNEL_RESCUE_MEDIA;
@@ -34,8 +34,9 @@ protected:
                           Track(42, u"Db Three", u":iPod_Control:Music:F02:CCCC.mp3")});
             Bytes bytes = db.Build();
             const Bytes third = Utf16Le(u"Db Three");
-            bytes.resize(static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), third.begin(), third.end()) -
-                                                  bytes.begin()));
+            if (cut)
+                bytes.resize(static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), third.begin(), third.end()) -
+                                                      bytes.begin()));
             fs::create_directories(root / "iPod_Control/iTunes");
             EXPECT_TRUE(WriteFile((root / "iPod_Control/iTunes/iTunesDB").string(), bytes));
         }
@@ -89,6 +90,10 @@ TEST_F(TMainFormRescueTest, RescuesADamagedPlayerAsADatabase)
     form->ActionFileClose->trigger();
     EXPECT_TRUE(Playlists().isEmpty());
     EXPECT_FALSE(form->Database);
+
+    // A database that reads whole is not called damaged.
+    Rescue(MakePlayer(true, false));
+    EXPECT_EQ(Status(), "Rescued 4 track(s), 3 from the database");
 }
 
 TEST_F(TMainFormRescueTest, PlayerWithoutDatabaseOrFiles)

@@ -570,7 +570,7 @@ TEST_F(MainFormTest, CommandTable)
     EXPECT_EQ(Layout(form.MenuEdit),
               QStringList({"ActionEditAll", "ActionEditNone", "ActionEditInvert", "-", "ActionEditPreferences"}));
     EXPECT_EQ(Layout(form.MenuView), QStringList({"MenuViewMenuBar", "MenuViewToolbar", "MenuViewStatusBar", "-",
-                                                  "ActionViewFilter", ">&Sort List By"}));
+                                                  "ActionViewFilter", "ActionViewCover", ">&Sort List By"}));
     EXPECT_EQ(Layout(form.MenuViewSortBy),
               QStringList({"ActionSortTrackNumber", "ActionSortTitle", "ActionSortArtist", "ActionSortAlbum",
                            "ActionSortTrackType", "ActionSortEncoding", "MenuSortPlayTime", "ActionSortSampleRate",
@@ -618,7 +618,10 @@ TEST_F(MainFormTest, ListsAreLaidOutAsReports)
     TMainForm form;
     const int widths[] = {55, 130, 130, 130, 50, 83, 95, 70, 75};
     QHeaderView* header = form.TrackList->header();
-    ASSERT_EQ(header->count(), 9);
+    // The nine, then the extra columns, hidden until the user shows them.
+    ASSERT_EQ(header->count(), 18);
+    for (int column = 0; column < 18; ++column)
+        EXPECT_EQ(header->isSectionHidden(column), column >= 9) << column;
     for (int column = 0; column < 9; ++column)
         EXPECT_EQ(header->sectionSize(column), widths[column]) << column;
     EXPECT_EQ(form.TrackListItems->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), "Length");
