@@ -20,6 +20,7 @@ namespace {
 timer_t CpuTimer{};
 bool HaveTimer = false;
 
+#if VARNEL_WORKER_CONFINED
 // The process's virtual size now, from /proc/self/statm (its first field, in pages).
 unsigned long long AddressSpaceNow()
 {
@@ -32,6 +33,7 @@ unsigned long long AddressSpaceNow()
     std::fclose(statm);
     return pages * static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE));
 }
+#endif
 
 void SetLimit(int resource, rlim_t value)
 {
