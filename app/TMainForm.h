@@ -20,6 +20,7 @@
 class CoverArt;
 class CoverView;
 class ElidedLabel;
+class ExtractRun;
 class QAction;
 class QLabel;
 class QKeyEvent;
@@ -218,6 +219,9 @@ public:
     // Folder opens; none hides the button.
     void ShowSummary(const QString& text, const QString& folder);
     void ClearSummary();
+    // Refuses a planned run with `someOnPlayer` when some of its files would land on the player,
+    // opens its destination and shows its progress area; false, after telling why, when it cannot.
+    bool OpenPlannedRun(ExtractRun& run, const char* someOnPlayer, const QString& items);
     void BeginRunProgress(const QString& items = QStringLiteral("tracks"));
     // Shows where the run stands, a few times a second at most (the last item always).
     void ShowRunProgress(std::size_t done, std::size_t tracks, std::uint64_t bytesDone, std::uint64_t bytes);

@@ -112,20 +112,10 @@ void TMainForm::ExtractTracks(bool writeTags)
     if (!run.Plan(*Database, tracks, {PreferencesForm->GetFileFormat(), false}))
         return;
     // The template's folders, or links in the chosen folder, can lead back onto the player.
-    if (run.FirstOnPlayer()) {
-        const NormalCursor reporting;
-        UserDialogs::ShowError(this, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
-                                     "writes to it: please choose another folder or file name template.");
+    if (!OpenPlannedRun(run, "Some copies would be written onto the iPod. Varnel only reads the iPod and never "
+                             "writes to it: please choose another folder or file name template.",
+                        QStringLiteral("tracks")))
         return;
-    }
-    if (const int error = run.Open(); error != 0) {
-        const NormalCursor reporting;
-        // The folder passed the gate when it was chosen, but leads onto the player by now.
-        UserDialogs::ShowError(this, error == kOnPlayerError ? kChosenFolderOnPlayer
-                                                             : "Error retriving destination directory information.");
-        return;
-    }
-    BeginRunProgress();
     const RunCounts& counts = run.CopyTracks();
     EndRunProgress();
     ShowSummary(ExtractSummary(counts.Copied, static_cast<int>(tracks.size()), chosen, counts.Failed, counts.Kept,
@@ -149,4 +139,22 @@ bool TMainForm::RunEnding()
     if (SignalCatcher::Arrived() && !CloseWhenIdle)
         QCoreApplication::processEvents();
     return CloseWhenIdle || StopAsked;
+}
+
+bool TMainForm::OpenPlannedRun(ExtractRun& run, const char* someOnPlayer, const QString& items)
+{
+    if (run.FirstOnPlayer()) {
+        const NormalCursor reporting;
+        UserDialogs::ShowError(this, someOnPlayer);
+        return false;
+    }
+    if (const int error = run.Open(); error != 0) {
+        const NormalCursor reporting;
+        // The folder passed the gate when it was chosen, but leads onto the player by now.
+        UserDialogs::ShowError(this, error == kOnPlayerError ? kChosenFolderOnPlayer
+                                                             : "Error retriving destination directory information.");
+        return false;
+    }
+    BeginRunProgress(items);
+    return true;
 }

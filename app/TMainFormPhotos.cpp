@@ -60,19 +60,10 @@ void TMainForm::ExtractPhotos()
     const PhotoPlan plan = PlanPhotoCopies(library, std::nullopt, FileSystemIgnoresCase(folder, true));
     if (!run.PlanItems(PhotoRunItems(library, plan, folder)))
         return;
-    if (run.FirstOnPlayer()) {
-        const NormalCursor reporting;
-        UserDialogs::ShowError(this, "Some photos would be written onto the iPod. Varnel only reads the iPod and never "
-                                     "writes to it: please choose another folder.");
+    if (!OpenPlannedRun(run, "Some photos would be written onto the iPod. Varnel only reads the iPod and never "
+                             "writes to it: please choose another folder.",
+                        QStringLiteral("photos")))
         return;
-    }
-    if (const int error = run.Open(); error != 0) {
-        const NormalCursor reporting;
-        UserDialogs::ShowError(this, error == kOnPlayerError ? kChosenFolderOnPlayer
-                                                             : "Error retriving destination directory information.");
-        return;
-    }
-    BeginRunProgress(QStringLiteral("photos"));
     const RunCounts counts = run.CopyTracks();
     EndRunProgress();
     ShowSummary(ExtractSummary(counts.Copied, static_cast<int>(run.Tracks().size()), chosen, counts.Failed, counts.Kept, 0,

@@ -76,13 +76,7 @@ bool ExtractRun::Plan(const ITDBParser& database, const std::vector<const OneTra
         const auto look = [&](const std::string& path) { return looked = static_cast<bool>(looks.Look(path, item.Look)); };
         item.Plan = PlanTrackCopy(*track, Setup.PlayerRoot, Setup.Destination, *Names, look);
         item.Track = track;
-        if (item.Plan.Refusal.empty() && !looked) {
-            if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
-                item.SourceProblem = source.Message;
-        }
-        Now.Bytes += item.Size();
-        Tick();
-        if (Host.StopRequested())
+        if (!Planned(item, looks, !looked))
             return false;
     }
     Now.Items = TrackItems.size();
@@ -110,18 +104,22 @@ bool ExtractRun::PlanItems(std::vector<RunItem> items)
     TrackItems = std::move(items);
     SourceLooks looks(Setup.PlayerRoot);
     for (RunItem& item : TrackItems) {
-        // Looked at as the copy will open it, as a track's file is.
-        if (item.Plan.Refusal.empty() && !item.Bytes) {
-            if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
-                item.SourceProblem = source.Message;
-        }
-        Now.Bytes += item.Size();
-        Tick();
-        if (Host.StopRequested())
+        if (!Planned(item, looks, !item.Bytes))
             return false;
     }
     Now.Items = TrackItems.size();
     return true;
+}
+
+bool ExtractRun::Planned(RunItem& item, SourceLooks& looks, bool look)
+{
+    if (look && item.Plan.Refusal.empty()) {
+        if (const CopyResult source = looks.Look(item.Plan.Source, item.Look); !source)
+            item.SourceProblem = source.Message;
+    }
+    Now.Bytes += item.Size();
+    Tick();
+    return !Host.StopRequested();
 }
 
 std::optional<std::string> ExtractRun::FirstOnPlayer()

@@ -19,6 +19,7 @@
 #include <vector>
 
 class DestinationFolder;
+class SourceLooks;
 class ITDBParser;
 class OneTrack;
 class RunTagging;
@@ -169,6 +170,9 @@ private:
     // Removes the folders made for a copy that failed, where they are still empty.
     void TakeBack(const std::vector<std::string>& made);
     void Drop(const RunItem& item, bool written);
+    // Looks at the item's source (when `look`) as the copy will open it, counts its bytes into
+    // the run's and tells of progress; false when a stop was asked for.
+    bool Planned(RunItem& item, SourceLooks& looks, bool look);
     void Tick(bool force = false);
     bool Stopping(RunCounts& counts);
     std::string FolderBelow(const std::string& path) const;
