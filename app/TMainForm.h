@@ -219,6 +219,9 @@ public:
     // Folder opens; none hides the button.
     void ShowSummary(const QString& text, const QString& folder);
     void ClearSummary();
+    // The folder chosen for an extraction, after telling why when it cannot be used; empty when
+    // none was chosen or it is not there.
+    QString ChooseExtractFolder(const char* caption);
     // Refuses a planned run with `someOnPlayer` when some of its files would land on the player,
     // opens its destination and shows its progress area; false, after telling why, when it cannot.
     bool OpenPlannedRun(ExtractRun& run, const char* someOnPlayer, const QString& items);

@@ -82,15 +82,10 @@ void TMainForm::ExtractTracks(bool writeTags)
         UserDialogs::ShowWarning(this, "Please select tracks to extract.");
         return;
     }
-    const QString chosen =
-        UserDialogs::Current().ChooseFolder(this, "Extract Tracks To Directory", ChooserStartFolder());
+    const QString chosen = ChooseExtractFolder("Extract Tracks To Directory");
     if (chosen.isEmpty())
         return;
     const std::string folder = chosen.toStdString();
-    if (!FolderExists(folder)) {
-        UserDialogs::ShowError(this, "Error retriving destination directory information.");
-        return;
-    }
     std::unique_ptr<RunTagging> tagging;
     if (writeTags)
         tagging = std::make_unique<RunTagging>(FindPathNoCase(IPodDrive, "iPod_Control/Artwork/ArtworkDB").value_or(""));
@@ -139,6 +134,18 @@ bool TMainForm::RunEnding()
     if (SignalCatcher::Arrived() && !CloseWhenIdle)
         QCoreApplication::processEvents();
     return CloseWhenIdle || StopAsked;
+}
+
+QString TMainForm::ChooseExtractFolder(const char* caption)
+{
+    const QString chosen = UserDialogs::Current().ChooseFolder(this, caption, ChooserStartFolder());
+    if (chosen.isEmpty())
+        return {};
+    if (!FolderExists(chosen.toStdString())) {
+        UserDialogs::ShowError(this, "Error retriving destination directory information.");
+        return {};
+    }
+    return chosen;
 }
 
 bool TMainForm::OpenPlannedRun(ExtractRun& run, const char* someOnPlayer, const QString& items)

@@ -37,14 +37,10 @@ void TMainForm::ExtractPhotos()
         UserDialogs::ShowWarning(this, "This player holds no photos.");
         return;
     }
-    const QString chosen = UserDialogs::Current().ChooseFolder(this, "Extract Photos", ChooserStartFolder());
+    const QString chosen = ChooseExtractFolder("Extract Photos");
     if (chosen.isEmpty())
         return;
     const std::string folder = chosen.toStdString();
-    if (!FolderExists(folder)) {
-        UserDialogs::ShowError(this, "Error retriving destination directory information.");
-        return;
-    }
     ExtractCopies copies(*this);
     ExtractRun run({IPodDrive, folder, static_cast<OverwriteMode>(PreferencesForm->GetOverwriteFiles()), nullptr}, copies);
     if (run.DestinationOnPlayer()) {

@@ -57,28 +57,22 @@ std::string ExtractProgress::Bytes(std::uint64_t bytes)
 
 void ExtractProgress::Update(const RunProgress& progress)
 {
-    TotalFiles = progress.Items;
-    FilesDone = progress.Copied;
-    FilesFailed = progress.Failed;
-    FilesKept = progress.Kept;
-    TotalBytes = progress.Bytes;
-    BytesDone = progress.BytesDone;
-    CurrentBytes = progress.CurrentDone;
+    Now = progress;
     Draw(false);
 }
 
 std::string ExtractProgress::Counter(const char* unit) const
 {
-    std::string counter = std::to_string(FilesDone + FilesFailed + FilesKept) + "/" + std::to_string(TotalFiles) + unit;
-    if (FilesFailed > 0)
-        counter += " (" + std::to_string(FilesFailed) + " failed)";
+    std::string counter = std::to_string(Now.Copied + Now.Failed + Now.Kept) + "/" + std::to_string(Now.Items) + unit;
+    if (Now.Failed > 0)
+        counter += " (" + std::to_string(Now.Failed) + " failed)";
     return counter;
 }
 
 void ExtractProgress::Copied(const std::string& destination)
 {
     if (Terminal)
-        Draw(static_cast<std::size_t>(FilesDone + FilesFailed + FilesKept) == TotalFiles);
+        Draw(static_cast<std::size_t>(Now.Copied + Now.Failed + Now.Kept) == Now.Items);
     else if (!Quiet)
         std::cerr << ("copied " + Counter("") + ": " + destination + '\n'); // one write, not five
 }
@@ -114,13 +108,13 @@ void ExtractProgress::Draw(bool force)
         return;
     LastDraw = now;
 
-    const std::uint64_t done = BytesDone + CurrentBytes;
+    const std::uint64_t done = Now.BytesDone + Now.CurrentDone;
     const double elapsed = std::chrono::duration<double>(now - Start).count();
-    std::string line = Counter(" files") + ", " + Bytes(done) + " of " + Bytes(TotalBytes);
+    std::string line = Counter(" files") + ", " + Bytes(done) + " of " + Bytes(Now.Bytes);
     // Rate and time left only once there is something to go by.
     if (elapsed >= 1.0 && done > 0) {
         const double rate = static_cast<double>(done) / elapsed;
-        const double left = static_cast<double>(TotalBytes > done ? TotalBytes - done : 0) / rate;
+        const double left = static_cast<double>(Now.Bytes > done ? Now.Bytes - done : 0) / rate;
         line += ", " + Bytes(static_cast<std::uint64_t>(rate)) + "/s, " + Duration(left) + " left";
     }
     // Only ASCII, so bytes are columns; the last column is left free, where some terminals wrap.

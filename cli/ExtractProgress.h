@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ExtractRun.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
-
-struct RunProgress;
 
 // What an extraction run tells the user on standard error while it copies. On a terminal, one
 // line redrawn in place a few times a second: files done of total, bytes done of total, rate and
@@ -42,13 +42,7 @@ private:
     const bool Terminal;
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point LastDraw{};
-    std::size_t TotalFiles = 0;
-    int FilesDone = 0; // copied
-    int FilesFailed = 0;
-    int FilesKept = 0;
-    std::uint64_t TotalBytes = 0;
-    std::uint64_t BytesDone = 0;    // of files written
-    std::uint64_t CurrentBytes = 0; // of the file being copied
+    RunProgress Now; // as the run last told it
     bool LineShown = false;
     std::size_t ShownLength = 0;
 };

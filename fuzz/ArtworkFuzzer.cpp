@@ -6,6 +6,8 @@
 #include "ArtworkIndex.h"
 #include "Thumbnails.h"
 
+#include "FuzzInput.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,26 +17,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 4)
         return 0;
-    const std::size_t length = data[0] | (data[1] << 8) | (data[2] << 16) | (std::size_t(data[3]) << 24);
-    const std::span<const unsigned char> rest(data + 4, size - 4);
-    const std::span<const unsigned char> database = rest.first(std::min(length, rest.size()));
-    const std::span<const unsigned char> pixels = rest.subspan(database.size());
+    const auto parts = SplitAtLength({data, size});
+    const std::span<const unsigned char> database = parts.first;
+    const std::span<const unsigned char> pixels = parts.second;
 
     const std::optional<std::vector<ArtworkImage>> images = ReadArtworkDB(database);
     // The index walks the same records from a file: it lists the items that the reader keeps, in

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
+#include <utility>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -44,4 +46,26 @@ inline bool StoreFuzzInput(const std::uint8_t* data, std::size_t size)
 inline std::string FuzzInputPath()
 {
     return "/proc/self/fd/" + std::to_string(FuzzInputFile());
+}
+
+// Ends the run with `what` when a promise of the code under test is broken.
+inline void Check(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "broken promise: %s\n", what);
+        std::abort();
+    }
+}
+
+// Splits `input` that starts with a 32-bit little-endian length L into its next L bytes (fewer
+// when the input is shorter) and the bytes after them.
+inline std::pair<std::span<const unsigned char>, std::span<const unsigned char>>
+SplitAtLength(std::span<const unsigned char> input)
+{
+    if (input.size() < 4)
+        return {{}, {}};
+    const std::size_t length = input[0] | (input[1] << 8) | (input[2] << 16) | (std::size_t(input[3]) << 24);
+    const std::span<const unsigned char> rest = input.subspan(4);
+    const std::size_t first = length < rest.size() ? length : rest.size();
+    return {rest.first(first), rest.subspan(first)};
 }

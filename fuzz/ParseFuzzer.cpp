@@ -13,14 +13,6 @@
 
 namespace {
 
-void Check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
-
 std::size_t Use(ITDBParser& parser, int result, int limit)
 {
     Check(result >= -1, "Parse returns -1 or a count");

@@ -7,6 +7,8 @@
 #include "PhotoFormats.h"
 #include "Thumbnails.h"
 
+#include "FuzzInput.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,27 +17,14 @@
 #include <span>
 #include <string_view>
 
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 5)
         return 0;
     const PhotoPlayer player = static_cast<PhotoPlayer>(data[0] % 5);
-    const std::size_t length = data[1] | (data[2] << 8) | (data[3] << 16) | (std::size_t(data[4]) << 24);
-    const std::span<const unsigned char> rest(data + 5, size - 5);
-    const std::span<const unsigned char> database = rest.first(std::min(length, rest.size()));
-    const std::span<const unsigned char> pixels = rest.subspan(database.size());
+    const auto parts = SplitAtLength({data + 1, size - 1});
+    const std::span<const unsigned char> database = parts.first;
+    const std::span<const unsigned char> pixels = parts.second;
 
     // The model's text goes through the same reader, as a SysInfo would.
     PlayerFromSysInfo(std::string_view(reinterpret_cast<const char*>(database.data()), database.size()));
